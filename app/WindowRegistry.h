@@ -1,0 +1,51 @@
+#pragma once
+
+#include "StoryRecord.h"
+
+#include <QObject>
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+// The program's seven windows, in the order it declares them.
+enum class Window { frmgenre, frmp1, frmp2, mswfrm, Form1, Form2, Form3 };
+inline constexpr int WindowCount = 7;
+
+// Holds one slot per window. A window is created the first time it is shown
+// and then lives until the program ends; hiding it keeps everything in it.
+class WindowRegistry : public QObject {
+    Q_OBJECT
+
+public:
+    // storyRoot is the folder that stands for drive C: (see StorySave.h).
+    WindowRegistry(StoryRecord &story, QString storyRoot, QObject *parent = nullptr);
+    ~WindowRegistry() override;
+
+    // Creates the window if its slot is empty, then shows, raises and
+    // activates it. Never modal: the caller goes on at once.
+    void ShowWindow(Window window);
+    // Takes the window off the screen; its controls keep their state.
+    void HideWindow(Window window);
+    // Ends the program at once with status 0.
+    void EndProgram();
+
+    // The window in that slot, or nullptr while it has never been shown.
+    QWidget *window(Window window) const;
+
+signals:
+    void shown(Window window);
+    void hidden(Window window);
+    void endRequested();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    std::unique_ptr<QWidget> create(Window window);
+
+    StoryRecord &story;
+    const QString storyRoot;
+    std::array<std::unique_ptr<QWidget>, WindowCount> created;
+};

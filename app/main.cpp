@@ -1,0 +1,18 @@
+#include "ControlTable.h"
+#include "Module1.h"
+#include "StorySave.h"
+#include "WindowRegistry.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    ignoreFileSizeSignal();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Wrenfield"));
+    Layout::installLookAndFeel();
+
+    WindowRegistry windows(Module1::Story, storyRootFolder());
+    windows.ShowWindow(Window::frmgenre);
+    return QApplication::exec();
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+#include "StoryRecord.h"
+
+// The one story record of the run. It exists, all fields empty, before the
+// first window appears and lasts until the program ends.
+namespace Module1 {
+extern StoryRecord Story;
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "StoryRecord.h"
+
+#include <QString>
+
+// The story as it is saved: fourteen lines joined by CR LF, no CR LF after
+// the last one.
+//
+//    <FullTitle>
+//    <AuthorName>
+//
+//   <Speech1>
+//    <Speech2>
+//
+//   ... and so on for the other three exchanges.
+//
+// The title, the author and every second speaker are indented by one space;
+// nothing is trimmed.
+QString storyTextOf(const StoryRecord &story);

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "StoryRecord.h"
+
+#include <QString>
+#include <QWidget>
+
+class WindowRegistry;
+
+class Form2 : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit Form2(WindowRegistry &windows);
+
+private:
+    void Command1_Click();
+
+    WindowRegistry &windows;
+};

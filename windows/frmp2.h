@@ -1,0 +1,23 @@
+#pragma once
+
+#include "StoryRecord.h"
+
+#include <QWidget>
+
+class WindowRegistry;
+
+// The Player 2 window: gender, marital status and personality, the one-word
+// title box, and "&Ok", which composes the story file's name.
+class frmp2 : public QWidget {
+    Q_OBJECT
+
+public:
+    frmp2(StoryRecord &story, WindowRegistry &windows);
+
+private:
+    void Text1_Change(const QString &text);
+    void Command1_Click();
+
+    StoryRecord &story;
+    WindowRegistry &windows;
+};
