@@ -2,11 +2,13 @@
 
 #include "StoryRecord.h"
 
-#include <QString>
 #include <QWidget>
 
 class WindowRegistry;
 
+// The speeches window: four exchanges, each a first and a second speaker's
+// speech in a frame of its own, and "Click When Done", which copies the
+// eight speeches into the story record and moves on to the story page.
 class mswfrm : public QWidget {
     Q_OBJECT
 
@@ -16,5 +18,6 @@ public:
 private:
     void Command1_Click();
 
+    StoryRecord &story;
     WindowRegistry &windows;
 };
