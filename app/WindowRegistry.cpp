@@ -65,7 +65,7 @@ QWidget *WindowRegistry::window(Window which) const
 
 bool WindowRegistry::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Close && event->spontaneous())
+    if (event->type() == QEvent::Close)
         EndProgram();
     return QObject::eventFilter(watched, event);
 }
