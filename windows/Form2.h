@@ -1,12 +1,12 @@
 #pragma once
 
-#include "StoryRecord.h"
-
-#include <QString>
 #include <QWidget>
 
 class WindowRegistry;
 
+// The main window, shown after each saved story: the program's name, its
+// picture, and three buttons to make another story, read about the creator,
+// or end the program.
 class Form2 : public QWidget {
     Q_OBJECT
 
@@ -15,6 +15,8 @@ public:
 
 private:
     void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
 
     WindowRegistry &windows;
 };
