@@ -1,12 +1,11 @@
 #pragma once
 
-#include "StoryRecord.h"
-
-#include <QString>
 #include <QWidget>
 
 class WindowRegistry;
 
+// The about window: how to reach the program's creator, and "Back" to the
+// main window.
 class Form3 : public QWidget {
     Q_OBJECT
 
