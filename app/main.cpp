@@ -10,6 +10,7 @@ int main(int argc, char *argv[])
     ignoreFileSizeSignal();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Wrenfield"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.wrenfield.Wrenfield"));
     Layout::installLookAndFeel();
 
     WindowRegistry windows(Module1::Story, storyRootFolder());
