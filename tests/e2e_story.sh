@@ -1,0 +1,145 @@
+#!/usr/bin/env bash
+# Makes two stories with the real program on a private X server, driving it
+# only as a person would: mouse clicks at the places the windows' layout
+# tables give, typing, Tab, Space and Alt+O. Checks the saved bytes, a refused
+# save that loses nothing and can be retried, the about page, and Exit.
+#
+# usage: e2e_story.sh PATH/TO/wrenfield
+set -euo pipefail
+
+program=$1
+work=$(mktemp -d)
+xvfb_pid=
+app_pid=
+cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# A private X server on the first free display, and a private home whose
+# documents folder is $HOME/Documents.
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(head -n1 "$work/display")"
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/runtime"
+unset QT_QPA_PLATFORM
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+root="$HOME/Documents/Wrenfield"
+mkdir -p "$root/program files"
+printf 'Earlier notes' >"$root/program files/temp.txt"
+
+# Waits until exactly the window titled $1 is on screen and prints its id.
+visible() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1; }
+wait_for() {
+    local id
+    for _ in $(seq 100); do
+        id=$(visible "$1") && [ -n "$id" ] && { echo "$id"; return; }
+        sleep 0.1
+    done
+    fail "window '$1' did not appear"
+}
+wait_gone() {
+    for _ in $(seq 100); do [ -z "$(visible "$1")" ] && return; sleep 0.1; done
+    fail "window '$1' is still shown"
+}
+
+# Clicks the middle of a control. Arguments are twips from the layout tables:
+# the control's container's left and top inside the window (0 0 for the
+# window itself), then the control's left, top, width and height.
+click() {
+    local id=$1 fl=$2 ft=$3 l=$4 t=$5 w=$6 h=$7 x y
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    x=$((X + (fl + l + w / 2) / 15))
+    y=$((Y + (ft + t + h / 2) / 15))
+    xdotool mousemove --sync "$x" "$y" click 1
+    sleep 0.1
+}
+type_text() { xdotool type --delay 20 -- "$1"; }
+key() { xdotool key --delay 30 "$@"; }
+
+"$program" >"$work/out.log" 2>&1 &
+app_pid=$!
+
+# --- First story: mouse and keyboard ---------------------------------------
+genre=$(wait_for Talemoss)
+click "$genre" 0 0 120 720 1095 375            # Comedy
+key alt+o
+p1=$(wait_for "Player 1"); wait_gone Talemoss
+click "$p1" 0 120 240 720 1335 615             # Female
+click "$p1" 1920 120 120 840 1335 615          # Single
+click "$p1" 3840 120 240 600 1095 735          # Shy
+click "$p1" 0 3240 240 240 1335 495            # Older than P2
+click "$p1" 0 0 1920 5280 1695 615             # Ok
+p2=$(wait_for "Player 2")
+click "$p2" 0 0 240 2520 1455 615              # Opposite to P1
+click "$p2" 1920 0 120 360 1575 495            # Married
+click "$p2" 3840 0 240 2880 1095 495           # Nice
+click "$p2" 0 0 0 5160 1815 615                # the title box
+type_text "Picnic"
+key alt+o
+wait_for Wrenfield >/dev/null; wait_gone "Player 2"
+
+# The speeches by keyboard alone: the focus starts in the first box and Tab
+# goes Text1, Text3, Text4, Text5, Text6, Text2, Text7, Text8, the button.
+type_text "Shall we eat here?";    key Tab   # Text1: Speech1
+type_text "Is it going to rain?";  key Tab   # Text3: Speech3
+type_text "Not today.";            key Tab   # Text4: Speech4
+type_text "Then pass the bread.";  key Tab   # Text5: Speech6
+type_text "Ants!";                 key Tab   # Text6: Speech5
+type_text "Under the oak tree.";   key Tab   # Text2: Speech2
+type_text "Home, then.";           key Tab   # Text7: Speech8
+type_text "We could run.";         key Tab   # Text8: Speech7
+key space                                    # Click When Done
+page=$(wait_for Form1); wait_gone Wrenfield
+type_text "A Day Out"; key Tab
+type_text "Ann Author"
+click "$page" 0 0 1080 1920 1935 375           # DONE!
+main=$(wait_for Form2); wait_gone Form1
+
+story="$root/CFSSOOMNPicnic.txt"
+[ -f "$story" ] || fail "no story file $story"
+[ ! -e "$root/program files/temp.txt" ] || fail "the staging file was not consumed"
+printf 'Earlier notes A Day Out\r\n Ann Author\r\n\r\nShall we eat here?\r\n Under the oak tree.\r\n\r\nIs it going to rain?\r\n Not today.\r\n\r\nAnts!\r\n Then pass the bread.\r\n\r\nWe could run.\r\n Home, then.\r\n' >"$work/expected"
+cmp "$work/expected" "$story" || fail "the story file's bytes differ"
+
+# --- Second story, nothing touched: same name, so the save is refused ------
+click "$main" 0 0 120 2520 2895 735            # Make Story
+wait_for Talemoss >/dev/null; wait_gone Form2
+key alt+o; wait_for "Player 1" >/dev/null
+key alt+o; wait_for "Player 2" >/dev/null
+key alt+o; ms=$(wait_for Wrenfield)
+click "$ms" 0 0 1200 8760 1935 495             # Click When Done
+page=$(wait_for Form1)
+cp "$story" "$work/first"
+click "$page" 0 0 1080 1920 1935 375           # DONE!
+wait_for Wrenfield >/dev/null                  # the message saying why
+kill -0 "$app_pid" 2>/dev/null || fail "the program ended on a refused save"
+[ -n "$(visible Form1)" ] || fail "the story page went away on a refused save"
+[ -z "$(visible Form2)" ] || fail "the main window showed after a refused save"
+cmp "$work/first" "$story" || fail "the first story changed"
+key Return                                     # dismiss the message
+wait_gone Wrenfield
+mv "$story" "$work/moved-away.txt"
+click "$page" 0 0 1080 1920 1935 375           # DONE! again
+main=$(wait_for Form2); wait_gone Form1
+printf ' A Day Out\r\n Ann Author\r\n\r\nShall we eat here?\r\n Under the oak tree.\r\n\r\nIs it going to rain?\r\n Not today.\r\n\r\nAnts!\r\n Then pass the bread.\r\n\r\nWe could run.\r\n Home, then.\r\n' >"$work/expected2"
+cmp "$work/expected2" "$story" || fail "the retried story's bytes differ"
+
+# --- About and Back, then Exit ---------------------------------------------
+click "$main" 0 0 1200 3240 2895 735           # About the creator
+about=$(wait_for "About Me"); wait_gone Form2
+click "$about" 0 0 5760 1800 1455 735          # Back
+main=$(wait_for Form2); wait_gone "About Me"
+click "$main" 0 0 0 3960 2895 735              # Exit
+status=0
+for _ in $(seq 50); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+wait "$app_pid" || status=$?
+app_pid=
+[ "$status" -eq 0 ] || fail "Exit ended the program with status $status"
+echo "end-to-end: two stories, a refused and retried save, about page and exit: all passed"
