@@ -1,0 +1,20 @@
+// Saves one story and exits with the error number (0 when saved), so that
+// the fault tests can run a save under strace or with a preloaded library.
+//
+//   wrenfield_savehelper <story folder> <story path> <story text>
+
+#include "StorySave.h"
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s <story folder> <story path> <story text>\n", argv[0]);
+        return 255;
+    }
+    ignoreFileSizeSignal();
+    const auto error = saveStory(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]),
+                                 QString::fromLocal8Bit(argv[3]));
+    return error ? error->number : 0;
+}
