@@ -53,7 +53,11 @@ int runSaveHelper(const QString &root, const QStringList &straceOptions, const Q
     for (QByteArray &arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
+    // In a sanitizer build the leak checker cannot run under strace, and the
+    // address sanitizer refuses to start after a preloaded library unless told.
+    const QByteArray sanitizerOptions = qgetenv("ASAN_OPTIONS") + ":detect_leaks=0:verify_asan_link_order=0";
     return exitCodeInChild([&] {
+        ::setenv("ASAN_OPTIONS", sanitizerOptions.constData(), 1);
         if (straceOptions.isEmpty() && !library.isEmpty())
             ::setenv("LD_PRELOAD", library.constData(), 1);
         ::execv(argv[0], argv.data());
