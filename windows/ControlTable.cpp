@@ -74,8 +74,13 @@ QWidget *create(const Control &c, QWidget *parent)
         button->setAutoDefault(true);  // Enter presses the focused button
         return button;
     }
-    case Kind::Frame:
-        return new QGroupBox(caption, parent);
+    case Kind::Frame: {
+        // A frame hides what lies behind it, as the speeches window's hidden
+        // label behind its first frame needs.
+        auto *frame = new QGroupBox(caption, parent);
+        frame->setAutoFillBackground(true);
+        return frame;
+    }
     case Kind::OptionButton:
         return new OptionButton(caption, parent);
     case Kind::TextBox:

@@ -3,7 +3,6 @@
 #include "ControlTable.h"
 #include "WindowRegistry.h"
 
-#include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -68,9 +67,6 @@ mswfrm::mswfrm(StoryRecord &story, WindowRegistry &windows)
     : story(story), windows(windows)
 {
     buildWindow(this, form, controls);
-    // A frame is drawn in front of the labels behind it, so it paints its own
-    // background: otherwise Label1(1) would show through Frame1's caption.
-    control<QGroupBox>(this, "Frame1")->setAutoFillBackground(true);
     connect(control<QPushButton>(this, "Command1"), &QPushButton::clicked, this, &mswfrm::Command1_Click);
 }
 
