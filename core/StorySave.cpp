@@ -26,8 +26,7 @@ QString adviceFor(int number)
 {
     switch (number) {
     case EEXIST:
-        return QStringLiteral("A file with this name already exists: move or rename the existing file, "
-                              "or choose another one-word title")
+        return QStringLiteral("A file with this name already exists: move or rename the existing file")
              + PressDoneAgain;
     case ENOSPC:
     case EDQUOT:
@@ -48,9 +47,12 @@ QString adviceFor(int number)
 
 QString badTitleAdvice()
 {
-    return QStringLiteral("The one-word title cannot be part of a file name: type a shorter title word "
-                          "without \\ / : * ? \" < > | or control characters on the Player 2 window")
-         + PressDoneAgain;
+    // The title word is typed on an earlier window that the story page cannot
+    // go back to, so the story can only be kept by copying it from the
+    // message's details.
+    return QStringLiteral("The one-word title cannot be part of a file name (it may not hold "
+                          "\\ / : * ? \" < > | or control characters, or be very long): copy the story "
+                          "from the details below to keep it.");
 }
 
 QString stagingAdvice(const QString &rootFolder)
