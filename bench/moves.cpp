@@ -117,13 +117,13 @@ int main(int argc, char *argv[])
 
     std::printf("%d passes; ms from the click to the next window painted (goal: within one frame, 16 ms)\n",
                 passes);
-    std::printf("%-32s %8s %12s %8s\n", "move", "first", "median after", "max after");
+    std::printf("%-32s %8s %12s %9s\n", "move", "first", "median after", "max after");
     double worst = 0;
     for (std::size_t i = 0; i < count; ++i) {
         const std::vector<double> later(times[i].begin() + 1, times[i].end());
         const double most = *std::max_element(later.begin(), later.end());
         worst = std::max(worst, median(later));
-        std::printf("%-32s %8.2f %12.2f %8.2f\n", moves[i].label, times[i].front(), median(later), most);
+        std::printf("%-32s %8.2f %12.2f %9.2f\n", moves[i].label, times[i].front(), median(later), most);
     }
     std::printf("slowest median: %.2f ms\n", worst);
     return 0;
