@@ -4,8 +4,11 @@
 //
 //   wrenfield_startup_probe [--settle MS] -- PROGRAM [ARGS...]
 //
-// Prints one line: "map_ms=<ms> vmhwm_kib=<KiB>". The window is told apart
-// from others by its _NET_WM_PID, so no window manager is needed.
+// Prints one line: "map_ms=<ms> cpu_ms=<ms> vmhwm_kib=<KiB>", where cpu_ms is
+// the processor time all the program's threads had used when the window was
+// mapped (from schedstat), which a busy machine disturbs less than map_ms.
+// The window is told apart from others by its _NET_WM_PID, so no window
+// manager is needed.
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -15,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fstream>
 #include <poll.h>
 #include <string>
@@ -49,6 +53,26 @@ long peakResidentKib(pid_t pid)
         if (line.rfind("VmHWM:", 0) == 0)
             return std::strtol(line.c_str() + 6, nullptr, 10);
     return -1;
+}
+
+// Processor time in ms that all threads of pid have run so far.
+double cpuMs(pid_t pid)
+{
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    DIR *dir = opendir(tasks.c_str());
+    if (!dir)
+        return -1;
+    double ns = 0;
+    while (const dirent *entry = readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        std::ifstream schedstat(tasks + "/" + entry->d_name + "/schedstat");
+        double running = 0;
+        if (schedstat >> running)
+            ns += running;
+    }
+    closedir(dir);
+    return ns / 1e6;
 }
 
 int ignoreErrors(Display *, XErrorEvent *) { return 0; }
@@ -93,6 +117,7 @@ int main(int argc, char *argv[])
     }
 
     double mapMs = -1;
+    double mapCpuMs = -1;
     const int fd = ConnectionNumber(display);
     while (mapMs < 0) {
         while (XPending(display)) {
@@ -100,6 +125,7 @@ int main(int argc, char *argv[])
             XNextEvent(display, &event);
             if (event.type == MapNotify && windowPid(display, event.xmap.window, netWmPid) == child) {
                 mapMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+                mapCpuMs = cpuMs(child);
                 break;
             }
         }
@@ -121,6 +147,6 @@ int main(int argc, char *argv[])
     waitpid(child, nullptr, 0);
     XCloseDisplay(display);
 
-    std::printf("map_ms=%.1f vmhwm_kib=%ld\n", mapMs, peak);
+    std::printf("map_ms=%.1f cpu_ms=%.1f vmhwm_kib=%ld\n", mapMs, mapCpuMs, peak);
     return 0;
 }
