@@ -1,13 +1,25 @@
 #pragma once
 
-#include <QByteArray>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QStringList>
 
 #include <filesystem>
 #include <sys/stat.h>
-#include <unistd.h>
+
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+inline QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
 
 // Everything under a folder as sorted lines, one per entry: its path, mode
 // (file type and permissions), inode number and content (a file's bytes, a
@@ -17,25 +29,17 @@ inline QStringList folderSnapshot(const QString &folder)
 {
     namespace fs = std::filesystem;
     QStringList lines;
-    for (const fs::directory_entry &entry : fs::recursive_directory_iterator(fs::path(folder.toStdString()))) {
-        const QByteArray path = QByteArray::fromStdString(entry.path().string());
+    for (const fs::directory_entry &entry : fs::recursive_directory_iterator(folder.toStdString())) {
+        const QString path = QString::fromStdString(entry.path().string());
         struct stat s {};
-        if (::lstat(path.constData(), &s) != 0) {
-            lines << QStringLiteral("%1 vanished").arg(QString::fromUtf8(path));
-            continue;
-        }
-        QByteArray content;
-        if (S_ISREG(s.st_mode)) {
-            QFile file(QString::fromUtf8(path));
-            content = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-        } else if (S_ISLNK(s.st_mode)) {
-            content = QByteArray::fromStdString(fs::read_symlink(entry.path()).string());
-        }
+        ::lstat(entry.path().c_str(), &s);
+        QByteArray content = S_ISLNK(s.st_mode) ? QByteArray::fromStdString(fs::read_symlink(entry.path()))
+                           : S_ISREG(s.st_mode) ? readFile(path)
+                                                : QByteArray();
         if (content.size() > 200)
-            content = QByteArray::number(content.size()) + " bytes, sha256 "
-                    + QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex();
+            content = QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex();
         lines << QStringLiteral("%1 mode %2 inode %3: %4")
-                     .arg(QString::fromUtf8(path.mid(folder.toUtf8().size())))
+                     .arg(path.mid(folder.size()))
                      .arg(s.st_mode, 0, 8)
                      .arg(s.st_ino)
                      .arg(QString::fromLatin1(content.toPercentEncoding(" ")));

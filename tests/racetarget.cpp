@@ -4,6 +4,7 @@
 // are left alone.
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -13,22 +14,13 @@ namespace {
 
 void createRival(int folder, const char *name)
 {
-    if (std::strcmp(name, "temp.txt") == 0)
-        return;
     const int saved = errno;
-    const int fd = ::openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = std::strcmp(name, "temp.txt") == 0 ? -1 : ::openat(folder, name, O_WRONLY | O_CREAT | O_EXCL, 0644);
     if (fd >= 0) {
-        static const char rival[] = "rival file";
-        [[maybe_unused]] const ssize_t written = ::write(fd, rival, sizeof rival - 1);
+        ::dprintf(fd, "rival file");
         ::close(fd);
     }
     errno = saved;
-}
-
-template <typename Function>
-Function next(const char *name)
-{
-    return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
 }
 
 } // namespace
@@ -36,13 +28,13 @@ Function next(const char *name)
 extern "C" int renameat2(int fromDir, const char *from, int toDir, const char *to, unsigned int flags)
 {
     createRival(toDir, to);
-    static const auto real = next<int (*)(int, const char *, int, const char *, unsigned int)>("renameat2");
-    return real(fromDir, from, toDir, to, flags);
+    using Real = int (*)(int, const char *, int, const char *, unsigned int);
+    return reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "renameat2"))(fromDir, from, toDir, to, flags);
 }
 
 extern "C" int linkat(int fromDir, const char *from, int toDir, const char *to, int flags)
 {
     createRival(toDir, to);
-    static const auto real = next<int (*)(int, const char *, int, const char *, int)>("linkat");
-    return real(fromDir, from, toDir, to, flags);
+    using Real = int (*)(int, const char *, int, const char *, int);
+    return reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "linkat"))(fromDir, from, toDir, to, flags);
 }

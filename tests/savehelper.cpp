@@ -5,14 +5,10 @@
 
 #include "StorySave.h"
 
-#include <cstdio>
-
 int main(int argc, char *argv[])
 {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: %s <story folder> <story path> <story text>\n", argv[0]);
+    if (argc != 4)
         return 255;
-    }
     ignoreFileSizeSignal();
     const auto error = saveStory(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]),
                                  QString::fromLocal8Bit(argv[3]));

@@ -3,81 +3,26 @@
 #include "FolderSnapshot.h"
 #include "ForkedChild.h"
 
-#include <QDir>
-#include <QFile>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <grp.h>
 #include <sched.h>
 #include <sys/mount.h>
-
-#include <cstdio>
-#include <cstdlib>
+#include <sys/resource.h>
 
 namespace {
 
 const QString StoryPath = QStringLiteral("c:\\Story.txt");
-const char StoryText[] = "A story";
-constexpr int CannotMount = 254;  // a child's exit code: no private mount namespace here
+const QString StagingName = QStringLiteral("/program files/temp.txt");
+constexpr int CannotSetUp = 254;  // a child's exit code: no mounts or users to switch to here
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-// Runs the save helper, under strace with straceOptions when there are any,
-// with library preloaded when given. Returns its exit code: the error number.
-int runSaveHelper(const QString &root, const QStringList &straceOptions, const QByteArray &library = {})
-{
-    QByteArrayList args;
-    if (!straceOptions.isEmpty()) {
-        args << QFile::encodeName(QStandardPaths::findExecutable(QStringLiteral("strace"))) << "-qq"
-             << "-o" << "/dev/null";
-        for (const QString &option : straceOptions)
-            args << option.toUtf8();
-        if (!library.isEmpty())
-            args << "-E" << "LD_PRELOAD=" + library;
-        args << "--";
-    }
-    args << SAVE_HELPER << QFile::encodeName(root) << StoryPath.toUtf8() << StoryText;
-    std::vector<char *> argv;
-    for (QByteArray &arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    // In a sanitizer build the leak checker cannot run under strace, and the
-    // address sanitizer refuses to start after a preloaded library unless told.
-    const QByteArray sanitizerOptions = qgetenv("ASAN_OPTIONS") + ":detect_leaks=0:verify_asan_link_order=0";
-    return exitCodeInChild([&] {
-        ::setenv("ASAN_OPTIONS", sanitizerOptions.constData(), 1);
-        if (straceOptions.isEmpty() && !library.isEmpty())
-            ::setenv("LD_PRELOAD", library.constData(), 1);
-        ::execv(argv[0], argv.data());
-        return 127;
-    });
-}
-
-bool haveStrace()
-{
-    return !QStandardPaths::findExecutable(QStringLiteral("strace")).isEmpty();
-}
-
-// In a forked child: a private mount namespace, so that mounts made there
-// vanish with the child and never reach the rest of the machine.
-bool enterPrivateMounts()
-{
-    return ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
-}
+enum class Fault { DiskFull, FileTooBig, ReadOnlyDisk, FolderNotWritable };
 
 } // namespace
+Q_DECLARE_METATYPE(Fault)
 
 // Faults that a save meets only when something else is going on: another
 // program, a full or read-only disk, a failing or missing system call. Each
@@ -86,126 +31,136 @@ class SaveFaultsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
-    void targetAppearsBeforeRename_data();
-    void targetAppearsBeforeRename();
     void systemCallFails_data();
     void systemCallFails();
-    void diskFull_data();
-    void diskFull();
-    void readOnlyFileSystem_data();
-    void readOnlyFileSystem();
-
-private:
-    std::unique_ptr<QTemporaryDir> tmp;
-    QString root, staging, story;
+    void refusedInChild_data();
+    void refusedInChild();
 };
-
-void SaveFaultsTest::init()
-{
-    tmp = std::make_unique<QTemporaryDir>();
-    QVERIFY(tmp->isValid());
-    root = tmp->path() + QStringLiteral("/C");
-    staging = root + QStringLiteral("/program files/temp.txt");
-    story = root + QStringLiteral("/Story.txt");
-}
-
-void SaveFaultsTest::targetAppearsBeforeRename_data()
-{
-    QTest::addColumn<QStringList>("straceOptions");
-
-    QTest::newRow("rename") << QStringList();
-    QTest::newRow("hard link, no RENAME_NOREPLACE")
-        << QStringList{"-e", "trace=renameat2", "-e", "inject=renameat2:error=EINVAL"};
-}
-
-// A preloaded library creates the story file just before the save renames
-// (or links) the staging file to it: the save must neither replace it nor
-// write to it.
-void SaveFaultsTest::targetAppearsBeforeRename()
-{
-    QFETCH(QStringList, straceOptions);
-    if (!straceOptions.isEmpty() && !haveStrace())
-        QSKIP("strace is not installed");
-
-    QVERIFY(writeFile(staging, "earlier"));
-    const QStringList before = folderSnapshot(tmp->path());
-    QCOMPARE(runSaveHelper(root, straceOptions, RACE_TARGET_LIBRARY), EEXIST);
-    QCOMPARE(readFile(story), QByteArray("rival file"));
-    QStringList after = folderSnapshot(tmp->path());
-    after.removeIf([](const QString &line) { return line.startsWith(QLatin1String("/C/Story.txt ")); });
-    QCOMPARE(after, before);
-}
 
 void SaveFaultsTest::systemCallFails_data()
 {
-    QTest::addColumn<QStringList>("straceOptions");
-    QTest::addColumn<bool>("withStaging");
-    QTest::addColumn<int>("number");  // 0: saved all the same
+    QTest::addColumn<QStringList>("faults");  // strace injections, "call:error=..."
+    QTest::addColumn<bool>("rival");          // a rival story file appears just before the rename
+    QTest::addColumn<int>("number");          // the error expected; 0: saved all the same
 
-    const auto inject = [](const char *calls, std::initializer_list<const char *> faults) {
-        QStringList options{"-e", QStringLiteral("trace=") + QLatin1String(calls)};
-        for (const char *fault : faults)
-            options << "-e" << QStringLiteral("inject=") + QLatin1String(fault);
-        return options;
-    };
-    QTest::newRow("fdatasync fails") << inject("fdatasync", {"fdatasync:error=EIO"}) << true << EIO;
-    QTest::newRow("fdatasync fails, new file") << inject("fdatasync", {"fdatasync:error=EIO"}) << false << EIO;
-    QTest::newRow("folder fsync fails") << inject("fsync", {"fsync:error=EIO"}) << true << EIO;
-    QTest::newRow("write fails") << inject("write", {"write:error=EIO"}) << true << EIO;
-    QTest::newRow("write interrupted") << inject("write", {"write:error=EINTR:when=1"}) << true << 0;
-    QTest::newRow("no RENAME_NOREPLACE") << inject("renameat2", {"renameat2:error=EINVAL"}) << true << 0;
-    QTest::newRow("no renameat2") << inject("renameat2", {"renameat2:error=ENOSYS"}) << true << 0;
+    const QString noNoReplace = QStringLiteral("renameat2:error=EINVAL");
+    QTest::newRow("rival file before the rename") << QStringList() << true << EEXIST;
+    QTest::newRow("rival file before the hard link") << QStringList{noNoReplace} << true << EEXIST;
+    QTest::newRow("no RENAME_NOREPLACE: hard link") << QStringList{noNoReplace} << false << 0;
     QTest::newRow("no RENAME_NOREPLACE, old name stays")
-        << inject("renameat2,unlinkat", {"renameat2:error=EINVAL", "unlinkat:error=EPERM:when=1"}) << true << EPERM;
-    QTest::newRow("no RENAME_NOREPLACE, rollback by link")
-        << inject("renameat2,fdatasync", {"renameat2:error=EINVAL", "fdatasync:error=EIO"}) << true << EIO;
+        << QStringList{noNoReplace, "unlinkat:error=EPERM:when=1"} << false << EPERM;
+    QTest::newRow("fdatasync fails") << QStringList{"fdatasync:error=EIO"} << false << EIO;
+    QTest::newRow("folder fsync fails") << QStringList{"fsync:error=EIO"} << false << EIO;
+    QTest::newRow("write interrupted") << QStringList{"write:error=EINTR:when=1"} << false << 0;
 }
 
-// strace makes one system call of the save fail (or not exist).
+// The save runs in a helper process, under strace when system calls are to
+// fail and with a preloaded library playing the rival program.
 void SaveFaultsTest::systemCallFails()
 {
-    QFETCH(QStringList, straceOptions);
-    QFETCH(bool, withStaging);
+    QFETCH(QStringList, faults);
+    QFETCH(bool, rival);
     QFETCH(int, number);
-    if (!haveStrace())
+    const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+    if (!faults.isEmpty() && strace.isEmpty())
         QSKIP("strace is not installed");
 
-    QDir().mkpath(root);
-    if (withStaging)
-        QVERIFY(writeFile(staging, "earlier"));
-    const QStringList before = folderSnapshot(tmp->path());
-    QCOMPARE(runSaveHelper(root, straceOptions), number);
+    QTemporaryDir tmp;
+    const QString root = tmp.path() + QStringLiteral("/C"), story = root + QStringLiteral("/Story.txt");
+    QVERIFY(writeFile(root + StagingName, "earlier"));
+    const QStringList before = folderSnapshot(tmp.path());
+    QStringList args{SAVE_HELPER, root, StoryPath, QStringLiteral("A story")};
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // In a sanitizer build the leak checker cannot run under strace, and the
+    // address sanitizer refuses to start after a preloaded library unless told.
+    environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0:verify_asan_link_order=0");
+    const QString library = QStringLiteral(RACE_TARGET_LIBRARY);
+    if (!faults.isEmpty()) {
+        QStringList calls, options{strace, "-qq", "-o", "/dev/null"};
+        for (const QString &fault : faults) {
+            options << "-e" << "inject=" + fault;
+            calls << fault.section(QLatin1Char(':'), 0, 0);
+        }
+        options << "-e" << "trace=" + calls.join(QLatin1Char(','));
+        if (rival)
+            options << "-E" << "LD_PRELOAD=" + library;
+        args = options + QStringList{"--"} + args;
+    } else if (rival) {
+        environment.insert("LD_PRELOAD", library);
+    }
+    QProcess helper;
+    helper.setProcessEnvironment(environment);
+    helper.start(args.takeFirst(), args);
+    QVERIFY(helper.waitForFinished() && helper.exitStatus() == QProcess::NormalExit);
+    QCOMPARE(helper.exitCode(), number);
+
     if (number == 0) {
         QCOMPARE(readFile(story), QByteArray("earlierA story\r\n"));
-        QVERIFY(!QFileInfo::exists(staging));
+        QVERIFY(!QFileInfo::exists(root + StagingName));
     } else {
-        QCOMPARE(folderSnapshot(tmp->path()), before);
+        // Nothing changed, but for the rival's own file.
+        QCOMPARE(readFile(story), rival ? QByteArray("rival file") : QByteArray("<missing>"));
+        QStringList after = folderSnapshot(tmp.path());
+        after.removeIf([](const QString &line) { return line.startsWith(QLatin1String("/C/Story.txt ")); });
+        QCOMPARE(after, before);
     }
 }
 
-void SaveFaultsTest::diskFull_data()
+void SaveFaultsTest::refusedInChild_data()
 {
-    QTest::addColumn<int>("stagingSize");  // -1: no staging file
+    QTest::addColumn<Fault>("fault");
+    QTest::addColumn<QByteArray>("stagingBytes");  // null: no staging file
+    QTest::addColumn<int>("number");
 
-    QTest::newRow("staging file") << 40000;
-    QTest::newRow("no staging file") << -1;
+    QTest::newRow("disk full") << Fault::DiskFull << QByteArray(40000, 'x') << ENOSPC;
+    QTest::newRow("file too big") << Fault::FileTooBig << QByteArray(1000, 'x') << EFBIG;
+    QTest::newRow("file too big, new file") << Fault::FileTooBig << QByteArray() << EFBIG;
+    QTest::newRow("read-only disk") << Fault::ReadOnlyDisk << QByteArray("earlier") << EROFS;
+    QTest::newRow("folder not writable") << Fault::FolderNotWritable << QByteArray("earlier") << EACCES;
 }
 
-// A 64 KiB tmpfs over the story folder, in a child's private mount
-// namespace; the child compares the folder before and after itself, since
-// the tmpfs ends with it.
-void SaveFaultsTest::diskFull()
+// A save of a 100000-character story in a forked child, which sets up the
+// fault for itself alone: a 64 KiB tmpfs over the story folder in a private
+// mount namespace (later made read-only), a file-size limit just above the
+// staging file, or the user "nobody" facing a story folder only root may
+// write to. The child compares the story folder before and after the save,
+// since a tmpfs ends with it.
+void SaveFaultsTest::refusedInChild()
 {
-    QFETCH(int, stagingSize);
+    QFETCH(Fault, fault);
+    QFETCH(QByteArray, stagingBytes);
+    QFETCH(int, number);
 
+    QTemporaryDir tmp;
+    const QString root = tmp.path() + QStringLiteral("/C"), staging = root + StagingName;
     QVERIFY(QDir().mkpath(root));
+    const QByteArray rootName = QFile::encodeName(root);
     const int result = exitCodeInChild([&] {
-        if (!enterPrivateMounts() || ::mount("tmpfs", QFile::encodeName(root).constData(), "tmpfs", 0, "size=64k") != 0)
-            return CannotMount;
-        if (stagingSize >= 0 && !writeFile(staging, QByteArray(stagingSize, 'x')))
+        const bool tmpfs = fault == Fault::DiskFull || fault == Fault::ReadOnlyDisk;
+        if (tmpfs && (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+                      || ::mount("tmpfs", rootName.constData(), "tmpfs", 0, "size=64k") != 0))
+            return CannotSetUp;
+        if (!stagingBytes.isNull() && !writeFile(staging, stagingBytes))
             return 255;
+        if (fault == Fault::FolderNotWritable) {
+            // Everything is open to everyone except the story folder itself.
+            using Mode = std::pair<QString, mode_t>;
+            for (const auto &[path, mode] : {Mode(tmp.path(), 0755), Mode(staging, 0666),
+                                             Mode(root + QStringLiteral("/program files"), 0777), Mode(root, 0755)})
+                ::chmod(QFile::encodeName(path).constData(), mode);
+        }
         const QStringList before = folderSnapshot(root);
+        const rlimit limit{rlim_t(stagingBytes.size() + 10), rlim_t(stagingBytes.size() + 10)};
+        const gid_t nobody = 65534;
+        const bool faulty = fault == Fault::DiskFull
+            || (fault == Fault::FileTooBig && ::setrlimit(RLIMIT_FSIZE, &limit) == 0)
+            || (fault == Fault::ReadOnlyDisk
+                && ::mount(nullptr, rootName.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0)
+            || (fault == Fault::FolderNotWritable && ::geteuid() == 0 && ::setgroups(0, nullptr) == 0
+                && ::setgid(nobody) == 0 && ::setuid(nobody) == 0);
+        if (!faulty)
+            return CannotSetUp;
+        ignoreFileSizeSignal();
         const auto error = saveStory(root, StoryPath, QString(100000, QLatin1Char('s')));
         const QStringList after = folderSnapshot(root);
         if (after != before) {
@@ -214,44 +169,10 @@ void SaveFaultsTest::diskFull()
         }
         return error ? error->number : 0;
     });
-    if (result == CannotMount)
-        QSKIP("cannot mount a tmpfs in a private mount namespace here (needs CAP_SYS_ADMIN)");
-    QCOMPARE(result, ENOSPC);
+    if (result == CannotSetUp)
+        QSKIP("cannot mount in a private mount namespace or become the user nobody here (needs root)");
+    QCOMPARE(result, number);
 }
 
-void SaveFaultsTest::readOnlyFileSystem_data()
-{
-    QTest::addColumn<QString>("setup");
-
-    QTest::newRow("staging file") << "staging";
-    QTest::newRow("no staging file") << "folder";
-    QTest::newRow("story folder missing") << "";
-}
-
-// The temporary folder bound read-only onto itself in a child's private
-// mount namespace.
-void SaveFaultsTest::readOnlyFileSystem()
-{
-    QFETCH(QString, setup);
-
-    if (setup == QLatin1String("staging"))
-        QVERIFY(writeFile(staging, "earlier"));
-    if (setup == QLatin1String("folder"))
-        QVERIFY(QDir().mkpath(root));
-    const QStringList before = folderSnapshot(tmp->path());
-    const QByteArray folder = QFile::encodeName(tmp->path());
-    const int result = exitCodeInChild([&] {
-        if (!enterPrivateMounts() || ::mount(folder.constData(), folder.constData(), nullptr, MS_BIND, nullptr) != 0
-            || ::mount(nullptr, folder.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
-            return CannotMount;
-        const auto error = saveStory(root, StoryPath, QString::fromLatin1(StoryText));
-        return error ? error->number : 0;
-    });
-    if (result == CannotMount)
-        QSKIP("cannot bind-mount read-only in a private mount namespace here (needs CAP_SYS_ADMIN)");
-    QCOMPARE(result, EROFS);
-    QCOMPARE(folderSnapshot(tmp->path()), before);
-}
-
-QTEST_APPLESS_MAIN(SaveFaultsTest)
+QTEST_GUILESS_MAIN(SaveFaultsTest)
 #include "tst_savefaults.moc"
