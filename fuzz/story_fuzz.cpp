@@ -47,6 +47,7 @@ void check(bool holds, const char *property, Detail detail)
         fail(property, detail());
 }
 
+// The text for a report: printable ASCII as it is, everything else as \uXXXX.
 QString shown(const QString &text)
 {
     QString out;
@@ -72,6 +73,7 @@ QString withoutLineBreaks(QString text)
     return text;
 }
 
+// Separators, C0 controls, DEL, and < > : " | ? * that many file systems reject.
 bool hasRejectedCharacter(const QString &name)
 {
     for (const QChar c : name) {
