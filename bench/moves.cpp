@@ -6,6 +6,7 @@
 //   wrenfield_bench_moves [PASSES]     (default 21)
 
 #include "ControlTable.h"
+#include "Median.h"
 #include "StoryRecord.h"
 #include "WindowRegistry.h"
 
@@ -55,13 +56,6 @@ protected:
         return false;
     }
 };
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 } // namespace
 

@@ -7,6 +7,7 @@
 //
 //   wrenfield_bench_save [ROUNDS]      (default 51)
 
+#include "Median.h"
 #include "StorySave.h"
 #include "StoryText.h"
 
@@ -100,13 +101,6 @@ StoryRecord sampleStory()
     story.Speech7 = QStringLiteral("Same time next week?");
     story.Speech8 = QStringLiteral("Same willow, better sandwiches.");
     return story;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 } // namespace
