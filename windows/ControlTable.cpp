@@ -137,14 +137,14 @@ void applyLook(QWidget *widget, const Control &c)
 
 } // namespace
 
-void buildWindow(QWidget *window, const WindowLayout &spec, std::span<const Control> controls)
+void buildWindow(QWidget *window, const WindowLayout &layout, std::span<const Control> controls)
 {
-    window->setObjectName(QString::fromLatin1(spec.name));
-    window->setWindowTitle(QString::fromUtf8(spec.caption));
+    window->setObjectName(QString::fromLatin1(layout.name));
+    window->setWindowTitle(QString::fromUtf8(layout.caption));
     window->setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
-    const QSize client(pixels(spec.clientWidth), pixels(spec.clientHeight));
-    if (spec.position)
-        window->setGeometry(QRect(QPoint(pixels(spec.position->x()), pixels(spec.position->y())), client));
+    const QSize client(pixels(layout.clientWidth), pixels(layout.clientHeight));
+    if (layout.position)
+        window->setGeometry(QRect(QPoint(pixels(layout.position->x()), pixels(layout.position->y())), client));
     else
         window->resize(client);
 

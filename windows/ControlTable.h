@@ -56,7 +56,7 @@ inline constexpr int pixels(int twips) { return twips / TwipsPerPixel; }
 // earlier is in front; buttons, frames and text boxes are in front of the
 // labels and pictures of their container), tab order by tab index, and the
 // keyboard focus on the first control in that order that can take it.
-void buildWindow(QWidget *window, const WindowLayout &spec, std::span<const Control> controls);
+void buildWindow(QWidget *window, const WindowLayout &layout, std::span<const Control> controls);
 
 // The control of `window` named `name`; the tables guarantee it exists.
 template <class T>
