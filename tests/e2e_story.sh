@@ -17,7 +17,11 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+fail() {
+    echo "FAIL: $*" >&2
+    [ -s "$work/out.log" ] && { echo "--- the program's output:" >&2; cat "$work/out.log" >&2; }
+    exit 1
+}
 
 # A private X server on the first free display, and a private home whose
 # documents folder is $HOME/Documents.

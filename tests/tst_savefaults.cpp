@@ -170,7 +170,8 @@ void SaveFaultsTest::refusedInChild()
         return error ? error->number : 0;
     });
     if (result == CannotSetUp)
-        QSKIP("cannot mount in a private mount namespace or become the user nobody here (needs root)");
+        QSKIP("cannot set this fault up here: it needs root, and a private mount namespace (not possible "
+              "inside a chroot whose root is not a mount point) or the user nobody");
     QCOMPARE(result, number);
 }
 
