@@ -1,23 +1,13 @@
 // The genre, Player 1 and Player 2 windows driven as a person would: option
 // clicks record their codes, the title box follows every edit, and "&Ok"
 // moves on and composes the story file's name.
-#include "ControlTable.h"
-#include "StoryRecord.h"
-#include "WindowRegistry.h"
+#include "WindowFixture.h"
 
-#include <QApplication>
-#include <QGroupBox>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-
-#include <memory>
 
 namespace {
-
-const char *const windowNames[] = {"frmgenre", "frmp1", "frmp2", "mswfrm", "Form1", "Form2", "Form3"};
 
 // The record's choice fields by name, so that a test can say which one an
 // option writes and check that no other changed.
@@ -32,12 +22,12 @@ QMap<QString, QString> valuesOf(const StoryRecord &s)
 
 } // namespace
 
-class ChoiceWindows : public QObject {
+class ChoiceWindows : public WindowFixture {
     Q_OBJECT
 
 private slots:
     void initTestCase() { Layout::installLookAndFeel(); }
-    void init();
+    void init() { startRun(); }
     void optionRecordsItsCode_data();
     void optionRecordsItsCode();
     void lastClickWinsWithinItsFrameOnly();
@@ -53,37 +43,8 @@ private slots:
     void closingAWindowEndsTheProgram();
 
 private:
-    QWidget *show(Window window);
-    template <class T = QWidget>
-    T *at(Window window, const char *name) { return Layout::control<T>(windows->window(window), name); }
-    void click(Window window, const char *name) { QTest::mouseClick(at(window, name), Qt::LeftButton); }
     void clickAll(Window window, std::initializer_list<const char *> names);
-
-    QTemporaryDir root;
-    StoryRecord story;
-    std::unique_ptr<WindowRegistry> windows;
-    QStringList moves;
 };
-
-void ChoiceWindows::init()
-{
-    story = StoryRecord{};
-    moves.clear();
-    windows = std::make_unique<WindowRegistry>(story, root.path());
-    connect(windows.get(), &WindowRegistry::shown, this,
-            [this](Window w) { moves << QStringLiteral("show ") + windowNames[int(w)]; });
-    connect(windows.get(), &WindowRegistry::hidden, this,
-            [this](Window w) { moves << QStringLiteral("hide ") + windowNames[int(w)]; });
-}
-
-QWidget *ChoiceWindows::show(Window window)
-{
-    windows->ShowWindow(window);
-    QWidget *w = windows->window(window);
-    QApplication::setActiveWindow(w);
-    moves.clear();
-    return w;
-}
 
 void ChoiceWindows::clickAll(Window window, std::initializer_list<const char *> names)
 {
@@ -101,7 +62,7 @@ void ChoiceWindows::optionRecordsItsCode_data()
     // Codes in option order, Option1 first, within each window's groups.
     const auto rows = [](Window window, int first, const char *field, const char *codes) {
         for (int i = 0; codes[i]; ++i)
-            QTest::addRow("%s Option%d", windowNames[int(window)], first + i)
+            QTest::addRow("%s Option%d", qPrintable(nameOf(window)), first + i)
                 << window << QStringLiteral("Option%1").arg(first + i) << QString::fromLatin1(field)
                 << QString(QLatin1Char(codes[i]));
     };

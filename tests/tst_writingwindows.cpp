@@ -2,11 +2,8 @@
 // driven as a person would: the speeches reach the story record, "DONE!"
 // saves the story or says why it could not, and the main and about windows
 // move as their buttons say.
-#include "ControlTable.h"
-#include "StoryRecord.h"
-#include "WindowRegistry.h"
+#include "WindowFixture.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -14,15 +11,10 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <cerrno>
-#include <memory>
 
 namespace {
-
-const char *const windowNames[] = {"frmgenre", "frmp1", "frmp2", "mswfrm", "Form1", "Form2", "Form3"};
 
 QString StoryRecord::*const speeches[] = {
     &StoryRecord::Speech1, &StoryRecord::Speech2, &StoryRecord::Speech3, &StoryRecord::Speech4,
@@ -34,37 +26,18 @@ const char *const speechBoxes[] = {"Text1", "Text2", "Text3", "Text4", "Text6", 
 
 } // namespace
 
-class WritingWindows : public QObject {
+class WritingWindows : public WindowFixture {
     Q_OBJECT
 
 private slots:
     void initTestCase() { Layout::installLookAndFeel(); }
-    void init()
-    {
-        story = StoryRecord{};
-        windows = std::make_unique<WindowRegistry>(story, root.path());
-        connect(windows.get(), &WindowRegistry::shown, this,
-                [this](Window w) { moves << QStringLiteral("show ") + windowNames[int(w)]; });
-        connect(windows.get(), &WindowRegistry::hidden, this,
-                [this](Window w) { moves << QStringLiteral("hide ") + windowNames[int(w)]; });
-    }
+    void init() { startRun(); }
     void speechBoxFeedsItsSpeech_data();
     void speechBoxFeedsItsSpeech();
     void twoStoriesUnderOneName();
     void mainAndAboutWindows();
 
 private:
-    // Shows the window as the active one and starts the record of moves afresh.
-    QWidget *show(Window window)
-    {
-        windows->ShowWindow(window);
-        QApplication::setActiveWindow(windows->window(window));
-        moves.clear();
-        return windows->window(window);
-    }
-    template <class T = QWidget>
-    T *at(Window window, const char *name) { return Layout::control<T>(windows->window(window), name); }
-    void click(Window window, const char *name) { QTest::mouseClick(at(window, name), Qt::LeftButton); }
     void type(Window window, const char *box, const char *text) { QTest::keyClicks(at(window, box), text); }
     QString inRoot(const char *name) const { return QDir(root.path()).filePath(QString::fromUtf8(name)); }
     QByteArray read(const char *name) const
@@ -77,11 +50,6 @@ private:
         QFile file(inRoot(name));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
     }
-
-    QTemporaryDir root;
-    StoryRecord story;
-    std::unique_ptr<WindowRegistry> windows;
-    QStringList moves;
 };
 
 void WritingWindows::speechBoxFeedsItsSpeech_data()
