@@ -227,9 +227,8 @@ std::optional<SaveError> saveStory(const QString &rootFolder, const QString &sto
     // Refuse anything that is not one plain name directly in the story folder
     // before touching the disk.
     if (realPath.isEmpty())
-        return failure(EINVAL, QStringLiteral("The story path must start with c:\\: go back to the "
-                                              "Player 2 window and press \"&Ok\"")
-                                   + PressDoneAgain);
+        return failure(EINVAL, QStringLiteral("The story has no file name on drive C: yet: copy the "
+                                              "story from the details below to keep it."));
     const QString nameText = storyFilePath.mid(DrivePrefix.size());
     if (!isAcceptableStoryFileName(nameText))
         return failure(nameText.toUtf8().size() > MaxNameBytes ? ENAMETOOLONG : EINVAL, badTitleAdvice());
