@@ -1,5 +1,7 @@
 #include "StoryFileName.h"
 
+#include <string>
+
 QString storyFilePathOf(const StoryRecord &story)
 {
     return QStringLiteral("c:\\") + story.GenreCode + story.P1GenderCode + story.P1MaritalCode
@@ -10,4 +12,85 @@ QString storyFilePathOf(const StoryRecord &story)
 void composeStoryFilePath(StoryRecord &story)
 {
     story.StoryFilePath = storyFilePathOf(story);
+}
+
+namespace {
+
+bool isRefused(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f)          // C0, DEL, C1
+        || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069)  // bidi controls
+        || c == 0x2028 || c == 0x2029                      // line and paragraph separators
+        || (c < 0x80 && std::char_traits<char>::find("/\\<>:\"|?*", 9, char(c)));
+}
+
+QString hex(char32_t c)
+{
+    return QString::number(uint(c), 16).toUpper().rightJustified(4, QLatin1Char('0'));
+}
+
+// How a refused character is named to the user: printable ones as themselves,
+// invisible ones by their code point.
+QString shown(char32_t c)
+{
+    if (c > 0x20 && c < 0x7f)
+        return QStringLiteral("\"%1\"").arg(QChar(char16_t(c)));
+    return QStringLiteral("the invisible character U+%1").arg(hex(c));
+}
+
+} // namespace
+
+std::optional<NameProblem> storyFileNameProblem(const QString &name)
+{
+    using Kind = NameProblem::Kind;
+    if (name.isEmpty())
+        return NameProblem{Kind::Empty, 0, 0};
+    if (name == QLatin1String(".") || name == QLatin1String(".."))
+        return NameProblem{Kind::DotName, 0, name.size()};
+
+    qsizetype bytes = 0;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name.at(i);
+        char32_t code = c.unicode();
+        qsizetype units = 1;
+        if (c.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate()) {
+            code = QChar::surrogateToUcs4(c, name.at(i + 1));
+            units = 2;
+        } else if (c.isSurrogate()) {
+            return NameProblem{Kind::BrokenText, i, 1};
+        }
+        if (isRefused(code))
+            return NameProblem{Kind::BadCharacter, i, units};
+        const qsizetype size = code < 0x80 ? 1 : code < 0x800 ? 2 : code < 0x10000 ? 3 : 4;
+        if (bytes + size > MaxStoryFileNameBytes) {
+            // Report everything from the first character that does not fit.
+            return NameProblem{Kind::TooLong, i, name.size() - i};
+        }
+        bytes += size;
+        i += units - 1;
+    }
+    return std::nullopt;
+}
+
+QString NameProblem::explanation(const QString &name) const
+{
+    switch (kind) {
+    case Kind::Empty:
+    case Kind::DotName:
+        return QStringLiteral("A story file can't be named \"%1\".").arg(name);
+    case Kind::BadCharacter: {
+        const QStringView part = QStringView(name).mid(position, length);
+        const char32_t c = part.size() == 2 ? QChar::surrogateToUcs4(part[0], part[1]) : part[0].unicode();
+        return QStringLiteral("A title word can't contain %1.").arg(shown(c));
+    }
+    case Kind::TooLong:
+        return QStringLiteral("The title word is too long: a story's file name can hold at most %1 bytes, "
+                              "and this one would need %2.")
+            .arg(MaxStoryFileNameBytes)
+            .arg(name.toUtf8().size());
+    case Kind::BrokenText:
+        return QStringLiteral("A title word can't contain half of a character (a lone surrogate, U+%1).")
+            .arg(hex(name.at(position).unicode()));
+    }
+    return {};
 }

@@ -1,5 +1,7 @@
 #include "StorySave.h"
 
+#include "StoryFileName.h"
+
 #include <QFile>
 #include <QStandardPaths>
 #include <QStringList>
@@ -17,7 +19,6 @@ namespace {
 const QString DrivePrefix = QStringLiteral("c:\\");
 const char StagingFolderName[] = "program files";
 const char StagingFileName[] = "temp.txt";
-constexpr int MaxNameBytes = 255;
 
 // Advice for the user, one sentence each.
 const QString PressDoneAgain = QStringLiteral(", then press \"DONE!\" again.");
@@ -45,14 +46,12 @@ QString adviceFor(int number)
     }
 }
 
-QString badTitleAdvice()
+// The title word is typed on an earlier window that the story page cannot go
+// back to, so the story can only be kept by copying it from the message's
+// details.
+QString badTitleAdvice(const NameProblem &problem, const QString &name)
 {
-    // The title word is typed on an earlier window that the story page cannot
-    // go back to, so the story can only be kept by copying it from the
-    // message's details.
-    return QStringLiteral("The one-word title cannot be part of a file name (it may not hold "
-                          "\\ / : * ? \" < > | or control characters, or be very long): copy the story "
-                          "from the details below to keep it.");
+    return problem.explanation(name) + QStringLiteral(" Copy the story from the details below to keep it.");
 }
 
 QString stagingAdvice(const QString &rootFolder)
@@ -192,19 +191,6 @@ QString realPathOf(const QString &rootFolder, const QString &drivePath)
     return rootFolder + QLatin1Char('/') + rest;
 }
 
-bool isAcceptableStoryFileName(const QString &name)
-{
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
-        return false;
-    for (const QChar c : name) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || u == 0x7f || QStringView(u"/\\<>:\"|?*").contains(c))
-            return false;
-    }
-    const QByteArray encoded = name.toUtf8();
-    return encoded.size() <= MaxNameBytes && QString::fromUtf8(encoded) == name;
-}
-
 QString SaveError::message() const
 {
     return QStringList{
@@ -230,8 +216,9 @@ std::optional<SaveError> saveStory(const QString &rootFolder, const QString &sto
         return failure(EINVAL, QStringLiteral("The story has no file name on drive C: yet: copy the "
                                               "story from the details below to keep it."));
     const QString nameText = storyFilePath.mid(DrivePrefix.size());
-    if (!isAcceptableStoryFileName(nameText))
-        return failure(nameText.toUtf8().size() > MaxNameBytes ? ENAMETOOLONG : EINVAL, badTitleAdvice());
+    if (const std::optional<NameProblem> problem = storyFileNameProblem(nameText))
+        return failure(problem->kind == NameProblem::Kind::TooLong ? ENAMETOOLONG : EINVAL,
+                       badTitleAdvice(*problem, nameText));
     const QByteArray name = nameText.toUtf8();
 
     const QByteArray rootPath = QFile::encodeName(rootFolder);

@@ -19,11 +19,6 @@ QString storyRootFolder();
 // drive C: prefix.
 QString realPathOf(const QString &rootFolder, const QString &drivePath);
 
-// Whether name can be one file directly in the root folder: not empty, not
-// "." or "..", no "/" or "\", no control character (U+0000-U+001F, U+007F), none
-// of < > : " | ? *, valid UTF-16, and at most 255 bytes once encoded.
-bool isAcceptableStoryFileName(const QString &name);
-
 // Why a save did not happen. Nothing has changed on disk when one is returned.
 struct SaveError {
     int number = 0;       // the system's error number (errno)

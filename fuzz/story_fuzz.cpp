@@ -73,12 +73,15 @@ QString withoutLineBreaks(QString text)
     return text;
 }
 
-// Separators, C0 controls, DEL, and < > : " | ? * that many file systems reject.
+// Separators, C0 and C1 controls, DEL, < > : " | ? * that many file systems
+// reject, and the invisible characters that make a name look like another:
+// bidirectional controls and line or paragraph separators.
 bool hasRejectedCharacter(const QString &name)
 {
     for (const QChar c : name) {
         const char16_t u = c.unicode();
-        if (u < 0x20 || u == 0x7f || QStringView(u"/\\<>:\"|?*").contains(c))
+        if (u < 0x20 || (u >= 0x7f && u <= 0x9f) || (u >= 0x202a && u <= 0x202e) || (u >= 0x2066 && u <= 0x2069)
+            || u == 0x2028 || u == 0x2029 || QStringView(u"/\\<>:\"|?*").contains(c))
             return true;
     }
     return false;

@@ -13,6 +13,8 @@ private slots:
     void fileName();
     void storyText_data();
     void storyText();
+    void nameRule_data();
+    void nameRule();
 };
 
 void StoryFileTest::fileName_data()
@@ -88,6 +90,74 @@ void StoryFileTest::storyText()
     for (int i = 0; i < 8; ++i)
         *speeches[i] = texts[2 + i];
     QCOMPARE(storyTextOf(story).toUtf8(), expected);
+}
+
+void StoryFileTest::nameRule_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("kind");      // -1: accepted, else NameProblem::Kind
+    QTest::addColumn<int>("position");  // of the offending part
+    QTest::addColumn<int>("length");
+    QTest::addColumn<QString>("explanation");
+
+    using Kind = NameProblem::Kind;
+    const auto accepted = [](const char *tag, const QString &name) {
+        QTest::newRow(tag) << name << -1 << 0 << 0 << QString();
+    };
+    const auto refused = [](const QByteArray &tag, const QString &name, Kind kind, int position, int length,
+                            const QString &explanation = {}) {
+        QTest::newRow(tag.constData()) << name << int(kind) << position << length << explanation;
+    };
+    accepted("plain", "CFSSOOMNPicnic.txt");
+    accepted("spaces, dots, quotes", " Big Day. Out's .txt");
+    accepted("letters of every script", QString::fromUtf8("Grüße雪 ДОМ ﷺ 😀.txt"));
+    accepted("zero-width joiner, soft hyphen, NBSP", QString::fromUtf16(u"a\u200d\u00ad\u00a0b.txt"));
+    accepted("left-to-right and right-to-left marks", QString::fromUtf16(u"a\u200e\u200fb.txt"));
+    accepted("just before C1, just after", QString::fromUtf16(u"~\u00a0.txt"));
+    accepted("255 bytes", QString(125, QChar(0xe9)) + "a.txt");
+    accepted("only the suffix", ".txt");
+
+    refused("empty", "", Kind::Empty, 0, 0);
+    refused("dot", ".", Kind::DotName, 0, 1);
+    refused("dot dot", "..", Kind::DotName, 0, 2);
+    for (const char *c : {"/", "\\", "<", ">", ":", "\"", "|", "?", "*"})
+        refused(QByteArray("character ") + c, QStringLiteral("Why%1.txt").arg(QLatin1String(c)), Kind::BadCharacter, 3, 1,
+                QStringLiteral("A title word can't contain \"%1\".").arg(QLatin1String(c)));
+    // Invisible characters, each at the edge of its range.
+    for (const char16_t c : {0x00, 0x0a, 0x0d, 0x1f, 0x7f, 0x80, 0x85, 0x9f, 0x2028, 0x2029, 0x202a, 0x202e,
+                             0x2066, 0x2069})
+        refused("U+" + QByteArray::number(c, 16), "ab" + QString(QChar(c)) + ".txt", Kind::BadCharacter, 2, 1,
+                QStringLiteral("A title word can't contain the invisible character U+%1.")
+                    .arg(QString::number(c, 16).toUpper().rightJustified(4, '0')));
+    refused("overridden extension", QString::fromUtf16(u"CGr\u00fc\u00dfe\u202etxt.exe.txt"), Kind::BadCharacter,
+            6, 1);
+    refused("first refused character counts", "a?b/c.txt", Kind::BadCharacter, 1, 1);
+    refused("lone high surrogate", "a" + QString(QChar(0xd800)) + "b", Kind::BrokenText, 1, 1);
+    refused("lone low surrogate at the end", "a" + QString(QChar(0xdc00)), Kind::BrokenText, 1, 1);
+    // Too long: from the first character that does not fit to the end.
+    refused("256 bytes", QString(126, QChar(0xe9)) + ".txt", Kind::TooLong, 129, 1,
+            "The title word is too long: a story's file name can hold at most 255 bytes, and this one would need 256.");
+    refused("four-byte character across the limit", QString(252, 'a') + QString::fromUtf8("😀"), Kind::TooLong, 252, 2);
+}
+
+// What the save and the Player 2 window both ask before a name reaches the disk.
+void StoryFileTest::nameRule()
+{
+    QFETCH(QString, name);
+    QFETCH(int, kind);
+    QFETCH(int, position);
+    QFETCH(int, length);
+    QFETCH(QString, explanation);
+
+    const std::optional<NameProblem> problem = storyFileNameProblem(name);
+    QCOMPARE(problem ? int(problem->kind) : -1, kind);
+    QCOMPARE(isAcceptableStoryFileName(name), kind == -1);
+    if (!problem)
+        return;
+    QCOMPARE(problem->position, position);
+    QCOMPARE(problem->length, length);
+    if (!explanation.isEmpty())
+        QCOMPARE(problem->explanation(name), explanation);
 }
 
 QTEST_APPLESS_MAIN(StoryFileTest)

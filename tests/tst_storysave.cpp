@@ -59,8 +59,9 @@ void StorySaveTest::save_data()
     refused("not drive C", "", "d:\\Story.txt", EINVAL);
     refused("no drive", "", "Story.txt", EINVAL);
     // Names that are not one plain file directly in the story folder.
-    for (const char *name : {"a/b.txt", "a\\b.txt", "..", ".", "", "a\x1f.txt", "a\x7f.txt", "a<b", "a>b", "a:b",
-                             "a\"b", "a|b", "a?b", "a*b"})
+    // (The name rule itself has its own table; these show the save asks it
+    // before anything on disk changes.)
+    for (const char *name : {"a/b.txt", "a\\b.txt", "..", "a\x1f.txt", "a?b"})
         refused(QByteArray("name ") + QByteArray(name).toPercentEncoding("/\\<>:\"|?*"), "", story.left(3) + name, EINVAL);
     refused("name with NUL", "", "c:\\" + QString(QChar(0)), EINVAL);
     refused("name with lone surrogate", "", "c:\\" + QString(QChar(0xd800)), EINVAL);
