@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Wrenfield developers
+
 // The floor for start-up: the least Qt Widgets program that shows a window
 // like the genre window, a frame of eleven option buttons and one button, at
 // the same sizes. No fonts, style or resources of its own.

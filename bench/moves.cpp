@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Wrenfield developers
+
 // Moves: for every button that leads to another window, the time from the
 // click to the next window shown and painted. The first pass includes
 // creating each window; later passes show windows that already exist.

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Wrenfield developers
+
 // Save cost against the size of the staging file. Saves the same story into
 // a fresh folder under the temp folder with no staging file, an empty one, a
 // 1 MiB one and a 1 GiB sparse one, many times each, and prints the median

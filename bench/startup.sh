@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Wrenfield developers
 # Start-up of wrenfield against the floor (the least Qt Widgets program with a
 # window like the genre window), on one private Xvfb display. Starts the two
 # alternately RUNS times each, drops each one's first run, and prints the

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Wrenfield developers
+
 // Starts a program on the X display and measures, for its first top-level
 // window, the time from exec to the window being mapped, and the program's
 // peak resident memory (VmHWM) a moment later, once it has painted.

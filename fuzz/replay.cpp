@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Wrenfield developers
+
 // Runs the fuzz target's checks over kept inputs, without libFuzzer: every
 // file named on the command line, and every file in every folder named.
 // Used as a test in ordinary builds, so that the seeds and every input that

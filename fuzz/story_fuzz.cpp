@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Wrenfield developers
+
 // Checks properties of the story file name check, the path composition and
 // the story text on arbitrary input. Built as a libFuzzer target by clang
 // (WRENFIELD_FUZZ=ON) and, with replay.cpp, as a test that replays the

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Wrenfield developers
 # Builds the Debian package from a build folder into a scratch folder, checks
 # what it holds and what it depends on, unpacks it with dpkg-deb and starts the
 # unpacked program on a private X server until its first window shows.

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Wrenfield developers
 # Makes two stories with the real program on a private X server, driving it
 # only as a person would: mouse clicks at the places the windows' layout
 # tables give, typing, Tab, Space and Alt+O. Checks the saved bytes, a refused

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Wrenfield developers
+
 // Preloaded into a save to play another program that creates the story file
 // at the worst moment: just before the save's rename or hard link, it puts a
 // file of its own at the target name. Renames back to temp.txt (a rollback)

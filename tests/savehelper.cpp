@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Wrenfield developers
+
 // Saves one story and exits with the error number (0 when saved), so that
 // the fault tests can run a save under strace or with a preloaded library.
 //

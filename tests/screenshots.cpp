@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Wrenfield developers
+
 // Renders each of the program's windows to <folder>/<window name>.png, as a
 // person would first see it, for looking at captions, fonts and the picture.
 #include "ControlTable.h"

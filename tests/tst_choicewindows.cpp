@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Wrenfield developers
+
 // The genre, Player 1 and Player 2 windows driven as a person would: option
 // clicks record their codes, the title box follows every edit, and "&Ok"
 // moves on and composes the story file's name.

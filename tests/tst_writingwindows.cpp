@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Wrenfield developers
+
 // The speeches window, the story page, the main window and the about window
 // driven as a person would: the speeches reach the story record, "DONE!"
 // saves the story or says why it could not, and the main and about windows
