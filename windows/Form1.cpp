@@ -66,6 +66,7 @@ void Form1::Command3_Click()
         showSaveError(*error, storyText);
         return;
     }
+    windows.reportStorySaved(realPathOf(storyRoot, story.StoryFilePath));
     windows.HideWindow(Window::Form1);
     windows.ShowWindow(Window::Form2);
 }

@@ -66,6 +66,11 @@ QWidget *WindowRegistry::window(Window which) const
     return created[static_cast<int>(which)].get();
 }
 
+void WindowRegistry::reportStorySaved(const QString &realPath)
+{
+    emit storySaved(realPath);
+}
+
 bool WindowRegistry::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Close)

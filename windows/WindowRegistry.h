@@ -37,7 +37,12 @@ public:
     // The window in that slot, or nullptr while it has never been shown.
     QWidget *window(Window window) const;
 
+    // Told by the story page once a story is safely on disk, with the file's
+    // real path; passed on as storySaved to whoever wants to tell the user.
+    void reportStorySaved(const QString &realPath);
+
 signals:
+    void storySaved(const QString &realPath);
     void shown(Window window);
     void hidden(Window window);
     void endRequested();
