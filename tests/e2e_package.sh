@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Wrenfield developers
+# Checks the Debian package that scripts/package left in a folder: lintian,
+# what the package holds and depends on, the -dbgsym package, the hardening
+# of the program, and the unpacked program started on a private X server
+# until its first window shows. Lintian runs meanwhile, being the slowest.
+#
+#   e2e_package.sh build/package
+set -euo pipefail
+
+folder=$1
+id=org.wrenfield.Wrenfield
+work=$(mktemp -d)
+lintian_pid=
+xvfb_pid=
+app_pid=
+cleanup() {
+    for pid in $app_pid $xvfb_pid $lintian_pid; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+shopt -s nullglob
+debs=("$folder"/wrenfield_*.deb)
+dbgsyms=("$folder"/wrenfield-dbgsym_*.deb)
+changes=("$folder"/wrenfield_*.changes)
+shopt -u nullglob
+[ "${#debs[@]}" -eq 1 ] && [ "${#changes[@]}" -eq 1 ] || fail "expected one .deb and one .changes in $folder"
+[ "${#dbgsyms[@]}" -eq 1 ] || fail "no -dbgsym package in $folder"
+deb=${debs[0]}
+version=$(dpkg-deb -f "$deb" Version)
+
+# Every tag, information included, is fixed or overridden with a reason in
+# debian/wrenfield.lintian-overrides.
+lintian --info --display-info --fail-on error,warning,info "${changes[0]}" >"$work/lintian.log" 2>&1 &
+lintian_pid=$!
+
+# Libraries come from dpkg-shlibdeps; the fonts are asked for by family name
+# and are listed by hand. Only the program is packaged, so Qt Test, which the
+# tests link, must not be needed.
+depends=$(dpkg-deb -f "$deb" Depends)
+for package in fonts-liberation2 fonts-dancingscript fonts-kristi libqt6widgets6 libqt6gui6 libc6; do
+    [[ ", $depends," =~ ,\ $package[\ ,] ]] || fail "Depends lacks $package: $depends"
+done
+[[ $depends != *libqt6test* ]] || fail "Depends names Qt Test: $depends"
+
+# The program, its menu entry, metainfo, icons and manual page, and the
+# licence, changelog and lintian overrides: nothing from tests/ or bench/.
+expected=$(printf '%s\n' \
+    ./usr/bin/wrenfield \
+    "./usr/share/applications/$id.desktop" \
+    "./usr/share/icons/hicolor/256x256/apps/$id.png" \
+    "./usr/share/icons/hicolor/scalable/apps/$id.svg" \
+    "./usr/share/metainfo/$id.metainfo.xml" \
+    ./usr/share/man/man1/wrenfield.1.gz \
+    ./usr/share/doc/wrenfield/copyright \
+    ./usr/share/doc/wrenfield/changelog.gz \
+    ./usr/share/lintian/overrides/wrenfield | sort)
+actual=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort)
+diff -u <(echo "$expected") <(echo "$actual") || fail "the package holds other files than expected"
+
+root=$work/root
+dpkg-deb -x "$deb" "$root"
+[ -x "$root/usr/bin/wrenfield" ] || fail "usr/bin/wrenfield is not executable"
+[ "$("$root/usr/bin/wrenfield" --version | head -n1)" = "wrenfield $version" ] \
+    || fail "wrenfield --version does not print the package's version $version"
+
+# The debug symbols are those of this very program.
+build_id=$(readelf -n "$root/usr/bin/wrenfield" | sed -n 's/.*Build ID: *//p')
+debug_file=./usr/lib/debug/.build-id/${build_id:0:2}/${build_id:2}.debug
+[[ $(dpkg-deb -c "${dbgsyms[0]}") == *" $debug_file"* ]] || fail "the -dbgsym package lacks $debug_file"
+
+# Control-flow protection cannot be had on Debian 12: its C start files lack
+# the ELF note, so no program linked there carries it.
+hardening-check --nocfprotection "$root/usr/bin/wrenfield" || fail "hardening-check"
+
+# One id names the entry, its icon, the metainfo and what the metainfo launches.
+entry=$root/usr/share/applications/$id.desktop
+grep -qx "Icon=$id" "$entry" || fail "the entry's Icon= is not $id"
+grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$root/usr/share/metainfo/$id.metainfo.xml" \
+    || fail "the metainfo does not launch $id.desktop"
+appstreamcli validate-tree --no-net "$root" >"$work/validate-tree.log" 2>&1 \
+    || { cat "$work/validate-tree.log" >&2; fail "appstreamcli validate-tree"; }
+
+# A private X server on a display it picks itself.
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+exec 3>&-
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+display=":$(head -n1 "$work/display")"
+
+# The unpacked program with a clean environment and an empty home folder.
+mkdir -p "$work/home" "$work/runtime"
+chmod 700 "$work/runtime"
+env -i PATH="$PATH" HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" DISPLAY="$display" LANG=C.UTF-8 \
+    "$root/usr/bin/wrenfield" >"$work/app.log" 2>&1 &
+app_pid=$!
+window=
+for _ in $(seq 100); do
+    kill -0 "$app_pid" 2>/dev/null || { cat "$work/app.log" >&2; fail "the program ended before its genre window showed"; }
+    window=$(DISPLAY=$display xdotool search --onlyvisible --name '^Talemoss$' 2>/dev/null | head -n1 || true)
+    [ -n "$window" ] && break
+    sleep 0.2
+done
+[ -n "$window" ] || { cat "$work/app.log" >&2; fail "no Talemoss window within 20 s"; }
+
+# Docks on X11 match a window to its menu entry by the window's class.
+wm_class=$(DISPLAY=$display xprop -id "$window" WM_CLASS)
+entry_class=$(sed -n 's/^StartupWMClass=//p' "$entry")
+[[ $wm_class == *", \"$entry_class\"" ]] \
+    || fail "window class ($wm_class) differs from the entry's StartupWMClass ($entry_class)"
+
+lintian_status=0
+wait "$lintian_pid" || lintian_status=$?
+lintian_pid=
+echo "--- lintian:"
+grep -v '^running with root privileges' "$work/lintian.log" || true
+[ "$lintian_status" -eq 0 ] || fail "lintian found tags"
+echo "PASS: $(basename "$deb")"
