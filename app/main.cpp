@@ -3,6 +3,7 @@
 
 #include "ControlTable.h"
 #include "Module1.h"
+#include "StartUp.h"
 #include "StorySave.h"
 #include "WindowRegistry.h"
 
@@ -10,9 +11,17 @@
 
 int main(int argc, char *argv[])
 {
+    // --help, --version and a wrong option are answered without a display.
+    const CommandLine commandLine = readCommandLine(argc, argv);
+    if (commandLine.request != CommandLine::Request::Start)
+        return answerCommandLine(commandLine, WRENFIELD_VERSION);
+
     ignoreFileSizeSignal();
+    WindowSystemGuard guard(commandLine);  // no display: one line and status 1, not an abort
     QApplication app(argc, argv);
+    guard.release();
     QApplication::setApplicationName(QStringLiteral("Wrenfield"));
+    QApplication::setApplicationVersion(QStringLiteral(WRENFIELD_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.wrenfield.Wrenfield"));
     Layout::installLookAndFeel();
 

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Wrenfield developers
+# The real program's command line, with no display at all: what it prints on
+# which stream, and its exit status. Qt's own options must pass the program's
+# check, which shows as the no-display line (status 1) instead of a refusal
+# (status 2); -platform offscreen then really starts it without a display.
+#
+#   e2e_commandline.sh PATH/TO/wrenfield VERSION
+set -euo pipefail
+
+program=$1
+version=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+# A display number with no X server behind it.
+free=7301
+while [ -e "/tmp/.X11-unix/X$free" ] || [ -e "/tmp/.X$free-lock" ]; do free=$((free + 1)); done
+
+no_display="wrenfield: no display to open: DISPLAY and WAYLAND_DISPLAY are not set; run it in a graphical session, or set DISPLAY (X11) or WAYLAND_DISPLAY (Wayland)"
+hint="Try 'wrenfield --help' for more information."
+
+# check STATUS STDOUT-LINE1 STDERR [VAR=VALUE]... -- ARGUMENTS...
+# STDOUT-LINE1 is the first line expected on standard output, or "" for none;
+# STDERR is everything expected on standard error.
+check() {
+    local status=$1 out=$2 err=$3 settings=() actual
+    shift 3
+    while [ "$1" != -- ]; do settings+=("$1"); shift; done
+    shift
+    actual=0
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_SESSION_TYPE HOME="$work" \
+        "${settings[@]}" "$program" "$@" >"$work/out" 2>"$work/err" || actual=$?
+    local got_out got_err
+    got_out=$(head -n1 "$work/out")
+    got_err=$(cat "$work/err")
+    if [ "$actual" != "$status" ] || [ "$got_out" != "$out" ] || [ "$got_err" != "$err" ]; then
+        echo "FAIL: ${settings[*]} wrenfield $*" >&2
+        echo "  status $actual, expected $status" >&2
+        echo "  stdout: $got_out" >&2
+        echo "  expected: $out" >&2
+        echo "  stderr: $got_err" >&2
+        echo "  expected: $err" >&2
+        failures=$((failures + 1))
+    fi
+}
+
+# The program's own options, answered without a display.
+check 0 "Usage: wrenfield [QT-OPTION]..." "" -- --help
+check 0 "Usage: wrenfield [QT-OPTION]..." "" -- -h -platform nowhere
+check 0 "wrenfield $version" "" -- --version
+check 0 "wrenfield $version" "" -- -style fusion -v
+
+# Refusals: one line and the hint on standard error, nothing on standard output.
+check 2 "" "wrenfield: unknown option '--colour'"$'\n'"$hint" -- --colour
+check 2 "" "wrenfield: unknown option '-fn'"$'\n'"$hint" -- -fn fixed
+check 2 "" "wrenfield: unexpected argument 'story.txt'"$'\n'"$hint" -- story.txt
+check 2 "" "wrenfield: unexpected argument '-'"$'\n'"$hint" -- -
+check 2 "" "wrenfield: option '-platform' needs a value"$'\n'"$hint" -- -platform
+check 2 "" "wrenfield: option '-reverse' takes no '='"$'\n'"$hint" -- -reverse=yes
+check 2 "" "wrenfield: unknown option '--bogus'"$'\n'"$hint" -- -style fusion --bogus --help
+
+# No display: one line and status 1, never Qt's abort; Qt's options pass.
+check 1 "" "$no_display" --
+check 1 "" "$no_display" -- -style fusion -reverse --qwindowtitle "A title" -stylesheet=none.qss
+check 1 "" "wrenfield: cannot open the display \":$free\" named by DISPLAY; run it in a graphical session, or set DISPLAY or WAYLAND_DISPLAY to a display that is running" \
+    DISPLAY=":$free" --
+check 1 "" "wrenfield: cannot open the display \":$free\" named by -display; run it in a graphical session, or set DISPLAY or WAYLAND_DISPLAY to a display that is running" \
+    -- -display ":$free"
+check 1 "" "wrenfield: cannot start the window system \"nowhere\" named by QT_QPA_PLATFORM; leave it out to use the desktop's own display" \
+    QT_QPA_PLATFORM=nowhere --
+
+# -platform reaches Qt: on the offscreen platform the program runs without a
+# display until it is stopped.
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOME="$work" XDG_RUNTIME_DIR="$work" \
+    timeout 3 "$program" -platform offscreen >"$work/out" 2>&1 || status=$?
+if [ "$status" != 124 ]; then
+    echo "FAIL: wrenfield -platform offscreen ended with status $status instead of running:" >&2
+    cat "$work/out" >&2
+    failures=$((failures + 1))
+fi
+
+[ "$failures" -eq 0 ] || { echo "$failures failed" >&2; exit 1; }
+echo PASS
