@@ -69,8 +69,16 @@ check 1 "" "wrenfield: cannot open the display \":$free\" named by DISPLAY; run 
     DISPLAY=":$free" --
 check 1 "" "wrenfield: cannot open the display \":$free\" named by -display; run it in a graphical session, or set DISPLAY or WAYLAND_DISPLAY to a display that is running" \
     -- -display ":$free"
-check 1 "" "wrenfield: cannot start the window system \"nowhere\" named by QT_QPA_PLATFORM; leave it out to use the desktop's own display" \
-    QT_QPA_PLATFORM=nowhere --
+check 1 "" "wrenfield: cannot start the window system: Could not find the Qt platform plugin \"nowhere\" in \"\"" \
+    DISPLAY=":$free" QT_QPA_PLATFORM=nowhere --
+
+# Help that cannot be written is not a success.
+status=0
+env -u DISPLAY "$program" --help >/dev/full 2>"$work/err" || status=$?
+if [ "$status" != 1 ] || [ "$(cat "$work/err")" != "wrenfield: cannot write to standard output: No space left on device" ]; then
+    echo "FAIL: wrenfield --help >/dev/full: status $status, $(cat "$work/err")" >&2
+    failures=$((failures + 1))
+fi
 
 # -platform reaches Qt: on the offscreen platform the program runs without a
 # display until it is stopped.

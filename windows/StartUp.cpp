@@ -5,11 +5,14 @@
 
 #include <QByteArray>
 #include <QMessageLogContext>
+#include <QLatin1String>
 #include <QString>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -27,17 +30,28 @@ struct QtOption {
 // Qt's standard options, from QGuiApplication, QApplication and the X11
 // platform; each may be written with one dash or two.
 constexpr QtOption qtOptions[] = {
-    {"platform", Value::Next},        {"platformpluginpath", Value::Next},
-    {"platformtheme", Value::Next},   {"plugin", Value::Next},
-    {"qwindowgeometry", Value::Next}, {"qwindowicon", Value::Next},
-    {"qwindowtitle", Value::Next},    {"geometry", Value::Next},
-    {"title", Value::Next},           {"icon", Value::Next},
-    {"display", Value::Next},         {"name", Value::Next},
-    {"session", Value::Next},         {"style", Value::NextOrJoined},
-    {"stylesheet", Value::NextOrJoined}, {"qmljsdebugger", Value::Joined},
-    {"reverse", Value::None},         {"widgetcount", Value::None},
-    {"sync", Value::None},            {"testability", Value::None},
-    {"nograb", Value::None},          {"dograb", Value::None},
+    {"platform", Value::Next},
+    {"platformpluginpath", Value::Next},
+    {"platformtheme", Value::Next},
+    {"plugin", Value::Next},
+    {"qwindowgeometry", Value::Next},
+    {"qwindowicon", Value::Next},
+    {"qwindowtitle", Value::Next},
+    {"geometry", Value::Next},
+    {"title", Value::Next},
+    {"icon", Value::Next},
+    {"display", Value::Next},
+    {"name", Value::Next},
+    {"session", Value::Next},
+    {"style", Value::NextOrJoined},
+    {"stylesheet", Value::NextOrJoined},
+    {"qmljsdebugger", Value::Joined},
+    {"reverse", Value::None},
+    {"widgetcount", Value::None},
+    {"sync", Value::None},
+    {"testability", Value::None},
+    {"nograb", Value::None},
+    {"dograb", Value::None},
 };
 
 const char helpText[] =
@@ -82,26 +96,36 @@ std::string environment(const char *name)
     return value ? value : "";
 }
 
-std::string noWindowSystemLine(const CommandLine &commandLine)
+// The display the platform was told to open, and who told it.
+std::pair<std::string, std::string> namedDisplay(const CommandLine &commandLine)
 {
-    const bool fromOption = !commandLine.platform.empty();
-    const std::string platform = fromOption ? commandLine.platform : environment("QT_QPA_PLATFORM");
-    if (!platform.empty() && platform.find("xcb") == std::string::npos
-        && platform.find("wayland") == std::string::npos) {
-        return "wrenfield: cannot start the window system \"" + platform + "\" named by "
-               + (fromOption ? "-platform" : "QT_QPA_PLATFORM")
-               + "; leave it out to use the desktop's own display";
+    if (!commandLine.display.empty())
+        return {commandLine.display, "-display"};
+    for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        if (const std::string display = environment(variable); !display.empty())
+            return {display, variable};
     }
-    std::string display = commandLine.display;
-    std::string source = "-display";
-    if (display.empty()) {
-        display = environment("DISPLAY");
-        source = "DISPLAY";
+    return {};
+}
+
+// The one line for a window system that could not start. When the X11 or
+// Wayland platform could not reach its display, it says which display or
+// that none is named; otherwise (a platform plugin that is missing, say) it
+// gives the platform's own first word on it, or Qt's fatal message.
+std::string noWindowSystemLine(const CommandLine &commandLine, const QString &fatalText)
+{
+    const bool unreachable = std::ranges::any_of(heldMessages, [](const HeldMessage &message) {
+        return message.text.contains(QLatin1String("could not connect to display"))
+               || message.text.contains(QLatin1String("Failed to create wl_display"));
+    });
+    if (!unreachable) {
+        const auto platformMessage = std::ranges::find_if(heldMessages, [](const HeldMessage &message) {
+            return message.category.startsWith("qt.qpa");
+        });
+        const QString &reason = platformMessage != heldMessages.end() ? platformMessage->text : fatalText;
+        return "wrenfield: cannot start the window system: " + reason.section(QLatin1Char('\n'), 0, 0).toStdString();
     }
-    if (display.empty()) {
-        display = environment("WAYLAND_DISPLAY");
-        source = "WAYLAND_DISPLAY";
-    }
+    const auto [display, source] = namedDisplay(commandLine);
     if (display.empty()) {
         return "wrenfield: no display to open: DISPLAY and WAYLAND_DISPLAY are not set; run it in a "
                "graphical session, or set DISPLAY (X11) or WAYLAND_DISPLAY (Wayland)";
@@ -115,7 +139,7 @@ std::string noWindowSystemLine(const CommandLine &commandLine)
 void holdBack(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
     if (type == QtFatalMsg) {
-        std::fprintf(stderr, "%s\n", noWindowSystemLine(*guardedCommandLine).c_str());
+        std::fprintf(stderr, "%s\n", noWindowSystemLine(*guardedCommandLine, text).c_str());
         std::_Exit(1);
     }
     heldMessages.push_back({type, context.category, text});
@@ -171,7 +195,7 @@ int answerCommandLine(const CommandLine &commandLine, std::string_view version)
     switch (commandLine.request) {
     case CommandLine::Request::Help:
         std::fputs(helpText, stdout);
-        return 0;
+        break;
     case CommandLine::Request::Version:
         std::printf("wrenfield %.*s\n"
                     "Copyright (C) 2026 The Wrenfield developers\n"
@@ -179,15 +203,20 @@ int answerCommandLine(const CommandLine &commandLine, std::string_view version)
                     "This is free software: you are free to change and redistribute it.\n"
                     "There is NO WARRANTY, to the extent permitted by law.\n",
                     static_cast<int>(version.size()), version.data());
-        return 0;
+        break;
     case CommandLine::Request::Refuse:
         std::fprintf(stderr, "wrenfield: %s\nTry 'wrenfield --help' for more information.\n",
                      commandLine.refusal.c_str());
         return 2;
     case CommandLine::Request::Start:
-        break;
+        return 0;
     }
-    return 0;
+    // Help or version that could not be written (to a full disk, say) is a
+    // failure, not a success.
+    if (std::fflush(stdout) == 0)
+        return 0;
+    std::fprintf(stderr, "wrenfield: cannot write to standard output: %s\n", std::strerror(errno));
+    return 1;
 }
 
 WindowSystemGuard::WindowSystemGuard(const CommandLine &commandLine)
