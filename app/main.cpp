@@ -5,6 +5,7 @@
 #include "Module1.h"
 #include "StartUp.h"
 #include "StorySave.h"
+#include "UnfinishedSave.h"
 #include "WindowRegistry.h"
 
 #include <QApplication>
@@ -26,6 +27,8 @@ int main(int argc, char *argv[])
     Layout::installLookAndFeel();
 
     WindowRegistry windows(Module1::Story, storyRootFolder());
+    // A save cut short by a crash or a power cut is finished first.
+    resolveUnfinishedSaveAtStart(storyRootFolder());
     windows.ShowWindow(Window::frmgenre);
     return QApplication::exec();
 }

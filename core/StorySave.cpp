@@ -3,9 +3,13 @@
 
 #include "StorySave.h"
 
+#include "SaveFiles.h"
 #include "StoryFileName.h"
+#include "UnfinishedSave.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QStringList>
 
@@ -14,34 +18,54 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
+using namespace SaveFiles;
+
 const QString DrivePrefix = QStringLiteral("c:\\");
-const char StagingFolderName[] = "program files";
-const char StagingFileName[] = "temp.txt";
 
 // Advice for the user, one sentence each.
 const QString PressDoneAgain = QStringLiteral(", then press \"DONE!\" again.");
 
-QString adviceFor(int number)
+// Where a save's files are, for the advice.
+struct Places {
+    QString root;      // the story folder
+    QString realPath;  // the story file
+    QString stagingFolder() const { return root + QLatin1Char('/') + QLatin1String(StagingFolderName); }
+    QString stagingFile() const { return stagingFolder() + QLatin1Char('/') + QLatin1String(StagingFileName); }
+};
+
+QString adviceFor(int number, const Places &places)
 {
     switch (number) {
     case EEXIST:
-        return QStringLiteral("A file with this name already exists: move or rename the existing file")
-             + PressDoneAgain;
+        return QStringLiteral("The file %1 already exists: move or rename it").arg(places.realPath) + PressDoneAgain;
     case ENOSPC:
     case EDQUOT:
-    case EFBIG:
         return QStringLiteral("There is not enough room on the disk for the story: free some space")
+             + PressDoneAgain;
+    case EFBIG:
+        return QStringLiteral("The story file would be larger than the file-size limit you are allowed "
+                              "(ulimit -f): raise the limit or shorten the staging file")
              + PressDoneAgain;
     case EROFS:
         return QStringLiteral("The story folder is on a read-only disk: make it writable") + PressDoneAgain;
     case EACCES:
     case EPERM:
         return QStringLiteral("You may not change files in the story folder: allow yourself to write there")
+             + PressDoneAgain;
+    case EXDEV:
+        return QStringLiteral("The \"program files\" folder %1 is on another disk than the story folder, so the "
+                              "staging file cannot be moved out of it: keep both on one disk")
+                   .arg(places.stagingFolder())
+             + PressDoneAgain;
+    case EAGAIN:
+        return QStringLiteral("Another program changed the story folder during the save: check the story file "
+                              "and the staging file")
              + PressDoneAgain;
     default:
         return QStringLiteral("Nothing was saved and nothing was changed: check the story folder and the disk")
@@ -52,137 +76,102 @@ QString adviceFor(int number)
 // The title word is typed on an earlier window that the story page cannot go
 // back to, so the story can only be kept by copying it from the message's
 // details.
-QString badTitleAdvice(const NameProblem &problem, const QString &name)
+QString badTitleAdvice(const QString &explanation)
 {
-    return problem.explanation(name) + QStringLiteral(" Copy the story from the details below to keep it.");
+    return explanation + QStringLiteral(" Copy the story from the details below to keep it.");
 }
 
-QString stagingAdvice(const QString &rootFolder)
+QString stagingAdvice(const Places &places)
 {
-    return QStringLiteral("The staging file %1/%2/%3 must be an ordinary file with no other names: "
+    return QStringLiteral("The staging file %1 must be an ordinary file with no other names: "
                           "replace it with one or remove it")
-               .arg(rootFolder, QLatin1String(StagingFolderName), QLatin1String(StagingFileName))
+               .arg(places.stagingFile())
          + PressDoneAgain;
 }
 
-// A file descriptor that closes itself; release() hands it over unclosed.
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    ~Fd() { reset(); }
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    void reset(int fd = -1)
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = fd;
-    }
-    int release()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-private:
-    int fd_;
-};
-
-// Renames without ever replacing an existing entry. Where the file system
-// has no RENAME_NOREPLACE, a hard link followed by removing the old name
-// gives the same guarantee: link() fails with EEXIST just like the rename.
-// Returns 0 or an errno.
-int renameNoReplace(int fromDir, const char *from, int toDir, const char *to)
+// Where a save that could not be undone has left the files, and what
+// happens next.
+QString leftHalfDone(const RecordedSave &save, const SaveRecord &record, const Places &places)
 {
-    if (::renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS)
-        return errno;
-    if (::linkat(fromDir, from, toDir, to, 0) != 0)
-        return errno;
-    if (::unlinkat(fromDir, from, 0) != 0) {
-        const int error = errno;
-        ::unlinkat(toDir, to, 0);
-        return error;
+    const QString holds = places.realPath + QStringLiteral(" now holds ")
+                        + (record.hasStaging ? QStringLiteral("the staging file's text and ") : QString());
+    QString state;
+    switch (save.storyFileState()) {
+    case StoryFileState::NothingOfStory:
+        state = (record.hasStaging ? QStringLiteral("The staging file could not be given its name back: it is now %1.")
+                                   : QStringLiteral("An empty story file is left at %1."))
+                    .arg(places.realPath);
+        break;
+    case StoryFileState::PartOfStory:
+        state = holds + QStringLiteral("part of the story.");
+        break;
+    case StoryFileState::WholeStory:
+        state = holds + QStringLiteral("the whole story.");
+        break;
+    case StoryFileState::Missing:
+    case StoryFileState::NotTheSaves:
+        state = QStringLiteral("The staging file could not be put back in %1.").arg(places.stagingFolder());
+        break;
     }
-    return 0;
+    return state
+         + QStringLiteral(" Wrenfield will finish this save, or undo it, the next time it starts or saves a story.");
 }
 
-// Writes all of data, going on after interruptions and short writes.
-// Returns 0 or an errno.
-int writeAll(int fd, const QByteArray &data)
+// Makes the story folder and, when missing, the folder that holds it
+// (Documents), but never the home folder above them. Syncs the folder that
+// holds each new folder, so that a power cut cannot lose the folders with
+// the story in them. Returns 0 or an errno.
+int makeStoryFolder(const QByteArray &root)
 {
-    const char *next = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, next, size_t(left));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (written == 0)
-            return EIO;
-        next += written;
-        left -= written;
-    }
-    return 0;
-}
-
-// Appends the bytes and makes them and the folder entries durable. Closes fd
-// on success; on failure leaves it open for the rollback. Returns 0 or an errno.
-int appendAndSync(Fd &fd, const QByteArray &bytes, std::initializer_list<int> folders)
-{
-    if (const int error = writeAll(fd.get(), bytes))
-        return error;
-    if (::fdatasync(fd.get()) != 0)
+    const auto parentOf = [](const QByteArray &path) {
+        const qsizetype slash = path.lastIndexOf('/');
+        return slash <= 0 ? QByteArray("/") : path.left(slash);
+    };
+    const auto syncParent = [&](const QByteArray &path) {
+        const Fd parent(::open(parentOf(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        return parent.valid() && ::fsync(parent.get()) == 0 ? 0 : errno;
+    };
+    if (::mkdir(root.constData(), 0777) == 0)
+        return syncParent(root);
+    if (errno != ENOENT)
+        return errno == EEXIST ? 0 : errno;
+    const QByteArray documents = parentOf(root);
+    if (::mkdir(documents.constData(), 0777) == 0) {
+        if (const int error = syncParent(documents))
+            return error;
+    } else if (errno != EEXIST) {
         return errno;
-    for (const int folder : folders) {
-        if (::fsync(folder) != 0)
-            return errno;
     }
-    // Close a duplicate so that a failing close still leaves a descriptor
-    // for the rollback.
-    const int duplicate = ::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0);
-    if (duplicate < 0)
-        return errno;
-    if (::close(duplicate) != 0)
-        return errno;
-    return 0;
+    if (::mkdir(root.constData(), 0777) != 0)
+        return errno == EEXIST ? 0 : errno;
+    return syncParent(root);
 }
 
-bool sameFile(const struct stat &a, const struct stat &b)
+QString homeFolder(bool *fromEnvironment)
 {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-// Whether the entry name in folder is still the file open as fd.
-bool entryIsFile(int folder, const char *name, const struct stat &file)
-{
-    struct stat entry {};
-    return ::fstatat(folder, name, &entry, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(entry, file);
-}
-
-// mkdir -p. Returns 0 or an errno.
-int makeFolders(const QByteArray &path)
-{
-    for (qsizetype slash = path.indexOf('/', 1);; slash = path.indexOf('/', slash + 1)) {
-        const QByteArray prefix = slash < 0 ? path : path.left(slash);
-        if (!prefix.isEmpty() && ::mkdir(prefix.constData(), 0777) != 0 && errno != EEXIST)
-            return errno;
-        if (slash < 0)
-            return 0;
-    }
+    const QString home = qEnvironmentVariable("HOME");
+    *fromEnvironment = home.startsWith(QLatin1Char('/'));
+    if (*fromEnvironment)
+        return home;
+    const struct passwd *user = ::getpwuid(::getuid());
+    const QString listed = user && user->pw_dir ? QFile::decodeName(user->pw_dir) : QString();
+    return listed.startsWith(QLatin1Char('/')) ? listed : QString();
 }
 
 } // namespace
 
 QString storyRootFolder()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QStringLiteral("/Wrenfield");
+    // The desktop's documents folder is worked out from $HOME; it is asked
+    // only when $HOME is sound, and taken only when it is a full path.
+    bool homeFromEnvironment = false;
+    const QString home = homeFolder(&homeFromEnvironment);
+    QString documents;
+    if (homeFromEnvironment)
+        documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.startsWith(QLatin1Char('/')))
+        documents = home.isEmpty() ? QString() : home + QStringLiteral("/Documents");
+    return documents.isEmpty() ? QString() : QDir::cleanPath(documents + QStringLiteral("/Wrenfield"));
 }
 
 QString realPathOf(const QString &rootFolder, const QString &drivePath)
@@ -205,31 +194,69 @@ QString SaveError::message() const
 }
 
 std::optional<SaveError> saveStory(const QString &rootFolder, const QString &storyFilePath,
-                                   const QString &storyText)
+                                   const QString &storyText, std::chrono::milliseconds lockWait)
 {
-    const QString realPath = realPathOf(rootFolder, storyFilePath);
+    const Places places{rootFolder, realPathOf(rootFolder, storyFilePath)};
     const auto failure = [&](int number, const QString &advice = {}) {
-        return SaveError{number, QString::fromLocal8Bit(std::strerror(number)), storyFilePath, realPath,
-                         advice.isEmpty() ? adviceFor(number) : advice};
+        return SaveError{number, QString::fromLocal8Bit(std::strerror(number)), storyFilePath, places.realPath,
+                         advice.isEmpty() ? adviceFor(number, places) : advice};
     };
 
     // Refuse anything that is not one plain name directly in the story folder
     // before touching the disk.
-    if (realPath.isEmpty())
+    if (places.realPath.isEmpty())
         return failure(EINVAL, QStringLiteral("The story has no file name on drive C: yet: copy the "
                                               "story from the details below to keep it."));
     const QString nameText = storyFilePath.mid(DrivePrefix.size());
     if (const std::optional<NameProblem> problem = storyFileNameProblem(nameText))
         return failure(problem->kind == NameProblem::Kind::TooLong ? ENAMETOOLONG : EINVAL,
-                       badTitleAdvice(*problem, nameText));
+                       badTitleAdvice(problem->explanation(nameText)));
     const QByteArray name = nameText.toUtf8();
+    if (isSaveRecordFileName(name))
+        return failure(EINVAL, badTitleAdvice(QStringLiteral("Wrenfield keeps files of its own under this name.")));
+    if (!rootFolder.startsWith(QLatin1Char('/')))
+        return failure(ENOENT, QStringLiteral("Wrenfield cannot find your home folder, so it has no folder for "
+                                              "stories: set HOME to your home folder and start Wrenfield again."));
+    const QByteArray bytes = (storyText + QStringLiteral("\r\n")).toUtf8();
+    if (bytes.size() > MaxStoryBytes)
+        return failure(EFBIG, badTitleAdvice(QStringLiteral("The story is longer than the %1 MiB Wrenfield can save.")
+                                                 .arg(MaxStoryBytes >> 20)));
 
     const QByteArray rootPath = QFile::encodeName(rootFolder);
-    if (const int error = makeFolders(rootPath))
-        return failure(error);
+    if (const int error = makeStoryFolder(rootPath)) {
+        return failure(error, error != ENOENT ? QString()
+                                              : QStringLiteral("The folder %1 does not exist, and Wrenfield makes "
+                                                               "only the story folder and the folder that holds it: "
+                                                               "make it")
+                                                        .arg(QFileInfo(QFileInfo(rootFolder).path()).path())
+                                                    + PressDoneAgain);
+    }
     const Fd root(::open(rootPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!root.valid())
         return failure(errno);
+    if (const int error = lockFolder(root.get(), lockWait)) {
+        return failure(error, error != EWOULDBLOCK ? QString()
+                                                   : QStringLiteral("Another copy of Wrenfield has been saving a "
+                                                                    "story in the story folder for %1 seconds: wait "
+                                                                    "until it has finished")
+                                                             .arg(lockWait.count() / 1000.0)
+                                                         + PressDoneAgain);
+    }
+
+    // A save cut short comes first: it was the user's earlier "DONE!".
+    const Resolution earlier = resolveUnfinishedSaveIn(root.get(), rootFolder);
+    if (!earlier.line.isEmpty())
+        std::fprintf(stderr, "%s\n", earlier.line.toLocal8Bit().constData());
+    if (earlier.outcome == Resolution::Outcome::Unresolved)
+        return failure(earlier.error, QStringLiteral("An earlier save that was cut short can be neither finished "
+                                                     "nor undone; nothing else was changed: check the story "
+                                                     "folder and the disk")
+                                          + PressDoneAgain);
+    // This very story, left half-saved by an earlier press of "DONE!" whose
+    // failure could not be undone, is now whole.
+    if (earlier.outcome == Resolution::Outcome::Finished && earlier.record->name == name
+        && earlier.record->story == bytes)
+        return std::nullopt;
 
     struct stat existing {};
     if (::fstatat(root.get(), name.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
@@ -239,7 +266,7 @@ std::optional<SaveError> saveStory(const QString &rootFolder, const QString &sto
 
     // Find the staging file; a missing one (or a missing folder for it) means
     // the story file starts empty.
-    Fd stagingFolder(::openat(root.get(), StagingFolderName, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const Fd stagingFolder(::openat(root.get(), StagingFolderName, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!stagingFolder.valid() && errno != ENOENT)
         return failure(errno);
     struct stat staging {};
@@ -261,66 +288,47 @@ std::optional<SaveError> saveStory(const QString &rootFolder, const QString &sto
                                    : 0;
     };
     if (haveStaging) {
-        if (const int error = stagingProblem(staging))
-            return failure(error, stagingAdvice(rootFolder));
-    }
-
-    const QByteArray bytes = (storyText + QStringLiteral("\r\n")).toUtf8();
-
-    if (!haveStaging) {
-        Fd file(::openat(root.get(), name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                         0666));
-        if (!file.valid())
+        if (const int problem = stagingProblem(staging))
+            return failure(problem, stagingAdvice(places));
+        // Opened (without following links or blocking on a FIFO put there
+        // since) to learn whether the story can be written to it.
+        const Fd file(::openat(stagingFolder.get(), StagingFileName, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (!file.valid()) {
+            const int error = errno;
+            if (error == EACCES || error == EPERM)
+                return failure(error, QStringLiteral("You may not write to the staging file %1: allow yourself "
+                                                     "to write to it")
+                                              .arg(places.stagingFile())
+                                          + PressDoneAgain);
+            return failure(error, error == ELOOP || error == ENXIO ? stagingAdvice(places) : QString());
+        }
+        if (::fstat(file.get(), &staging) != 0)
             return failure(errno);
-        struct stat created {};
-        ::fstat(file.get(), &created);
-        const int error = appendAndSync(file, bytes, {root.get()});
-        if (error == 0)
-            return std::nullopt;
-        if (entryIsFile(root.get(), name.constData(), created))
-            ::unlinkat(root.get(), name.constData(), 0);
-        return failure(error);
+        if (const int problem = stagingProblem(staging))
+            return failure(problem, stagingAdvice(places));
     }
 
-    // Opened without following links and without blocking, so that a link or
-    // a FIFO put in its place since the check is refused, not waited on.
-    Fd file(::openat(stagingFolder.get(), StagingFileName,
-                     O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (!file.valid()) {
-        const int error = errno;
-        return failure(error, error == ELOOP || error == ENXIO ? stagingAdvice(rootFolder) : QString());
-    }
-    if (::fstat(file.get(), &staging) != 0)
-        return failure(errno);
-    if (const int error = stagingProblem(staging))
-        return failure(error, stagingAdvice(rootFolder));
-    const off_t originalSize = staging.st_size;
-
-    if (const int error = renameNoReplace(stagingFolder.get(), StagingFileName, root.get(), name.constData()))
+    SaveRecord record{name, haveStaging, std::uint64_t(staging.st_dev), std::uint64_t(staging.st_ino),
+                      haveStaging ? std::uint64_t(staging.st_size) : 0, bytes};
+    if (!haveStaging)
+        record.stagingDevice = record.stagingInode = 0;
+    if (const int error = publishRecord(root.get(), record))
         return failure(error);
 
-    if (!entryIsFile(root.get(), name.constData(), staging)) {
-        // Something replaced the file between the rename and now; it is not
-        // ours to write to or to move back.
-        return failure(EAGAIN, QStringLiteral("Another program changed the story folder during the save: "
-                                              "check the story file and the staging file")
-                                   + PressDoneAgain);
-    }
-    const int error = appendAndSync(file, bytes, {root.get(), stagingFolder.get()});
-    if (error == 0)
+    RecordedSave save(root.get(), record, false);
+    const int error = save.finish();
+    if (error == 0) {
+        // The story is whole and on disk; a record left behind would only
+        // be finished again, harmlessly, at the next start.
+        removeRecord(root.get());
         return std::nullopt;
-
-    // Roll back: cut the story off again and give the staging file its name back.
-    SaveError result = failure(error);
-    const bool cut = ::ftruncate(file.get(), originalSize) == 0;
-    const int back = renameNoReplace(root.get(), name.constData(), stagingFolder.get(), StagingFileName);
-    if (cut && back == 0) {
-        ::fsync(root.get());
-        ::fsync(stagingFolder.get());
-    } else {
-        result.advice += QStringLiteral(" The staging file could not be put back: it is now %1%2.")
-                             .arg(realPath, cut ? QString() : QStringLiteral(", with part of the story at its end"));
     }
+    SaveError result = failure(error == ESTALE ? EAGAIN : error);
+    if (save.undo() != 0)
+        result.advice = leftHalfDone(save, record, places);
+    else if (removeRecord(root.get()) != 0)
+        result.advice += QStringLiteral(" Wrenfield will still finish this save the next time it starts or saves "
+                                        "a story.");
     return result;
 }
 

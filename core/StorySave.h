@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <optional>
 
 // The program names its two fixed places with drive letters: story files go
@@ -14,7 +15,11 @@
 // "<root>/program files/temp.txt".
 inline const QString StagingFilePath = QStringLiteral("C:\\program files\\temp.txt");
 
-// <Documents>/Wrenfield for the user running the program.
+// <Documents>/Wrenfield for the user running the program, always a full path
+// inside a real home: the desktop's documents folder when it is a full path,
+// otherwise <home>/Documents, where home is $HOME when that is a full path
+// and otherwise the home folder the user database names. Empty when there is
+// no home at all.
 QString storyRootFolder();
 
 // The file a drive path names under rootFolder ("c:\" or "C:\" prefix,
@@ -22,30 +27,45 @@ QString storyRootFolder();
 // drive C: prefix.
 QString realPathOf(const QString &rootFolder, const QString &drivePath);
 
-// Why a save did not happen. Nothing has changed on disk when one is returned.
+// Why a save did not happen. Unless advice says otherwise, nothing has
+// changed on disk when one is returned.
 struct SaveError {
     int number = 0;       // the system's error number (errno)
     QString description;  // its text, as strerror gives it
     QString storyPath;    // the story file as the program names it, c:\...txt
     QString realPath;     // where that is on disk
-    QString advice;       // one plain sentence on what to do about it
+    QString advice;       // what to do about it, and the files' state when a save
+                          // could not be undone
 
     // All of the above as a few lines for the user, e.g.
     // "17: File exists" / story path / real path / advice.
     QString message() const;
 };
 
+// How long a save waits for another copy of the program to finish saving in
+// the same story folder.
+inline constexpr std::chrono::milliseconds SaveLockWait{10000};
+
 // Saves a story: renames the staging file to storyFilePath's real path under
-// rootFolder, appends storyText and one CR LF to it, and flushes it to disk.
-// The text is written as UTF-8 with no byte-order mark. When there is no
-// staging file the story file is created new and holds the story alone.
+// rootFolder, writes storyText and one CR LF after its text, and flushes the
+// file and the folders to disk. The text is written as UTF-8 with no
+// byte-order mark. When there is no staging file the story file is made new
+// and holds the story alone.
 //
-// Returns nothing when the story is saved. On any failure it returns the
-// error and leaves the folder as it found it: the staging file keeps its name
-// and bytes, no existing file is changed and no new file is left behind. An
-// existing story file is never overwritten or appended to.
+// Saved whole or not at all: before it changes anything the user can see, it
+// writes what it is about to do into a save record (see SaveRecord.h), so
+// that a save cut short by a crash or a power cut is finished at the next
+// start. Saves in one story folder happen one at a time, across copies of
+// the program; a save waits at most lockWait for another to end.
+//
+// Returns nothing when the story is saved. On failure it returns the error
+// and leaves the folder as it found it: the staging file keeps its name and
+// bytes, no existing file is changed and no new file is left behind. An
+// existing story file is never overwritten or appended to. Only when putting
+// the staging file back fails too does the error's advice say where things
+// stand; the record then stays, and the next start or save finishes the save.
 std::optional<SaveError> saveStory(const QString &rootFolder, const QString &storyFilePath,
-                                   const QString &storyText);
+                                   const QString &storyText, std::chrono::milliseconds lockWait = SaveLockWait);
 
 // A file-size limit must make a write fail with EFBIG rather than kill the
 // program, so that the save can roll back. Called once at start-up.

@@ -24,10 +24,22 @@ inline QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-// Everything under a folder as sorted lines, one per entry: its path, mode
-// (file type and permissions), inode number and content (a file's bytes, a
-// link's target). Two equal snapshots mean nothing was created, removed,
-// renamed, replaced or changed in between.
+// One entry of a snapshot: its path under the folder, mode (file type and
+// permissions), inode number and content (a file's bytes, a link's target).
+inline QString snapshotLine(const QString &path, mode_t mode, ino_t inode, QByteArray content)
+{
+    if (content.size() > 200)
+        content = QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex();
+    return QStringLiteral("%1 mode %2 inode %3: %4")
+        .arg(path)
+        .arg(mode, 0, 8)
+        .arg(inode)
+        .arg(QString::fromLatin1(content.toPercentEncoding(" ")));
+}
+
+// Everything under a folder as sorted lines, one per entry. Two equal
+// snapshots mean nothing was created, removed, renamed, replaced or changed
+// in between.
 inline QStringList folderSnapshot(const QString &folder)
 {
     namespace fs = std::filesystem;
@@ -36,16 +48,10 @@ inline QStringList folderSnapshot(const QString &folder)
         const QString path = QString::fromStdString(entry.path().string());
         struct stat s {};
         ::lstat(entry.path().c_str(), &s);
-        QByteArray content = S_ISLNK(s.st_mode) ? QByteArray::fromStdString(fs::read_symlink(entry.path()))
-                           : S_ISREG(s.st_mode) ? readFile(path)
-                                                : QByteArray();
-        if (content.size() > 200)
-            content = QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex();
-        lines << QStringLiteral("%1 mode %2 inode %3: %4")
-                     .arg(path.mid(folder.size()))
-                     .arg(s.st_mode, 0, 8)
-                     .arg(s.st_ino)
-                     .arg(QString::fromLatin1(content.toPercentEncoding(" ")));
+        const QByteArray content = S_ISLNK(s.st_mode) ? QByteArray::fromStdString(fs::read_symlink(entry.path()))
+                                 : S_ISREG(s.st_mode) ? readFile(path)
+                                                      : QByteArray();
+        lines << snapshotLine(path.mid(folder.size()), s.st_mode, s.st_ino, content);
     }
     lines.sort();
     return lines;

@@ -1,19 +1,48 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 The Wrenfield developers
 
-// Saves one story and exits with the error number (0 when saved), so that
-// the fault tests can run a save under strace or with a preloaded library.
+// Runs one save, or the start-up's finishing of a save cut short, in a process
+// of its own, so that the fault tests can run it under strace, with a
+// preloaded library, or with an environment of its own.
 //
-//   wrenfield_savehelper <story folder> <story path> <story text>
+//   wrenfield_savehelper ROOT STORY_PATH TEXT [LOCK_WAIT_MS]
+//       saves; ROOT "-" is the program's own story folder. Exits with the
+//       error number (0 when saved) and prints the error's message.
+//   wrenfield_savehelper --resolve ROOT
+//       what the program does at start-up before any window shows.
+//   wrenfield_savehelper --where
+//       prints the program's story folder.
+//
+// Just before the save or the resolving begins it calls fsync(-1), which
+// marks in a system call trace where the work under test starts.
 
 #include "StorySave.h"
+#include "UnfinishedSave.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
 
 int main(int argc, char *argv[])
 {
-    if (argc != 4)
-        return 255;
     ignoreFileSizeSignal();
-    const auto error = saveStory(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]),
-                                 QString::fromLocal8Bit(argv[3]));
+    const QString first = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (argc == 2 && first == QLatin1String("--where")) {
+        std::printf("%s\n", qPrintable(storyRootFolder()));
+        return 0;
+    }
+    if (argc == 3 && first == QLatin1String("--resolve")) {
+        ::fsync(-1);
+        resolveUnfinishedSaveAtStart(QString::fromLocal8Bit(argv[2]));
+        return 0;
+    }
+    if (argc != 4 && argc != 5)
+        return 255;
+    const QString root = first == QLatin1String("-") ? storyRootFolder() : first;
+    const auto lockWait = argc == 5 ? std::chrono::milliseconds(std::atoi(argv[4])) : SaveLockWait;
+    ::fsync(-1);
+    const auto error = saveStory(root, QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), lockWait);
+    if (error)
+        std::printf("%s\n", qPrintable(error->message()));
     return error ? error->number : 0;
 }

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 The Wrenfield developers
 
+#include "SaveRecord.h"
 #include "StorySave.h"
+#include "UnfinishedSave.h"
 
 #include "FolderSnapshot.h"
 #include "ForkedChild.h"
@@ -12,6 +14,7 @@
 #include <QTest>
 
 #include <grp.h>
+#include <pwd.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -22,7 +25,7 @@ const QString StoryPath = QStringLiteral("c:\\Story.txt");
 const QString StagingName = QStringLiteral("/program files/temp.txt");
 constexpr int CannotSetUp = 254;  // a child's exit code: no mounts or users to switch to here
 
-enum class Fault { DiskFull, FileTooBig, ReadOnlyDisk, FolderNotWritable };
+enum class Fault { DiskFull, FileTooBig, ReadOnlyDisk, FolderNotWritable, StagingNotWritable, StagingOnAnotherDisk };
 
 } // namespace
 Q_DECLARE_METATYPE(Fault)
@@ -38,6 +41,10 @@ private slots:
     void systemCallFails();
     void refusedInChild_data();
     void refusedInChild();
+    void twoSavesAtOnce_data();
+    void twoSavesAtOnce();
+    void storyFolder_data();
+    void storyFolder();
 };
 
 void SaveFaultsTest::systemCallFails_data()
@@ -45,16 +52,35 @@ void SaveFaultsTest::systemCallFails_data()
     QTest::addColumn<QStringList>("faults");  // strace injections, "call:error=..."
     QTest::addColumn<bool>("rival");          // a rival story file appears just before the rename
     QTest::addColumn<int>("number");          // the error expected; 0: saved all the same
+    QTest::addColumn<QString>("advice");      // a part of the message
+    QTest::addColumn<QString>("finishedBy");  // left half-done, then finished by the next "start"
+                                              // or by saving the same story "again"
 
+    // Counted from the process start: the story's fdatasync is the second
+    // (the first syncs the save's record), fsync 1 is the helper's mark.
     const QString noNoReplace = QStringLiteral("renameat2:error=EINVAL");
-    QTest::newRow("rival file before the rename") << QStringList() << true << EEXIST;
-    QTest::newRow("rival file before the hard link") << QStringList{noNoReplace} << true << EEXIST;
-    QTest::newRow("no RENAME_NOREPLACE: hard link") << QStringList{noNoReplace} << false << 0;
+    const QString storySyncFails = QStringLiteral("fdatasync:error=EIO:when=2");
+    const QString nothingChanged = QStringLiteral("Nothing was saved and nothing was changed");
+    QTest::newRow("rival file before the rename") << QStringList() << true << EEXIST << "already exists" << "";
+    QTest::newRow("rival file before the hard link") << QStringList{noNoReplace} << true << EEXIST << "already exists"
+                                                     << "";
+    QTest::newRow("no RENAME_NOREPLACE: hard link") << QStringList{noNoReplace} << false << 0 << "" << "";
     QTest::newRow("no RENAME_NOREPLACE, old name stays")
-        << QStringList{noNoReplace, "unlinkat:error=EPERM:when=1"} << false << EPERM;
-    QTest::newRow("fdatasync fails") << QStringList{"fdatasync:error=EIO"} << false << EIO;
-    QTest::newRow("folder fsync fails") << QStringList{"fsync:error=EIO"} << false << EIO;
-    QTest::newRow("write interrupted") << QStringList{"write:error=EINTR:when=1"} << false << 0;
+        << QStringList{noNoReplace, "unlinkat:error=EPERM:when=1"} << false << EPERM << "may not change" << "";
+    QTest::newRow("record's sync fails") << QStringList{"fdatasync:error=EIO:when=1"} << false << EIO << nothingChanged
+                                         << "";
+    QTest::newRow("story's sync fails") << QStringList{storySyncFails} << false << EIO << nothingChanged << "";
+    QTest::newRow("folder sync fails") << QStringList{"fsync:error=EIO:when=3"} << false << EIO << nothingChanged
+                                       << "";
+    QTest::newRow("write interrupted") << QStringList{"pwrite64:error=EINTR:when=2"} << false << 0 << "" << "";
+    QTest::newRow("story's write fails") << QStringList{"pwrite64:error=EIO:when=2"} << false << EIO
+                                         << nothingChanged << "";
+    QTest::newRow("story cannot be cut off again")
+        << QStringList{storySyncFails, "ftruncate:error=EIO"} << false << EIO
+        << "now holds the staging file's text and the whole story. Wrenfield will finish this save" << "start";
+    QTest::newRow("staging file cannot be renamed back")
+        << QStringList{storySyncFails, "renameat2:error=EACCES:when=2"} << false << EIO
+        << "The staging file could not be given its name back: it is now " << "again";
 }
 
 // The save runs in a helper process, under strace when system calls are to
@@ -64,6 +90,8 @@ void SaveFaultsTest::systemCallFails()
     QFETCH(QStringList, faults);
     QFETCH(bool, rival);
     QFETCH(int, number);
+    QFETCH(QString, advice);
+    QFETCH(QString, finishedBy);
     const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
     if (!faults.isEmpty() && strace.isEmpty())
         QSKIP("strace is not installed");
@@ -79,7 +107,7 @@ void SaveFaultsTest::systemCallFails()
     environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0:verify_asan_link_order=0");
     const QString library = QStringLiteral(RACE_TARGET_LIBRARY);
     if (!faults.isEmpty()) {
-        QStringList calls, options{strace, "-qq", "-o", "/dev/null"};
+        QStringList calls{"fsync"}, options{strace, "-qq", "-o", "/dev/null"};
         for (const QString &fault : faults) {
             options << "-e" << "inject=" + fault;
             calls << fault.section(QLatin1Char(':'), 0, 0);
@@ -96,9 +124,21 @@ void SaveFaultsTest::systemCallFails()
     helper.start(args.takeFirst(), args);
     QVERIFY(helper.waitForFinished() && helper.exitStatus() == QProcess::NormalExit);
     QCOMPARE(helper.exitCode(), number);
+    const QString message = QString::fromLocal8Bit(helper.readAllStandardOutput());
+    QVERIFY2(message.contains(advice), qPrintable(message));
 
-    if (number == 0) {
+    if (!finishedBy.isEmpty()) {
+        QVERIFY(QFileInfo::exists(root + QLatin1Char('/') + QLatin1String(SaveRecordName)));
+        if (finishedBy == QLatin1String("start"))
+            resolveUnfinishedSaveAtStart(root);
+        else
+            QVERIFY(!saveStory(root, StoryPath, QStringLiteral("A story")));
+    }
+    if (number == 0 || !finishedBy.isEmpty()) {
         QCOMPARE(readFile(story), QByteArray("earlierA story\r\n"));
+        QStringList entries = QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        entries.sort();
+        QCOMPARE(entries, QStringList({"Story.txt", "program files"}));
         QVERIFY(!QFileInfo::exists(root + StagingName));
     } else {
         // Nothing changed, but for the rival's own file.
@@ -114,61 +154,78 @@ void SaveFaultsTest::refusedInChild_data()
     QTest::addColumn<Fault>("fault");
     QTest::addColumn<QByteArray>("stagingBytes");  // null: no staging file
     QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("advice");           // a part of the advice; %1: the story folder
 
-    QTest::newRow("disk full") << Fault::DiskFull << QByteArray(40000, 'x') << ENOSPC;
-    QTest::newRow("file too big") << Fault::FileTooBig << QByteArray(1000, 'x') << EFBIG;
-    QTest::newRow("file too big, new file") << Fault::FileTooBig << QByteArray() << EFBIG;
-    QTest::newRow("read-only disk") << Fault::ReadOnlyDisk << QByteArray("earlier") << EROFS;
-    QTest::newRow("folder not writable") << Fault::FolderNotWritable << QByteArray("earlier") << EACCES;
+    QTest::newRow("disk full") << Fault::DiskFull << QByteArray(40000, 'x') << ENOSPC << "not enough room";
+    QTest::newRow("file too big") << Fault::FileTooBig << QByteArray(1000, 'x') << EFBIG << "file-size limit";
+    QTest::newRow("file too big, new file") << Fault::FileTooBig << QByteArray() << EFBIG << "file-size limit";
+    QTest::newRow("read-only disk") << Fault::ReadOnlyDisk << QByteArray("earlier") << EROFS << "read-only disk";
+    QTest::newRow("folder not writable") << Fault::FolderNotWritable << QByteArray("earlier") << EACCES
+                                         << "may not change files in the story folder";
+    QTest::newRow("staging file not writable") << Fault::StagingNotWritable << QByteArray("earlier") << EACCES
+                                               << "may not write to the staging file %1/program files/temp.txt";
+    QTest::newRow("staging file on another disk") << Fault::StagingOnAnotherDisk << QByteArray("earlier") << EXDEV
+                                                  << "folder %1/program files is on another disk";
 }
 
 // A save of a 100000-character story in a forked child, which sets up the
-// fault for itself alone: a 64 KiB tmpfs over the story folder in a private
-// mount namespace (later made read-only), a file-size limit just above the
-// staging file, or the user "nobody" facing a story folder only root may
-// write to. The child compares the story folder before and after the save,
-// since a tmpfs ends with it.
+// fault for itself alone: a 64 KiB tmpfs over the story folder (or the
+// staging file's folder) in a private mount namespace, later made read-only
+// for one row; a file-size limit just above the staging file; or the user
+// "nobody" facing a story folder or a staging file only root may write to.
+// The child compares the story folder before and after the save, since a
+// tmpfs ends with it, and checks the advice.
 void SaveFaultsTest::refusedInChild()
 {
     QFETCH(Fault, fault);
     QFETCH(QByteArray, stagingBytes);
     QFETCH(int, number);
+    QFETCH(QString, advice);
 
     QTemporaryDir tmp;
     const QString root = tmp.path() + QStringLiteral("/C"), staging = root + StagingName;
-    QVERIFY(QDir().mkpath(root));
-    const QByteArray rootName = QFile::encodeName(root);
+    QVERIFY(QDir().mkpath(root + QStringLiteral("/program files")));
+    const bool tmpfs = fault == Fault::DiskFull || fault == Fault::ReadOnlyDisk || fault == Fault::StagingOnAnotherDisk;
+    const QByteArray mountPoint =
+        QFile::encodeName(fault == Fault::StagingOnAnotherDisk ? QFileInfo(staging).path() : root);
     const int result = exitCodeInChild([&] {
-        const bool tmpfs = fault == Fault::DiskFull || fault == Fault::ReadOnlyDisk;
         if (tmpfs && (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
-                      || ::mount("tmpfs", rootName.constData(), "tmpfs", 0, "size=64k") != 0))
+                      || ::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=64k") != 0))
             return CannotSetUp;
         if (!stagingBytes.isNull() && !writeFile(staging, stagingBytes))
             return 255;
-        if (fault == Fault::FolderNotWritable) {
-            // Everything is open to everyone except the story folder itself.
+        if (fault == Fault::FolderNotWritable || fault == Fault::StagingNotWritable) {
+            // Everything is open to everyone except the story folder itself
+            // or the staging file.
+            const bool folder = fault == Fault::FolderNotWritable;
             using Mode = std::pair<QString, mode_t>;
-            for (const auto &[path, mode] : {Mode(tmp.path(), 0755), Mode(staging, 0666),
-                                             Mode(root + QStringLiteral("/program files"), 0777), Mode(root, 0755)})
+            for (const auto &[path, mode] : {Mode(tmp.path(), 0755), Mode(staging, folder ? 0666 : 0644),
+                                             Mode(root + QStringLiteral("/program files"), 0777),
+                                             Mode(root, folder ? 0755 : 0777)})
                 ::chmod(QFile::encodeName(path).constData(), mode);
         }
         const QStringList before = folderSnapshot(root);
         const rlimit limit{rlim_t(stagingBytes.size() + 10), rlim_t(stagingBytes.size() + 10)};
         const gid_t nobody = 65534;
-        const bool faulty = fault == Fault::DiskFull
+        const bool faulty = fault == Fault::DiskFull || fault == Fault::StagingOnAnotherDisk
             || (fault == Fault::FileTooBig && ::setrlimit(RLIMIT_FSIZE, &limit) == 0)
             || (fault == Fault::ReadOnlyDisk
-                && ::mount(nullptr, rootName.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0)
-            || (fault == Fault::FolderNotWritable && ::geteuid() == 0 && ::setgroups(0, nullptr) == 0
-                && ::setgid(nobody) == 0 && ::setuid(nobody) == 0);
+                && ::mount(nullptr, mountPoint.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0)
+            || ((fault == Fault::FolderNotWritable || fault == Fault::StagingNotWritable) && ::geteuid() == 0
+                && ::setgroups(0, nullptr) == 0 && ::setgid(nobody) == 0 && ::setuid(nobody) == 0);
         if (!faulty)
             return CannotSetUp;
         ignoreFileSizeSignal();
         const auto error = saveStory(root, StoryPath, QString(100000, QLatin1Char('s')));
         const QStringList after = folderSnapshot(root);
         if (after != before) {
-            std::fprintf(stderr, "before:\n%s\nafter:\n%s\n", qPrintable(before.join('\n')), qPrintable(after.join('\n')));
+            std::fprintf(stderr, "before:\n%s\nafter:\n%s\n", qPrintable(before.join('\n')),
+                         qPrintable(after.join('\n')));
             return 253;
+        }
+        if (error && !error->advice.contains(QString(advice).replace(QLatin1String("%1"), root))) {
+            std::fprintf(stderr, "advice: %s\n", qPrintable(error->advice));
+            return 252;
         }
         return error ? error->number : 0;
     });
@@ -176,6 +233,116 @@ void SaveFaultsTest::refusedInChild()
         QSKIP("cannot set this fault up here: it needs root, and a private mount namespace (not possible "
               "inside a chroot whose root is not a mount point) or the user nobody");
     QCOMPARE(result, number);
+}
+
+void SaveFaultsTest::twoSavesAtOnce_data()
+{
+    QTest::addColumn<int>("lockWait");      // how long the second save waits for the first, ms
+    QTest::addColumn<int>("secondNumber");  // the second save's error; 0: saved after the first
+
+    QTest::newRow("the second waits its turn") << 10000 << 0;
+    QTest::newRow("the second gives up") << 200 << EAGAIN;
+}
+
+// Two copies of the program save at once: the first is held up inside its
+// save (strace delays its writing of the story by a second) while the
+// second begins. The second waits and then saves on its own, as a new file
+// since the first has taken the staging file; or, told to wait less, gives
+// up having changed nothing.
+void SaveFaultsTest::twoSavesAtOnce()
+{
+    QFETCH(int, lockWait);
+    QFETCH(int, secondNumber);
+    const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+    if (strace.isEmpty())
+        QSKIP("strace is not installed");
+
+    QTemporaryDir tmp;
+    const QString root = tmp.path() + QStringLiteral("/C");
+    QVERIFY(writeFile(root + StagingName, "earlier"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0");
+    QProcess first, second;
+    first.setProcessEnvironment(environment);
+    first.start(strace, {"-qq", "-o", "/dev/null", "-e", "trace=pwrite64", "-e",
+                         "inject=pwrite64:delay_enter=1000000:when=2", "--", SAVE_HELPER, root, "c:\\First.txt",
+                         "First story"});
+    // Its record is there from before the rename until the story is whole.
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(root + QLatin1Char('/') + QLatin1String(SaveRecordName)), 5000);
+    second.start(SAVE_HELPER, {root, "c:\\Second.txt", "Second story", QString::number(lockWait)});
+    QVERIFY(second.waitForFinished() && first.waitForFinished());
+    QCOMPARE(first.exitCode(), 0);
+    QCOMPARE(second.exitCode(), secondNumber);
+    if (secondNumber)
+        QVERIFY(second.readAllStandardOutput().contains("Another copy of Wrenfield has been saving"));
+
+    QCOMPARE(readFile(root + "/First.txt"), QByteArray("earlierFirst story\r\n"));
+    QCOMPARE(readFile(root + "/Second.txt"), secondNumber ? QByteArray("<missing>") : QByteArray("Second story\r\n"));
+    QStringList entries = QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    entries.sort();
+    QCOMPARE(entries, secondNumber ? QStringList({"First.txt", "program files"})
+                                   : QStringList({"First.txt", "Second.txt", "program files"}));
+}
+
+void SaveFaultsTest::storyFolder_data()
+{
+    QTest::addColumn<QString>("home");       // $HOME, with $T for the test's folder; null: unset
+    QTest::addColumn<QString>("documents");  // XDG_DOCUMENTS_DIR in user-dirs.dirs; null: not there
+    QTest::addColumn<QString>("expected");   // the story folder; $PW: the home the user database names
+    QTest::addColumn<int>("number");         // a save there: its error; -1: not tried (a real home)
+
+    const QString home = QStringLiteral("$T/home"), inHome = QStringLiteral("$T/home/Documents/Wrenfield");
+    const QString listedHome = QStringLiteral("$PW/Documents/Wrenfield");
+    QTest::newRow("documents folder named") << home << "$HOME/Papers" << "$T/home/Papers/Wrenfield" << 0;
+    QTest::newRow("documents folder not named") << home << QString() << inHome << 0;
+    QTest::newRow("documents folder empty") << home << "" << inHome << 0;
+    QTest::newRow("documents folder relative") << home << "Papers" << inHome << 0;
+    QTest::newRow("documents folder ~-prefixed") << home << "~/Papers" << inHome << 0;
+    QTest::newRow("HOME unset") << QString() << QString() << listedHome << -1;
+    QTest::newRow("HOME empty") << "" << QString() << listedHome << -1;
+    QTest::newRow("HOME relative") << "home" << "$HOME/Papers" << listedHome << -1;
+    QTest::newRow("HOME missing") << "$T/missing" << QString() << "$T/missing/Documents/Wrenfield" << ENOENT;
+}
+
+// Where stories go, and a save there, in a helper process with its own
+// environment and working folder: always a full path inside a real home,
+// and the home folder itself is never made.
+void SaveFaultsTest::storyFolder()
+{
+    QFETCH(QString, home);
+    QFETCH(QString, documents);
+    QFETCH(QString, expected);
+    QFETCH(int, number);
+
+    QTemporaryDir tmp;
+    const auto expand = [&](QString text) {
+        const struct passwd *user = ::getpwuid(::getuid());
+        return text.replace("$T", tmp.path()).replace("$PW", QFile::decodeName(user ? user->pw_dir : ""));
+    };
+    QVERIFY(QDir().mkpath(tmp.path() + "/home") && QDir().mkpath(tmp.path() + "/work"));
+    QVERIFY(writeFile(tmp.path() + "/config/user-dirs.dirs",
+                      documents.isNull() ? QByteArray() : "XDG_DOCUMENTS_DIR=\"" + documents.toUtf8() + "\"\n"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", tmp.path() + "/config");
+    environment.remove("HOME");
+    if (!home.isNull())
+        environment.insert("HOME", expand(home));
+    const auto helper = [&](const QStringList &arguments) {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(tmp.path() + "/work");
+        process.start(SAVE_HELPER, arguments);
+        process.waitForFinished();
+        return std::pair(process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()));
+    };
+    QCOMPARE(helper({"--where"}).second.trimmed(), expand(expected));
+    if (number >= 0) {
+        QCOMPARE(helper({"-", StoryPath, "A story"}).first, number);
+        QCOMPARE(readFile(expand(expected) + "/Story.txt"),
+                 number ? QByteArray("<missing>") : QByteArray("A story\r\n"));
+    }
+    QVERIFY(QDir(tmp.path() + "/work").isEmpty());
+    QVERIFY(!QFileInfo::exists(tmp.path() + "/missing"));
 }
 
 QTEST_GUILESS_MAIN(SaveFaultsTest)

@@ -1,0 +1,364 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Wrenfield developers
+
+#include "SaveRecord.h"
+#include "StorySave.h"
+#include "UnfinishedSave.h"
+
+#include "FolderSnapshot.h"
+
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <csignal>
+#include <fcntl.h>
+#include <memory>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+const QString StoryPath = QStringLiteral("c:\\Story.txt");
+const QString StoryText = QStringLiteral("A story");
+const QByteArray StoryBytes = "A story\r\n";
+const QByteArray EarlierNotes = "earlier notes";
+const QString Staging = QStringLiteral("/C/program files/temp.txt");
+const QString Story = QStringLiteral("/C/Story.txt");
+const QString Record = QStringLiteral("/C/") + QLatin1String(SaveRecordName);
+
+// The system calls by which a save changes files, or between which it can be
+// cut short.
+const QString FileCalls =
+    QStringLiteral("openat,mkdir,flock,pwrite64,fdatasync,fsync,renameat,renameat2,linkat,unlinkat,ftruncate");
+
+struct Variant {
+    QString name;
+    bool staging;         // a staging file with text in it, or no story folder at all
+    QString fault;        // a fault for the whole run
+    QString recoverFrom;  // where the save is killed for the rows that kill the recovery
+                          // too: the k-th such call of the save, "call k"
+};
+
+const Variant Variants[] = {
+    {QStringLiteral("staging file"), true, QString(), QStringLiteral("pwrite64 2")},
+    {QStringLiteral("no staging file"), false, QString(), QStringLiteral("pwrite64 2")},
+    // Without RENAME_NOREPLACE the rename is a hard link and an unlink.
+    {QStringLiteral("hard link"), true, QStringLiteral("renameat2:error=EINVAL"), QStringLiteral("unlinkat 1")},
+};
+
+// A run of the save, and perhaps of the start-up after it, killed at one
+// system call each; then the next start is checked.
+struct Case {
+    QString tag;
+    const Variant *variant = nullptr;
+    QString saveKill;     // "call:when=N", N counted from the process start
+    QString resolveKill;  // the same for the start-up after it; empty: not killed
+    bool cutOff = false;  // the story file then loses its end, as in a long write cut short
+    QTemporaryDir dir;
+    QStringList before;   // the folder before the save
+    struct stat staging {};  // the staging file before the save
+    int saveStatus = 0, resolveStatus = 0;
+    bool recordAfterKill = false;  // whether the save's record had reached the disk
+};
+
+// Runs a command with no output and returns its wait status.
+int run(const QStringList &arguments)
+{
+    std::vector<QByteArray> bytes;
+    std::vector<char *> argv;
+    for (const QString &argument : arguments)
+        bytes.push_back(argument.toLocal8Bit());
+    for (QByteArray &b : bytes)
+        argv.push_back(b.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t child = 0;
+    int status = -1;
+    if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0)
+        ::waitpid(child, &status, 0);
+    posix_spawn_file_actions_destroy(&actions);
+    return status;
+}
+
+bool killed(int status)
+{
+    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
+// The helper, traced for the file calls, with the variant's fault and a kill
+// at one call; log: where the trace goes.
+QStringList traced(const QString &strace, const Variant &variant, const QString &kill, const QString &log,
+                   const QStringList &helperArguments)
+{
+    QStringList arguments{strace, "-f", "-qq", "-o", log.isEmpty() ? "/dev/null" : log, "-e", "trace=" + FileCalls};
+    if (!variant.fault.isEmpty())
+        arguments << "-e" << "inject=" + variant.fault;
+    if (!kill.isEmpty())
+        arguments << "-e" << "inject=" + kill + ":signal=SIGKILL";
+    return arguments << "--" << SAVE_HELPER << helperArguments;
+}
+
+// The file calls of a traced run after the helper's mark (fsync(-1)), as
+// "call:when=N" with N counted per call from the process start.
+QStringList callsAfterMark(const QString &log)
+{
+    static const QRegularExpression call(QStringLiteral("^(?:\\d+ +)?(\\w+)\\((.*)$"));
+    QHash<QString, int> seen;
+    QStringList calls;
+    bool marked = false;
+    for (const QByteArray &line : readFile(log).split('\n')) {
+        const QRegularExpressionMatch match = call.match(QString::fromLocal8Bit(line));
+        if (!match.hasMatch())
+            continue;
+        const QString name = match.captured(1);
+        const int n = ++seen[name];
+        if (marked)
+            calls << QStringLiteral("%1:when=%2").arg(name).arg(n);
+        else
+            marked = name == QLatin1String("fsync") && match.captured(2).startsWith(QLatin1String("-1)"));
+    }
+    return calls;
+}
+
+QString rootOf(const QTemporaryDir &dir)
+{
+    return dir.path() + QStringLiteral("/C");
+}
+
+void prepare(const QTemporaryDir &dir, const Variant &variant)
+{
+    writeFile(dir.path() + QStringLiteral("/elsewhere.txt"), "elsewhere");
+    if (variant.staging) {
+        writeFile(dir.path() + Staging, EarlierNotes);
+        writeFile(rootOf(dir) + QStringLiteral("/other story.txt"), "other story");
+    }
+}
+
+// The folder as the rule compares it: the story folder's own entry goes,
+// since a save may leave it made (and empty) in either state.
+QStringList shape(const QTemporaryDir &dir)
+{
+    QStringList lines = folderSnapshot(dir.path());
+    lines.removeIf([](const QString &line) { return line.startsWith(QLatin1String("/C mode ")); });
+    return lines;
+}
+
+} // namespace
+
+// A save killed at every one of its file calls, and the program started
+// again: the folder is then either as before the save, or the story file is
+// whole and the staging file gone, and it is whole whenever the save's record
+// had reached the disk. Another story can then be saved. The kills run in
+// parallel before the rows, which check the outcome one by one.
+class SaveCrashTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void killAtEveryStep_data();
+    void killAtEveryStep();
+    void damagedRecord_data();
+    void damagedRecord();
+
+private:
+    QString strace;
+    std::vector<std::unique_ptr<Case>> cases;
+};
+
+void SaveCrashTest::initTestCase()
+{
+    strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+    if (strace.isEmpty())
+        return;
+    // The leak checker cannot run under strace.
+    qputenv("ASAN_OPTIONS", qgetenv("ASAN_OPTIONS") + ":detect_leaks=0");
+    const QStringList saving{QString(), StoryPath, StoryText};
+
+    // One traced run of each variant tells its calls; each call becomes a row.
+    for (const Variant &variant : Variants) {
+        QTemporaryDir base;
+        prepare(base, variant);
+        const QString log = base.path() + QStringLiteral("/trace");
+        run(traced(strace, variant, QString(), log, {rootOf(base), StoryPath, StoryText}));
+        const QStringList calls = callsAfterMark(log);
+        QString recoverFrom;
+        QHash<QString, int> seen;
+        for (qsizetype i = 0; i < calls.size(); ++i) {
+            const QString name = calls[i].section(QLatin1Char(':'), 0, 0);
+            const QString ordinal = name + QLatin1Char(' ') + QString::number(++seen[name]);
+            if (ordinal == variant.recoverFrom)
+                recoverFrom = calls[i];
+            // A call the variant makes fail already is not killed at.
+            if (!variant.fault.isEmpty() && variant.fault.startsWith(name + QLatin1Char(':')))
+                continue;
+            auto c = std::make_unique<Case>();
+            c->tag = QStringLiteral("%1, call %2 (%3)").arg(variant.name).arg(i + 1).arg(ordinal);
+            c->variant = &variant;
+            c->saveKill = calls[i];
+            cases.push_back(std::move(c));
+            // Before the story is synced, its end may also be lost.
+            if (ordinal != QLatin1String("fdatasync 2"))
+                continue;
+            c = std::make_unique<Case>();
+            c->tag = QStringLiteral("%1, call %2 (%3), story cut off").arg(variant.name).arg(i + 1).arg(ordinal);
+            c->variant = &variant;
+            c->saveKill = calls[i];
+            c->cutOff = true;
+            cases.push_back(std::move(c));
+        }
+        QVERIFY2(!recoverFrom.isEmpty(), qPrintable(variant.name + QStringLiteral(": no ") + variant.recoverFrom));
+
+        // The start-up after a save killed there, itself killed at each of
+        // its calls.
+        QTemporaryDir crashed;
+        prepare(crashed, variant);
+        run(traced(strace, variant, recoverFrom, QString(), {rootOf(crashed), StoryPath, StoryText}));
+        run(traced(strace, variant, QString(), log, {QStringLiteral("--resolve"), rootOf(crashed)}));
+        const QStringList resolveCalls = callsAfterMark(log);
+        QVERIFY2(!resolveCalls.isEmpty(), qPrintable(variant.name));
+        for (qsizetype i = 0; i < resolveCalls.size(); ++i) {
+            auto c = std::make_unique<Case>();
+            c->tag = QStringLiteral("%1, killed before %2, start-up call %3 (%4)")
+                         .arg(variant.name, variant.recoverFrom)
+                         .arg(i + 1)
+                         .arg(resolveCalls[i].section(QLatin1Char(':'), 0, 0));
+            c->variant = &variant;
+            c->saveKill = recoverFrom;
+            c->resolveKill = resolveCalls[i];
+            cases.push_back(std::move(c));
+        }
+    }
+
+    std::atomic<std::size_t> next = 0;
+    const auto work = [&] {
+        for (std::size_t i; (i = next++) < cases.size();) {
+            Case &c = *cases[i];
+            prepare(c.dir, *c.variant);
+            c.before = shape(c.dir);
+            ::lstat(QFile::encodeName(c.dir.path() + Staging).constData(), &c.staging);
+            c.saveStatus =
+                run(traced(strace, *c.variant, c.saveKill, QString(), {rootOf(c.dir), StoryPath, StoryText}));
+            c.recordAfterKill = QFileInfo::exists(c.dir.path() + Record);
+            if (c.cutOff)
+                QFile::resize(c.dir.path() + Story, (c.variant->staging ? EarlierNotes.size() : 0) + 3);
+            if (!c.resolveKill.isEmpty())
+                c.resolveStatus = run(traced(strace, *c.variant, c.resolveKill, QString(),
+                                             {QStringLiteral("--resolve"), rootOf(c.dir)}));
+        }
+    };
+    std::vector<std::thread> workers;
+    for (int i = 0; i < 4; ++i)
+        workers.emplace_back(work);
+    for (std::thread &worker : workers)
+        worker.join();
+}
+
+void SaveCrashTest::killAtEveryStep_data()
+{
+    QTest::addColumn<int>("index");
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        QTest::newRow(qPrintable(cases[i]->tag)) << int(i);
+}
+
+void SaveCrashTest::killAtEveryStep()
+{
+    if (strace.isEmpty())
+        QSKIP("strace is not installed");
+    QFETCH(int, index);
+    const Case &c = *cases[std::size_t(index)];
+    QVERIFY2(killed(c.saveStatus), "the save was not killed there");
+    QVERIFY2(c.resolveKill.isEmpty() || killed(c.resolveStatus), "the start-up was not killed there");
+
+    // The next start.
+    const QString root = rootOf(c.dir);
+    resolveUnfinishedSaveAtStart(root);
+
+    const QStringList after = shape(c.dir);
+    QStringList whole = c.before;
+    whole.removeIf([](const QString &line) { return line.startsWith(Staging + QLatin1String(" mode ")); });
+    struct stat story {};
+    ::lstat(QFile::encodeName(c.dir.path() + Story).constData(), &story);
+    // Renamed, not copied: the staging file's inode under the story's name.
+    const struct stat &expected = c.variant->staging ? c.staging : story;
+    whole << snapshotLine(Story, expected.st_mode, expected.st_ino,
+                          (c.variant->staging ? EarlierNotes : QByteArray()) + StoryBytes);
+    whole.sort();
+    if (c.recordAfterKill)
+        QCOMPARE(after, whole);
+    else if (after != whole)
+        QCOMPARE(after, c.before);
+
+    QVERIFY(!saveStory(root, QStringLiteral("c:\\Next.txt"), QStringLiteral("Next")));
+    QVERIFY(!folderSnapshot(root).join('\n').contains(QLatin1String(SaveRecordName)));
+}
+
+void SaveCrashTest::damagedRecord_data()
+{
+    QTest::addColumn<QByteArray>("record");  // empty: a link to elsewhere.txt; "/": a folder
+
+    // A sound record of a save that renamed the staging file: the story file
+    // would be found holding the staging file's text.
+    SaveRecord sound{"Story.txt", true, 0, 0, quint64(EarlierNotes.size()), StoryBytes};
+    const QByteArray bytes = encodeSaveRecord(sound);
+    const auto withName = [&](const QByteArray &name) {
+        SaveRecord record = sound;
+        record.name = name;
+        return encodeSaveRecord(record);
+    };
+    QTest::newRow("cut short") << bytes.left(bytes.size() / 2);
+    QTest::newRow("empty") << QByteArray("");
+    QTest::newRow("story longer than told") << QByteArray(bytes).replace("story 9\n", "story 8\n");
+    QTest::newRow("story shorter than told") << QByteArray(bytes).replace("story 9\n", "story 10\n");
+    QTest::newRow("checksum wrong") << QByteArray(bytes).replace("A story", "B story");
+    QTest::newRow("unknown version") << QByteArray(bytes).replace("version 1", "version 2");
+    QTest::newRow("bytes after the end") << bytes + "x";
+    QTest::newRow("number with a leading zero") << QByteArray(bytes).replace("story 9\n", "story 09\n");
+    QTest::newRow("name with a slash") << withName("../Story.txt");
+    QTest::newRow("name ..") << withName("..");
+    QTest::newRow("name with a right-to-left override") << withName("Story\xE2\x80\xAEtxt.exe");
+    QTest::newRow("name of a record") << withName(SaveRecordName);
+    QTest::newRow("not the staging file") << bytes;  // its identity, 0/0, is no real file's
+    QTest::newRow("a link") << QByteArray();
+    QTest::newRow("a folder") << QByteArray("/");
+}
+
+// A record that cannot be trusted or followed is set aside under a new name,
+// kept as it is, and nothing else changes: the staging file and the files
+// around it stay, and no story file appears.
+void SaveCrashTest::damagedRecord()
+{
+    QFETCH(QByteArray, record);
+
+    QTemporaryDir dir;
+    const QString root = rootOf(dir), recordPath = dir.path() + Record;
+    QVERIFY(writeFile(dir.path() + Staging, EarlierNotes) && writeFile(dir.path() + "/elsewhere.txt", "elsewhere"));
+    QVERIFY(record.isNull() ? QFile::link(QStringLiteral("../elsewhere.txt"), recordPath)
+            : record == "/" ? QDir().mkpath(recordPath)
+                            : writeFile(recordPath, record));
+    QStringList before = folderSnapshot(dir.path());
+
+    const Resolution resolution = resolveUnfinishedSave(root);
+    QCOMPARE(int(resolution.outcome), int(Resolution::Outcome::SetAside));
+    QVERIFY(resolution.line.contains(QLatin1String(".set-aside-")));
+    // Renamed, with everything else as it was.
+    QStringList after = folderSnapshot(dir.path());
+    after.replaceInStrings(QRegularExpression(QStringLiteral("^/C/\\.wrenfield-unfinished-save\\.set-aside-[-0-9]+")),
+                           Record);
+    QCOMPARE(after, before);
+
+    QVERIFY(!saveStory(root, StoryPath, StoryText));
+    QCOMPARE(readFile(dir.path() + Story), EarlierNotes + StoryBytes);
+}
+
+QTEST_GUILESS_MAIN(SaveCrashTest)
+#include "tst_savecrash.moc"
