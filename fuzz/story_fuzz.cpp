@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 The Wrenfield developers
 
-// Checks properties of the story file name check, the path composition and
-// the story text on arbitrary input. Built as a libFuzzer target by clang
+// Checks properties of the story file name check, the path composition, the
+// story text and the save record on arbitrary input. Built as a libFuzzer target by clang
 // (WRENFIELD_FUZZ=ON) and, with replay.cpp, as a test that replays the
 // inputs kept in fuzz/corpus.
 //
@@ -12,8 +12,10 @@
 //          can hold unpaired surrogates)
 //   1..8   the eight codes, genre first
 //   9..18  full title, author name, Speech1 ... Speech8
-// Missing fields are empty.
+// Missing fields are empty. With flag bit 1 set the rest of the input is
+// instead a save record, as the start-up reads it from disk.
 
+#include "SaveRecord.h"
 #include "StoryFileName.h"
 #include "StoryRecord.h"
 #include "StorySave.h"
@@ -183,6 +185,40 @@ void checkText(StoryRecord story)
               [&] { return QStringLiteral("line %1: %2").arg(i + 1).arg(shown(lines[qsizetype(i)])); });
 }
 
+// Whether raw bytes are a name that a record may hold: the name rule's, in
+// UTF-8 that decodes back to the same bytes, and not one of the save's own.
+bool isRecordableName(const QByteArray &name)
+{
+    const QString text = QString::fromUtf8(name);
+    return text.toUtf8() == name && isAcceptableStoryFileName(text) && !isSaveRecordFileName(name);
+}
+
+// A record from disk is followed only when it is exactly what a save writes.
+void checkRecordBytes(QByteArrayView bytes)
+{
+    QString problem;
+    const std::optional<SaveRecord> record = parseSaveRecord(bytes, &problem);
+    const auto detail = [&] { return shown(QString::fromLatin1(bytes.toByteArray().toPercentEncoding())); };
+    if (!record) {
+        check(!problem.isEmpty(), "a refused record says why", detail);
+        return;
+    }
+    check(encodeSaveRecord(*record) == bytes, "a record read back is written to the same bytes", detail);
+    check(isRecordableName(record->name), "a record read names a file directly in the story folder", detail);
+    check(record->story.size() <= MaxStoryBytes, "a record read holds a story of a size a save takes", detail);
+}
+
+// Any record a save writes reads back the same, unless its name is refused.
+void checkRecordRoundTrip(const QByteArray &name, const QByteArray &story, std::uint8_t flags)
+{
+    SaveRecord record{name, false, 0, 0, 0, story};
+    if (flags & 4)
+        record = {name, true, flags, std::uint64_t(story.size()) << 20, name.size() * 7ULL, story};
+    const std::optional<SaveRecord> read = parseSaveRecord(encodeSaveRecord(record));
+    check(read ? *read == record : !isRecordableName(name), "a record written reads back unless its name is refused",
+          [&] { return shown(QString::fromUtf8(name)); });
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -190,6 +226,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size == 0)
         return 0;
     const std::uint8_t flags = data[0];
+    if (flags & 2) {
+        checkRecordBytes(QByteArrayView(data + 1, qsizetype(size - 1)));
+        return 0;
+    }
     const QList<QByteArray> fields =
         QByteArray::fromRawData(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1)).split('\xff');
     const auto field = [&](qsizetype i) {
@@ -211,5 +251,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     checkName(story.TitleWord);
     checkPath(story);
     checkText(story);
+    checkRecordRoundTrip(fields[0], fields.size() > 9 ? fields[9] : QByteArray(), flags);
     return 0;
 }
