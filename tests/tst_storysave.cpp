@@ -69,6 +69,7 @@ void StorySaveTest::save_data()
     refused("name with NUL", "", "c:\\" + QString(QChar(0)), EINVAL);
     refused("name with lone surrogate", "", "c:\\" + QString(QChar(0xd800)), EINVAL);
     refused("256-byte name", "", "c:\\" + QString(126, QChar(0xe9)) + ".txt", ENAMETOOLONG);
+    refused("name of the save's own record", "", "c:\\.wrenfield-unfinished-save", EINVAL);
 }
 
 void StorySaveTest::save()
