@@ -5,8 +5,9 @@
 // a fresh folder under the temp folder with no staging file, an empty one, a
 // 1 MiB one and a 1 GiB sparse one, many times each, and prints the median
 // time of saveStory and the bytes it read and wrote (rchar and wchar of
-// /proc/self/io). The save renames the staging file and appends to it, so the
-// time should stay flat and the bytes written equal the story's bytes.
+// /proc/self/io). The save writes a record holding the story, renames the
+// staging file and writes the story after its text, so the time should stay
+// flat and the bytes written be twice the story's and a few hundred more.
 //
 //   wrenfield_bench_save [ROUNDS]      (default 51)
 
@@ -152,16 +153,22 @@ int main(int argc, char *argv[])
     std::printf("story: %lld bytes, %d saves per staging file, temp folder %s\n", storyBytes, rounds,
                 qPrintable(QDir::tempPath()));
     std::printf("%-14s %12s %12s %10s %10s\n", "staging file", "median us", "max us", "wchar", "rchar");
+    // The record's own lines: its heading, lengths, the staging file's
+    // identity and the checksum.
+    const long long mostOverhead = 512;
     bool bytesRight = true;
     for (std::size_t k = 0; k < std::size(stagings); ++k) {
         const Result &r = results[k];
-        bytesRight = bytesRight && r.minWritten == storyBytes && r.maxWritten == storyBytes;
+        bytesRight = bytesRight && r.minWritten >= 2 * storyBytes && r.maxWritten <= 2 * storyBytes + mostOverhead
+                  && r.maxRead == 0;
         std::printf("%-14s %12.1f %12.1f %10lld %10lld\n", nameOf(stagings[k]), median(r.micros),
                     *std::max_element(r.micros.begin(), r.micros.end()), r.maxWritten, r.maxRead);
     }
     std::printf("time ratio 1 GiB / empty: %.2f (goal: flat, about 1)\n",
                 median(results[3].micros) / median(results[1].micros));
-    std::printf("bytes written %s the story's %lld bytes (wchar and rchar: the most seen in one save)\n",
-                bytesRight ? "equal" : "DO NOT equal", storyBytes);
+    std::printf("bytes written: %lld to %lld, 2 x the story's %lld bytes + %lld to %lld (goal: at most + %lld, "
+                "nothing read) %s\n",
+                results[0].minWritten, results[3].maxWritten, storyBytes, results[0].minWritten - 2 * storyBytes,
+                results[3].maxWritten - 2 * storyBytes, mostOverhead, bytesRight ? "ok" : "NOT MET");
     return bytesRight ? 0 : 1;
 }
