@@ -26,9 +26,10 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("org.wrenfield.Wrenfield"));
     Layout::installLookAndFeel();
 
-    WindowRegistry windows(Module1::Story, storyRootFolder());
     // A save cut short by a crash or a power cut is finished first.
-    resolveUnfinishedSaveAtStart(storyRootFolder());
+    const QString storyRoot = storyRootFolder();
+    resolveUnfinishedSaveAtStart(storyRoot);
+    WindowRegistry windows(Module1::Story, storyRoot);
     windows.ShowWindow(Window::frmgenre);
     return QApplication::exec();
 }
