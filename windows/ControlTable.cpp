@@ -3,6 +3,8 @@
 
 #include "ControlTable.h"
 
+#include "TextBox.h"
+
 #include <QApplication>
 #include <QFont>
 #include <QGroupBox>
@@ -87,12 +89,9 @@ QWidget *create(const Control &c, QWidget *parent)
     case Kind::OptionButton:
         return new OptionButton(caption, parent);
     case Kind::TextBox:
-        return new QLineEdit(caption, parent);
-    case Kind::MultiLineTextBox: {
-        auto *box = new QPlainTextEdit(caption, parent);
-        box->setTabChangesFocus(true);
-        return box;
-    }
+        return TextBox::newOneLine(caption, parent);
+    case Kind::MultiLineTextBox:
+        return TextBox::newMultiLine(caption, parent);
     case Kind::Label: {
         auto *label = new QLabel(caption, parent);
         label->setTextFormat(Qt::PlainText);
