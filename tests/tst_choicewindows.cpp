@@ -6,9 +6,10 @@
 // moves on and composes the story file's name.
 #include "WindowFixture.h"
 
+#include <QClipboard>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QRadioButton>
-#include <QSignalSpy>
 
 namespace {
 
@@ -43,7 +44,8 @@ private slots:
     void secondPassKeepsEverything();
     void player2TabOrder();
     void tableGeometryInPixels();
-    void closingAWindowEndsTheProgram();
+    void titleWordNoFileCanHold_data();
+    void titleWordNoFileCanHold();
 
 private:
     void clickAll(Window window, std::initializer_list<const char *> names);
@@ -258,11 +260,71 @@ void ChoiceWindows::tableGeometryInPixels()
     QCOMPARE(younger->geometry(), QRect(16, 56, 97, 33));
 }
 
-void ChoiceWindows::closingAWindowEndsTheProgram()
+void ChoiceWindows::titleWordNoFileCanHold_data()
 {
-    QSignalSpy ended(windows.get(), &WindowRegistry::endRequested);
-    show(Window::frmp1)->close();
-    QCOMPARE(ended.size(), 1);
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<int>("start");   // -1: a good title, which moves on
+    QTest::addColumn<int>("length");  // of the part selected in the title box
+    QTest::addColumn<QString>("says");
+
+    // With the codes "OMN" and ".txt" the title word has 248 bytes of room.
+    QTest::newRow("good") << "Picnic" << -1 << 0 << "";
+    QTest::newRow("248 bytes, fits") << QString(248, 'a') << -1 << 0 << "";
+    QTest::newRow("question mark") << "Why?" << 3 << 1 << "A title word can't contain \"?\".";
+    QTest::newRow("slash") << "a/b" << 1 << 1 << "\"/\"";
+    QTest::newRow("backslash") << "up\\down" << 2 << 1 << "\"\\\"";
+    QTest::newRow("tab") << "tab\there" << 3 << 1 << "the invisible character U+0009";
+    QTest::newRow("C1 control") << QString::fromUtf16(u"a\u009fb") << 1 << 1 << "U+009F";
+    QTest::newRow("right-to-left override") << QString::fromUtf16(u"ab\u202ecd") << 2 << 1 << "U+202E";
+    QTest::newRow("lone surrogate") << "a" + QString(QChar(0xd800)) + "b" << 1 << 1 << "half of a character";
+    QTest::newRow("249 bytes") << QString(249, 'a') << 248 << 1
+                               << "The title word is too long: a story's file name can hold at most 255 bytes, "
+                                  "and this one would need 256.";
+    QTest::newRow("two-byte letters") << QString(124, QChar(0xe9)) + "a" << 124 << 1 << "too long";
+    QTest::newRow("emoji across the limit") << QString(246, 'a') + QString::fromUtf8("😀") << 246 << 2 << "too long";
+    QTest::newRow("refused character past the limit") << QString(300, 'a') + "?" << 248 << 53 << "too long";
+}
+
+// "&Ok" asks the save's own name rule before moving on. A title word that no
+// file name can hold keeps the window where it is with nothing changed, says
+// why, and, once the message is read, selects what must go in the title box:
+// the refused character, or the tail that makes the name too long.
+void ChoiceWindows::titleWordNoFileCanHold()
+{
+    QFETCH(QString, title);
+    QFETCH(int, start);
+    QFETCH(int, length);
+    QFETCH(QString, says);
+    QWidget *player2 = show(Window::frmp2);
+    clickAll(Window::frmp2, {"Option4", "Option6", "Option15"});  // O M N
+    story.StoryFilePath = QStringLiteral("c:\\earlier.txt");
+    auto *box = at<QLineEdit>(Window::frmp2, "Text1");
+    QGuiApplication::clipboard()->setText(title);
+    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(story.TitleWord, title);
+    const auto before = valuesOf(story);
+
+    click(Window::frmp2, "Command1");
+
+    auto *message = player2->findChild<QMessageBox *>(QStringLiteral("titleProblem"));
+    if (start < 0) {
+        QVERIFY(!message);
+        QCOMPARE(moves, (QStringList{"hide frmp2", "show mswfrm"}));
+        QCOMPARE(story.StoryFilePath, "c:\\OMN" + title + ".txt");
+        return;
+    }
+    QVERIFY(message && message->isVisible());
+    QVERIFY2(message->text().contains(says), qPrintable(message->text()));
+    QVERIFY(moves.isEmpty());
+    QVERIFY(player2->isVisible());
+    QCOMPARE(valuesOf(story), before);
+    QCOMPARE(box->text(), title);
+
+    QTest::keyClick(message, Qt::Key_Return);
+    QCOMPARE(player2->focusWidget(), box);
+    QCOMPARE(box->selectionStart(), start);
+    QCOMPARE(box->selectedText(), title.mid(start, length));
+    QVERIFY(moves.isEmpty());
 }
 
 QTEST_MAIN(ChoiceWindows)

@@ -8,6 +8,7 @@
 #include "WindowRegistry.h"
 
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 
 namespace {
@@ -82,6 +83,22 @@ const OptionCode codes[] = {
     {"Option22", &StoryRecord::P2PersonalityCode, "B"},  // Serious (boring)
 };
 
+// How many characters of title fit after codes in a story file's name: the
+// rest of the title is what must go.
+qsizetype titleWordThatFits(const QString &codes, const QString &title)
+{
+    qsizetype room = MaxStoryFileNameBytes - codes.toUtf8().size() - 4;  // 4: ".txt"
+    qsizetype fits = 0;
+    while (fits < title.size()) {
+        const qsizetype units = title.at(fits).isHighSurrogate() ? 2 : 1;
+        room -= QStringView(title).mid(fits, units).toUtf8().size();
+        if (room < 0)
+            break;
+        fits += units;
+    }
+    return fits;
+}
+
 } // namespace
 
 frmp2::frmp2(StoryRecord &story, WindowRegistry &windows)
@@ -101,10 +118,44 @@ void frmp2::Text1_Change(const QString &text)
 }
 
 // Composes the story file's name from the choices as they are now, then
-// moves on to the speeches, whether or not anything was chosen.
+// moves on to the speeches, whether or not anything was chosen. A title word
+// that no file name can hold is caught here, while it can still be mended:
+// the window stays, says what is wrong and selects it in the title box, and
+// nothing else changes.
 void frmp2::Command1_Click()
 {
-    composeStoryFilePath(story);
+    const QString path = storyFilePathOf(story);
+    const QString name = path.mid(QStringLiteral("c:\\").size());
+    if (const std::optional<NameProblem> problem = storyFileNameProblem(name)) {
+        // The name is the codes, the title word, then ".txt".
+        const qsizetype titleStart = name.size() - story.TitleWord.size() - QStringLiteral(".txt").size();
+        problemStart = problem->position - titleStart;
+        problemLength = problem->length;
+        if (problem->kind == NameProblem::Kind::TooLong) {
+            problemStart = titleWordThatFits(name.left(titleStart), story.TitleWord);
+            problemLength = story.TitleWord.size() - problemStart;
+        }
+        showTitleProblem(problem->explanation(name));
+        return;
+    }
+    story.StoryFilePath = path;
     windows.HideWindow(Window::frmp2);
     windows.ShowWindow(Window::mswfrm);
+}
+
+void frmp2::showTitleProblem(const QString &explanation)
+{
+    selectTitleProblem();
+    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Player 2"), explanation, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("titleProblem"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this, &frmp2::selectTitleProblem);
+    box->open();
+}
+
+void frmp2::selectTitleProblem()
+{
+    auto *title = control<QLineEdit>(this, "Text1");
+    title->setFocus(Qt::OtherFocusReason);
+    title->setSelection(int(problemStart), int(problemLength));
 }

@@ -20,7 +20,11 @@ public:
 private:
     void Text1_Change(const QString &text);
     void Command1_Click();
+    void showTitleProblem(const QString &explanation);
+    void selectTitleProblem();
 
     StoryRecord &story;
     WindowRegistry &windows;
+    qsizetype problemStart = 0;   // the part of the title box that keeps the
+    qsizetype problemLength = 0;  // story file's name from being saved
 };
