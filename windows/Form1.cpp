@@ -4,6 +4,7 @@
 #include "Form1.h"
 
 #include "ControlTable.h"
+#include "FreeStoryName.h"
 #include "StorySave.h"
 #include "StoryText.h"
 #include "WindowRegistry.h"
@@ -12,6 +13,8 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+
+#include <cerrno>
 
 namespace {
 using namespace Layout;
@@ -29,6 +32,20 @@ const Control controls[] = {
     {"Label1",   Kind::Label,            "", "Enter Full title here", 240, 120,  4815, 375,  2},
 };
 
+// The story field's text: the story with each line cut after its first
+// StoryFieldLineLength characters (never inside a character).
+constexpr qsizetype StoryFieldLineLength = 200;
+
+QString storyFieldText(const QString &storyText)
+{
+    QStringList lines = storyText.split(QStringLiteral("\r\n"));
+    for (QString &line : lines) {
+        if (line.size() > StoryFieldLineLength)
+            line.truncate(StoryFieldLineLength - (line.at(StoryFieldLineLength).isLowSurrogate() ? 1 : 0));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
 } // namespace
 
 Form1::Form1(StoryRecord &story, WindowRegistry &windows, const QString &storyRoot)
@@ -38,10 +55,13 @@ Form1::Form1(StoryRecord &story, WindowRegistry &windows, const QString &storyRo
 
     // The story field is the small box right of "DONE!" that receives the
     // laid-out story. It stays on show but is only a display: the user can
-    // neither type into it nor reach it with Tab.
+    // neither type into it nor reach it with Tab. It never wraps, and it is
+    // given only the start of each line (see storyFieldText), so that long
+    // speeches cost no time laying out lines it could never show.
     auto *storyField = control<QPlainTextEdit>(this, "Text1");
     storyField->setReadOnly(true);
     storyField->setFocusPolicy(Qt::NoFocus);
+    storyField->setLineWrapMode(QPlainTextEdit::NoWrap);
     storyField->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     storyField->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
@@ -52,28 +72,46 @@ Form1::Form1(StoryRecord &story, WindowRegistry &windows, const QString &storyRo
 // story out into the story field and saves it. Only a saved story moves on
 // to the main window: when the save fails the page stays as it is, says why,
 // and "DONE!" can be pressed again once the cause is removed.
+//
+// The save runs on this thread, and a slow disk can hold it for seconds;
+// presses of "DONE!" made meanwhile arrive when it is over and the page has
+// gone, or while it runs if it ever lets events through, and must not save
+// the story a second time.
 void Form1::Command3_Click()
 {
+    if (saving || !isVisible())
+        return;
     story.AuthorName = control<QLineEdit>(this, "Text3")->text();
     story.FullTitle = control<QLineEdit>(this, "Text2")->text();
 
     // The field shows the text, but the file gets the composed string itself:
     // a text box would hand its CR LF line breaks back as bare line feeds.
     const QString storyText = storyTextOf(story);
-    control<QPlainTextEdit>(this, "Text1")->setPlainText(storyText);
+    control<QPlainTextEdit>(this, "Text1")->setPlainText(storyFieldText(storyText));
+    save(story.StoryFilePath, storyText);
+}
 
-    if (const std::optional<SaveError> error = saveStory(storyRoot, story.StoryFilePath, storyText)) {
+// Saves the story under storyFilePath and moves on to the main window, or
+// says why it could not.
+void Form1::save(const QString &storyFilePath, const QString &storyText)
+{
+    saving = true;
+    const std::optional<SaveError> error = saveStory(storyRoot, storyFilePath, storyText);
+    saving = false;
+    if (error) {
         showSaveError(*error, storyText);
         return;
     }
-    windows.reportStorySaved(realPathOf(storyRoot, story.StoryFilePath));
+    story.StoryFilePath = storyFilePath;
+    windows.reportStorySaved(realPathOf(storyRoot, storyFilePath));
     windows.HideWindow(Window::Form1);
     windows.ShowWindow(Window::Form2);
 }
 
 // Tells the user what went wrong, where, and what to do, without blocking the
 // program. The story text goes into the box's details, where it can be copied
-// out even if the cause cannot be removed.
+// out even if the cause cannot be removed. When the name is taken, the box
+// also offers the first free name with a number, which saves there at once.
 void Form1::showSaveError(const SaveError &error, const QString &storyText)
 {
     auto *box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Wrenfield"),
@@ -82,5 +120,15 @@ void Form1::showSaveError(const SaveError &error, const QString &storyText)
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setInformativeText(error.message());
     box->setDetailedText(storyText);
+    if (error.number == EEXIST) {
+        if (const std::optional<QString> freePath = nextFreeStoryFilePath(storyRoot, error.storyPath)) {
+            const QString name = freePath->section(QLatin1Char('\\'), -1);
+            QPushButton *saveAs = box->addButton(tr("Save as \u201c%1\u201d").arg(name), QMessageBox::AcceptRole);
+            saveAs->setObjectName(QStringLiteral("saveAs"));
+            connect(saveAs, &QPushButton::clicked, this, [=, this] { save(*freePath, storyText); });
+        }
+    }
+    box->setDefaultButton(QMessageBox::Ok);
+    box->setEscapeButton(QMessageBox::Ok);
     box->open();
 }

@@ -22,9 +22,11 @@ public:
 
 private:
     void Command3_Click();
+    void save(const QString &storyFilePath, const QString &storyText);
     void showSaveError(const SaveError &error, const QString &storyText);
 
     StoryRecord &story;
     WindowRegistry &windows;
     const QString storyRoot;
+    bool saving = false;
 };
