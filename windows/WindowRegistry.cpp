@@ -13,6 +13,10 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
 
 // The program is seven windows that follow one another:
 //
@@ -25,8 +29,10 @@
 // Each window's own button handler makes its move with ShowWindow and
 // HideWindow; the order of the two differs between moves and is kept as each
 // window's handler states it. Closing any window with its frame's close
-// control ends the program: only one window is on screen between moves, and
-// a program with no window left would be stranded.
+// control ends the program, since only one window is on screen between moves
+// and a program with no window left would be stranded. When a choice or a
+// box has changed since the program started or the last story was saved, it
+// first asks whether to throw that work away.
 
 WindowRegistry::WindowRegistry(StoryRecord &story, QString storyRoot, QObject *parent)
     : QObject(parent), story(story), storyRoot(std::move(storyRoot))
@@ -41,6 +47,7 @@ void WindowRegistry::ShowWindow(Window which)
     if (!slot) {
         slot = create(which);
         slot->installEventFilter(this);
+        watchForUnsavedWork(slot.get());
     }
     slot->show();
     slot->raise();
@@ -68,14 +75,54 @@ QWidget *WindowRegistry::window(Window which) const
 
 void WindowRegistry::reportStorySaved(const QString &realPath)
 {
+    unsavedWork = false;
     emit storySaved(realPath);
+}
+
+// Selecting an option and every edit of a one-line box, typed, pasted or
+// cut, count as unsaved work. The about window's contact text is not part of
+// any story and does not.
+void WindowRegistry::watchForUnsavedWork(QWidget *window)
+{
+    for (QRadioButton *option : window->findChildren<QRadioButton *>())
+        connect(option, &QRadioButton::toggled, this, &WindowRegistry::noteUnsavedWork);
+    for (QLineEdit *box : window->findChildren<QLineEdit *>())
+        connect(box, &QLineEdit::textChanged, this, &WindowRegistry::noteUnsavedWork);
+}
+
+void WindowRegistry::noteUnsavedWork()
+{
+    unsavedWork = true;
 }
 
 bool WindowRegistry::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Close)
-        EndProgram();
+    if (event->type() == QEvent::Close) {
+        if (!unsavedWork) {
+            EndProgram();
+        } else {
+            event->ignore();
+            askBeforeDiscarding(static_cast<QWidget *>(watched));
+            return true;
+        }
+    }
     return QObject::eventFilter(watched, event);
+}
+
+// Asks on top of the window being closed, without blocking; keeping on
+// working is the default and what Escape chooses.
+void WindowRegistry::askBeforeDiscarding(QWidget *window)
+{
+    auto *box = new QMessageBox(QMessageBox::Question, QStringLiteral("Wrenfield"),
+                                tr("Discard this story and quit?"), QMessageBox::NoButton, window);
+    box->setObjectName(QStringLiteral("discardQuestion"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton *keep = box->addButton(tr("Keep working"), QMessageBox::RejectRole);
+    QPushButton *discard = box->addButton(tr("Discard and quit"), QMessageBox::DestructiveRole);
+    box->setDefaultButton(keep);
+    box->setEscapeButton(keep);
+    connect(discard, &QPushButton::clicked, this, &WindowRegistry::EndProgram);
+    box->open();
 }
 
 std::unique_ptr<QWidget> WindowRegistry::create(Window which)

@@ -39,6 +39,7 @@ public:
 
     // Told by the story page once a story is safely on disk, with the file's
     // real path; passed on as storySaved to whoever wants to tell the user.
+    // From then on nothing is unsaved until a choice or a box changes again.
     void reportStorySaved(const QString &realPath);
 
 signals:
@@ -52,8 +53,12 @@ protected:
 
 private:
     std::unique_ptr<QWidget> create(Window window);
+    void watchForUnsavedWork(QWidget *window);
+    void noteUnsavedWork();
+    void askBeforeDiscarding(QWidget *window);
 
     StoryRecord &story;
     const QString storyRoot;
     std::array<std::unique_ptr<QWidget>, WindowCount> created;
+    bool unsavedWork = false;  // a choice or a box changed since start or the last save
 };
