@@ -12,9 +12,10 @@
 #include <QTest>
 
 #include <memory>
+#include <optional>
 
 // What the window tests share: real windows in a registry over a fresh story
-// record and a temporary story folder, every move the registry makes recorded
+// record and a fresh temporary story folder, every move the registry makes recorded
 // as "show frmp1" or "hide frmgenre", and the windows' controls reached and
 // clicked by name.
 class WindowFixture : public QObject {
@@ -25,12 +26,14 @@ protected:
         return QString::fromLatin1(names[int(window)]);
     }
 
-    // A new run: an empty record, no window created yet, no moves.
+    // A new run: an empty record and story folder, no window created yet, no moves.
     void startRun()
     {
         story = StoryRecord{};
         moves.clear();
-        windows = std::make_unique<WindowRegistry>(story, root.path());
+        windows.reset();
+        root.emplace();
+        windows = std::make_unique<WindowRegistry>(story, root->path());
         connect(windows.get(), &WindowRegistry::shown, this, [this](Window w) { moves << "show " + nameOf(w); });
         connect(windows.get(), &WindowRegistry::hidden, this, [this](Window w) { moves << "hide " + nameOf(w); });
     }
@@ -48,7 +51,7 @@ protected:
     T *at(Window window, const char *name) { return Layout::control<T>(windows->window(window), name); }
     void click(Window window, const char *name) { QTest::mouseClick(at(window, name), Qt::LeftButton); }
 
-    QTemporaryDir root;
+    std::optional<QTemporaryDir> root;
     StoryRecord story;
     std::unique_ptr<WindowRegistry> windows;
     QStringList moves;

@@ -3,8 +3,10 @@
 # Copyright (C) 2026 The Wrenfield developers
 # Makes two stories with the real program on a private X server, driving it
 # only as a person would: mouse clicks at the places the windows' layout
-# tables give, typing, Tab, Space and Alt+O. Checks the saved bytes, a refused
-# save that loses nothing and can be retried, the about page, and Exit.
+# tables give, typing, pasting, Tab, Space and Alt+O, and the close button a
+# window manager would offer. Checks the saved bytes, that a closed window
+# with unsaved speeches asks first and keeps them, a refused save that loses
+# nothing and can be retried, the about page, and Exit.
 #
 # usage: e2e_story.sh PATH/TO/wrenfield
 set -euo pipefail
@@ -13,8 +15,10 @@ program=$1
 work=$(mktemp -d)
 xvfb_pid=
 app_pid=
+clip_pid=
 cleanup() {
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    [ -n "$clip_pid" ] && kill "$clip_pid" 2>/dev/null || true
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
     rm -rf "$work"
 }
@@ -69,6 +73,48 @@ click() {
 type_text() { xdotool type --delay 20 -- "$1"; }
 key() { xdotool key --delay 30 "$@"; }
 
+# Puts the bytes of $1 (printf format) on the clipboard, served by xclip in
+# the foreground until it is killed or the display goes.
+clipboard() {
+    [ -n "$clip_pid" ] && kill "$clip_pid" 2>/dev/null
+    printf "$1" >"$work/clip"
+    xclip -quiet -selection clipboard -i "$work/clip" >/dev/null 2>&1 &
+    clip_pid=$!
+    sleep 0.2
+}
+
+# Closes a window as a window manager's close button does: sends it
+# WM_DELETE_WINDOW, which the program receives as a close event.
+close_window() {
+    /usr/bin/python3 - "$1" <<'PY'
+import ctypes, sys
+x = ctypes.CDLL("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+x.XInternAtom.restype = ctypes.c_ulong
+x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+x.XFlush.argtypes = x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+class ClientMessage(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
+class Event(ctypes.Union):
+    _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
+display = x.XOpenDisplay(None)
+event = Event()
+event.xclient.type = 33  # ClientMessage
+event.xclient.window = int(sys.argv[1])
+event.xclient.message_type = x.XInternAtom(display, b"WM_PROTOCOLS", 0)
+event.xclient.format = 32
+event.xclient.data[0] = x.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+x.XSendEvent(display, event.xclient.window, 0, 0, ctypes.byref(event))
+x.XFlush(display)
+x.XCloseDisplay(display)
+PY
+    sleep 0.3
+}
+
 "$program" >"$work/out.log" 2>&1 &
 app_pid=$!
 
@@ -89,11 +135,13 @@ click "$p2" 3840 0 240 2880 1095 495           # Nice
 click "$p2" 0 0 0 5160 1815 615                # the title box
 type_text "Picnic"
 key alt+o
-wait_for Wrenfield >/dev/null; wait_gone "Player 2"
+ms=$(wait_for Wrenfield); wait_gone "Player 2"
 
 # The speeches by keyboard alone: the focus starts in the first box and Tab
 # goes Text1, Text3, Text4, Text5, Text6, Text2, Text7, Text8, the button.
-type_text "Shall we eat here?";    key Tab   # Text1: Speech1
+# The first is pasted on two lines, which the box joins with a space.
+clipboard 'Shall we eat\r\nhere?'
+key ctrl+v;                        key Tab   # Text1: Speech1
 type_text "Is it going to rain?";  key Tab   # Text3: Speech3
 type_text "Not today.";            key Tab   # Text4: Speech4
 type_text "Then pass the bread.";  key Tab   # Text5: Speech6
@@ -101,7 +149,17 @@ type_text "Ants!";                 key Tab   # Text6: Speech5
 type_text "Under the oak tree.";   key Tab   # Text2: Speech2
 type_text "Home, then.";           key Tab   # Text7: Speech8
 type_text "We could run.";         key Tab   # Text8: Speech7
-key space                                    # Click When Done
+
+# Closing the window now would throw the speeches away: it asks, and the
+# default answer, Keep working, keeps everything as it was.
+close_window "$ms"
+for _ in $(seq 50); do [ "$(xdotool search --onlyvisible --name '^Wrenfield$' | wc -l)" -eq 2 ] && break; sleep 0.1; done
+[ "$(xdotool search --onlyvisible --name '^Wrenfield$' | wc -l)" -eq 2 ] || fail "closing unsaved speeches did not ask"
+key Return                                   # Keep working
+for _ in $(seq 50); do [ "$(xdotool search --onlyvisible --name '^Wrenfield$' | wc -l)" -eq 1 ] && break; sleep 0.1; done
+kill -0 "$app_pid" 2>/dev/null || fail "the program ended although Keep working was chosen"
+[ "$(visible Wrenfield)" = "$ms" ] || fail "the speeches window went away although Keep working was chosen"
+click "$ms" 0 0 1200 8760 1935 495             # Click When Done
 page=$(wait_for Form1); wait_gone Wrenfield
 type_text "A Day Out"; key Tab
 type_text "Ann Author"

@@ -3,16 +3,22 @@
 
 // The speeches window, the story page, the main window and the about window
 // driven as a person would: the speeches reach the story record, "DONE!"
-// saves the story or says why it could not, and the main and about windows
-// move as their buttons say.
+// saves the story once or says why it could not, and the main and about
+// windows move as their buttons say. Also what every window shares: text
+// boxes that take any text whole, and closing by the frame.
 #include "WindowFixture.h"
 
+#include "StoryText.h"
+
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 
 #include <cerrno>
@@ -27,6 +33,28 @@ QString StoryRecord::*const speeches[] = {
 // The speeches window's boxes by the speech each feeds, Speech1 first.
 const char *const speechBoxes[] = {"Text1", "Text2", "Text3", "Text4", "Text6", "Text5", "Text8", "Text7"};
 
+// Every one-line box of the program and the field it feeds.
+struct OneLineBox {
+    Window window;
+    const char *box;
+    QString StoryRecord::*field;
+};
+const OneLineBox oneLineBoxes[] = {
+    {Window::frmp2, "Text1", &StoryRecord::TitleWord},
+    {Window::mswfrm, "Text1", &StoryRecord::Speech1}, {Window::mswfrm, "Text2", &StoryRecord::Speech2},
+    {Window::mswfrm, "Text3", &StoryRecord::Speech3}, {Window::mswfrm, "Text4", &StoryRecord::Speech4},
+    {Window::mswfrm, "Text6", &StoryRecord::Speech5}, {Window::mswfrm, "Text5", &StoryRecord::Speech6},
+    {Window::mswfrm, "Text8", &StoryRecord::Speech7}, {Window::mswfrm, "Text7", &StoryRecord::Speech8},
+    {Window::Form1, "Text2", &StoryRecord::FullTitle}, {Window::Form1, "Text3", &StoryRecord::AuthorName},
+};
+
+QString textOf(QWidget *box)
+{
+    if (auto *line = qobject_cast<QLineEdit *>(box))
+        return line->text();
+    return qobject_cast<QPlainTextEdit *>(box)->toPlainText();
+}
+
 } // namespace
 
 class WritingWindows : public WindowFixture {
@@ -38,17 +66,27 @@ private slots:
     void speechBoxFeedsItsSpeech_data();
     void speechBoxFeedsItsSpeech();
     void twoStoriesUnderOneName();
+    void nameTakenOffersTheNextFreeName_data();
+    void nameTakenOffersTheNextFreeName();
+    void queuedPressesOfDoneSaveOnce_data();
+    void queuedPressesOfDoneSaveOnce();
     void mainAndAboutWindows();
+    void oneLineBoxTakesEverythingWhole_data();
+    void oneLineBoxTakesEverythingWhole();
+    void altWithAPlainLetterTypesNothing_data();
+    void altWithAPlainLetterTypesNothing();
+    void closingAWindowByItsFrame_data();
+    void closingAWindowByItsFrame();
 
 private:
     void type(Window window, const char *box, const char *text) { QTest::keyClicks(at(window, box), text); }
-    QString inRoot(const char *name) const { return QDir(root.path()).filePath(QString::fromUtf8(name)); }
-    QByteArray read(const char *name) const
+    QString inRoot(const QString &name) const { return QDir(root->path()).filePath(name); }
+    QByteArray read(const QString &name) const
     {
         QFile file(inRoot(name));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
     }
-    void write(const char *name, const QByteArray &bytes)
+    void write(const QString &name, const QByteArray &bytes)
     {
         QFile file(inRoot(name));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
@@ -98,7 +136,7 @@ void WritingWindows::speechBoxFeedsItsSpeech()
 void WritingWindows::twoStoriesUnderOneName()
 {
     story.StoryFilePath = QStringLiteral("c:\\CFSSOOMNPicnic.txt");
-    QVERIFY(QDir(root.path()).mkpath(QStringLiteral("program files")));
+    QVERIFY(QDir(root->path()).mkpath(QStringLiteral("program files")));
     write("program files/temp.txt", "Draft\r\n");
     show(Window::mswfrm);
     const char *const said[] = {"Shall we?", "Yes.", "Rain!", "Run!", "", "Too late.", "Tea?", "Always."};
@@ -151,6 +189,102 @@ void WritingWindows::twoStoriesUnderOneName()
     QVERIFY(!page->findChild<QMessageBox *>());
 }
 
+void WritingWindows::nameTakenOffersTheNextFreeName_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QStringList>("taken");   // files already in the story folder
+    QTest::addColumn<QStringList>("links");   // broken links there
+    QTest::addColumn<QString>("savedAs");     // empty: no free name to offer
+
+    QTest::newRow("taken") << "Picnic" << QStringList{"CFSSOOMNPicnic.txt"} << QStringList{}
+                           << "CFSSOOMNPicnic (2).txt";
+    QTest::newRow("(2) taken too") << "Picnic" << QStringList{"CFSSOOMNPicnic.txt", "CFSSOOMNPicnic (2).txt"}
+                                   << QStringList{} << "CFSSOOMNPicnic (3).txt";
+    QTest::newRow("(2) a broken link") << "Picnic" << QStringList{"CFSSOOMNPicnic.txt"}
+                                       << QStringList{"CFSSOOMNPicnic (2).txt"} << "CFSSOOMNPicnic (3).txt";
+    // 8 + 240 + 4 = 252 bytes: " (2)" would make 256.
+    const QString longTitle(240, 'a');
+    QTest::newRow("no room for a number") << longTitle << QStringList{"CFSSOOMN" + longTitle + ".txt"}
+                                          << QStringList{} << "";
+}
+
+// When the story's name is taken, the message offers the first free name
+// with a number, and that button saves there at once, as "DONE!" would, and
+// moves on. Nothing already in the folder changes.
+void WritingWindows::nameTakenOffersTheNextFreeName()
+{
+    QFETCH(QString, title);
+    QFETCH(QStringList, taken);
+    QFETCH(QStringList, links);
+    QFETCH(QString, savedAs);
+    for (const QString &name : taken)
+        write(name, name.toUtf8());
+    for (const QString &name : links)
+        QVERIFY(QFile::link(inRoot("nowhere"), inRoot(name)));
+    story.StoryFilePath = "c:\\CFSSOOMN" + title + ".txt";
+    QWidget *page = show(Window::Form1);
+    QSignalSpy saved(windows.get(), &WindowRegistry::storySaved);
+    click(Window::Form1, "Command3");
+
+    auto *report = page->findChild<QMessageBox *>(QStringLiteral("saveError"));
+    QVERIFY(report && report->isVisible());
+    auto *saveAs = report->findChild<QPushButton *>(QStringLiteral("saveAs"));
+    QCOMPARE(saveAs != nullptr, !savedAs.isEmpty());
+    if (!saveAs)
+        return;
+    QCOMPARE(saveAs->text(), QStringLiteral("Save as \u201c%1\u201d").arg(savedAs));
+    QTest::mouseClick(saveAs, Qt::LeftButton);
+
+    QCOMPARE(read(savedAs), (storyTextOf(story) + "\r\n").toUtf8());
+    QCOMPARE(story.StoryFilePath, "c:\\" + savedAs);
+    QCOMPARE(saved.value(0), QVariantList{inRoot(savedAs)});
+    QCOMPARE(moves, (QStringList{"hide Form1", "show Form2"}));
+    for (const QString &name : taken)
+        QCOMPARE(read(name), name.toUtf8());
+    QCOMPARE(QDir(root->path()).entryList(QDir::Files | QDir::System).size(), taken.size() + links.size() + 1);
+}
+
+void WritingWindows::queuedPressesOfDoneSaveOnce_data()
+{
+    QTest::addColumn<QList<QEvent::Type>>("events");
+    QTest::addColumn<int>("key");  // 0: mouse events
+    const QList<QEvent::Type> clicks{QEvent::MouseButtonPress, QEvent::MouseButtonRelease};
+    const QList<QEvent::Type> keys{QEvent::KeyPress, QEvent::KeyRelease};
+    QTest::newRow("double click") << clicks + clicks << 0;
+    QTest::newRow("Enter twice") << keys + keys << int(Qt::Key_Return);
+    QTest::newRow("Space twice") << keys + keys << int(Qt::Key_Space);
+}
+
+// The save runs on the event thread, so presses made while a slow disk holds
+// it wait in the queue and arrive after it, when the page has gone. They
+// must not save again, nor report the story just saved as a name taken.
+void WritingWindows::queuedPressesOfDoneSaveOnce()
+{
+    QFETCH(QList<QEvent::Type>, events);
+    QFETCH(int, key);
+    story.StoryFilePath = QStringLiteral("c:\\Once.txt");
+    QWidget *page = show(Window::Form1);
+    auto *done = at<QPushButton>(Window::Form1, "Command3");
+    done->setFocus();
+    QSignalSpy saved(windows.get(), &WindowRegistry::storySaved);
+    const QPointF middle = QRectF(done->rect()).center();
+    for (const QEvent::Type type : events) {
+        if (key)
+            QCoreApplication::postEvent(done, new QKeyEvent(type, key, Qt::NoModifier));
+        else
+            QCoreApplication::postEvent(done, new QMouseEvent(type, middle, done->mapToGlobal(middle), Qt::LeftButton,
+                                                              type == QEvent::MouseButtonPress ? Qt::LeftButton
+                                                                                               : Qt::NoButton,
+                                                              Qt::NoModifier));
+    }
+    QCoreApplication::sendPostedEvents();
+
+    QCOMPARE(saved.size(), 1);
+    QCOMPARE(moves, (QStringList{"hide Form1", "show Form2"}));
+    QVERIFY(!page->findChild<QMessageBox *>());
+    QCOMPARE(QDir(root->path()).entryList(QDir::Files), QStringList{"Once.txt"});
+}
+
 // The main window shows its built-in picture; Exit only asks for the end.
 // About and Back move between it and the about window, which keeps what the
 // user adds to the contact text; Make Story brings back the genre window.
@@ -177,6 +311,176 @@ void WritingWindows::mainAndAboutWindows()
     QCOMPARE(moves, (QStringList{"hide Form2", "show Form3", "hide Form3", "show Form2", "hide Form2", "show Form3",
                                  "hide Form3", "show Form2", "hide Form2", "show frmgenre"}));
     QCOMPARE(ended.size(), 1);
+}
+
+void WritingWindows::oneLineBoxTakesEverythingWhole_data()
+{
+    QTest::addColumn<int>("entry");  // in oneLineBoxes
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<int>("length");
+    const char *const ways[] = {"paste", "drop", "input method"};
+    for (int i = 0; i < int(std::size(oneLineBoxes)); ++i) {
+        const OneLineBox &e = oneLineBoxes[i];
+        const int length = i == 4 ? 1'000'000 : 100'000;
+        QTest::addRow("%s %s, %s, %d characters", qPrintable(nameOf(e.window)), e.box, ways[i % 3], length)
+            << i << QString::fromLatin1(ways[i % 3]) << length;
+    }
+}
+
+// Pasted, dropped or sent by an input method, text of any length arrives
+// whole, with every kind of line break made one space (CR LF too) and tabs
+// kept; the cursor follows it. The field gets exactly what the box shows,
+// and the story file has it byte for byte.
+void WritingWindows::oneLineBoxTakesEverythingWhole()
+{
+    QFETCH(int, entry);
+    QFETCH(QString, way);
+    QFETCH(int, length);
+    const OneLineBox &e = oneLineBoxes[entry];
+    show(e.window);
+    auto *box = at<QLineEdit>(e.window, e.box);
+    QTest::keyClicks(box, QStringLiteral("<>"));
+    QTest::keyClick(box, Qt::Key_Left);
+    const QString half(length / 2, QChar(u'\u00e9'));
+    const QString in = half + QStringLiteral("1\r\n2\r3\n4\v5\f6\u00857\u20288\u2029\t9\r\n\n") + half;
+    const QString expected = "<" + half + QStringLiteral("1 2 3 4 5 6 7 8 \t9  ") + half + "!>";
+
+    if (way == "paste") {
+        QGuiApplication::clipboard()->setText(in);
+        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    } else if (way == "drop") {
+        QMimeData data;
+        data.setText(in);
+        const QPointF cursor = box->inputMethodQuery(Qt::ImCursorRectangle).toRectF().center();
+        QDragEnterEvent enter(cursor.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(box, &enter);
+        QDropEvent drop(cursor, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(box, &drop);
+    } else {
+        QInputMethodEvent commit;
+        commit.setCommitString(in);
+        QApplication::sendEvent(box, &commit);
+    }
+    QTest::keyClick(box, '!');
+    QVERIFY(box->text() == expected);
+
+    if (e.window == Window::frmp2) {
+        QVERIFY(story.TitleWord == expected);
+        return;
+    }
+    story.StoryFilePath = QStringLiteral("c:\\Whole.txt");
+    if (e.window == Window::mswfrm)
+        click(Window::mswfrm, "Command1");
+    click(Window::Form1, "Command3");
+    QVERIFY(story.*e.field == expected);
+    QVERIFY(read(QStringLiteral("Whole.txt")).contains(expected.toUtf8()));
+}
+
+void WritingWindows::altWithAPlainLetterTypesNothing_data()
+{
+    QTest::addColumn<Window>("window");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("Alt+D in a speech") << Window::mswfrm << "Text1" << int(Qt::Key_D) << "d"
+                                       << Qt::KeyboardModifiers(Qt::AltModifier) << "";
+    QTest::newRow("Alt+Shift+D in a name") << Window::Form1 << "Text3" << int(Qt::Key_D) << "D"
+                                           << (Qt::AltModifier | Qt::ShiftModifier) << "";
+    QTest::newRow("Alt+D in the contact text") << Window::Form3 << "Text1" << int(Qt::Key_D) << "d"
+                                               << Qt::KeyboardModifiers(Qt::AltModifier) << "";
+    QTest::newRow("D alone") << Window::mswfrm << "Text1" << int(Qt::Key_D) << "d" << Qt::KeyboardModifiers() << "d";
+    QTest::newRow("AltGr as a group switch") << Window::mswfrm << "Text1" << int(Qt::Key_Q) << "@"
+                                             << Qt::KeyboardModifiers(Qt::GroupSwitchModifier) << "@";
+    QTest::newRow("AltGr as Ctrl+Alt") << Window::Form1 << "Text2" << int(Qt::Key_E) << "\u20ac"
+                                       << (Qt::ControlModifier | Qt::AltModifier) << "\u20ac";
+    QTest::newRow("AltGr as Ctrl+Alt, contact text") << Window::Form3 << "Text1" << int(Qt::Key_E) << "\u20ac"
+                                                     << (Qt::ControlModifier | Qt::AltModifier) << "\u20ac";
+}
+
+// Alt with a letter that is no access key of its window adds nothing to a
+// box; characters that need AltGr still type.
+void WritingWindows::altWithAPlainLetterTypesNothing()
+{
+    QFETCH(Window, window);
+    QFETCH(QString, box);
+    QFETCH(int, key);
+    QFETCH(QString, text);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(QString, typed);
+    show(window);
+    QWidget *target = at(window, box.toLatin1().constData());
+    target->setFocus();
+    const QString before = textOf(target);
+    QTest::sendKeyEvent(QTest::Click, target, Qt::Key(key), text, modifiers);
+    QCOMPARE(textOf(target).remove(before), typed);
+    QVERIFY(moves.isEmpty());
+}
+
+void WritingWindows::closingAWindowByItsFrame_data()
+{
+    QTest::addColumn<Window>("window");
+    QTest::addColumn<QString>("work");    // made before closing: none, choice, speech, saved
+    QTest::addColumn<QString>("answer");  // to the question, if it comes
+    QTest::addColumn<bool>("ends");
+    for (int i = 0; i < WindowCount; ++i)
+        QTest::addRow("%s, nothing unsaved", qPrintable(nameOf(Window(i)))) << Window(i) << "none" << "" << true;
+    QTest::newRow("frmgenre, a choice, Keep working") << Window::frmgenre << "choice" << "keep" << false;
+    QTest::newRow("frmp1, a choice, Escape") << Window::frmp1 << "choice" << "escape" << false;
+    QTest::newRow("frmp2, a choice, Discard and quit") << Window::frmp2 << "choice" << "discard" << true;
+    QTest::newRow("mswfrm, a speech, Keep working") << Window::mswfrm << "speech" << "keep" << false;
+    QTest::newRow("Form1, a speech, Escape") << Window::Form1 << "speech" << "escape" << false;
+    QTest::newRow("Form2, a speech, Discard and quit") << Window::Form2 << "speech" << "discard" << true;
+    QTest::newRow("Form3, a choice, Keep working") << Window::Form3 << "choice" << "keep" << false;
+    QTest::newRow("mswfrm, a speech, then saved") << Window::mswfrm << "saved" << "" << true;
+}
+
+// With nothing chosen or typed since the start or the last save, closing any
+// window ends the program at once. Otherwise it asks first, and only
+// "Discard and quit" ends it; "Keep working", also Escape and the default,
+// leaves everything as it was.
+void WritingWindows::closingAWindowByItsFrame()
+{
+    QFETCH(Window, window);
+    QFETCH(QString, work);
+    QFETCH(QString, answer);
+    QFETCH(bool, ends);
+    QSignalSpy ended(windows.get(), &WindowRegistry::endRequested);
+    if (work == "choice") {
+        show(Window::frmgenre);
+        click(Window::frmgenre, "Option2");
+    } else if (work != "none") {
+        show(Window::mswfrm);
+        type(Window::mswfrm, "Text1", "Hello");
+    }
+    if (work == "saved")
+        windows->reportStorySaved(inRoot(QStringLiteral("story.txt")));
+    QWidget *closing = show(window);
+    closing->close();
+
+    auto *question = closing->findChild<QMessageBox *>(QStringLiteral("discardQuestion"));
+    const bool asked = question;
+    QCOMPARE(asked, !answer.isEmpty());
+    if (asked) {
+        QVERIFY(question->isVisible());
+        QCOMPARE(question->text(), QStringLiteral("Discard this story and quit?"));
+        QCOMPARE(question->defaultButton()->text(), QStringLiteral("Keep working"));
+        QCOMPARE(ended.size(), 0);
+        if (answer == "escape") {
+            QTest::keyClick(question, Qt::Key_Escape);
+        } else {
+            const QString caption = answer == "keep" ? "Keep working" : "Discard and quit";
+            const QList<QAbstractButton *> buttons = question->buttons();
+            QTest::mouseClick(*std::find_if(buttons.begin(), buttons.end(),
+                                            [&](QAbstractButton *b) { return b->text() == caption; }),
+                              Qt::LeftButton);
+        }
+        QVERIFY(!question->isVisible());
+    }
+    QCOMPARE(ended.size(), ends ? 1 : 0);
+    QCOMPARE(closing->isVisible(), asked);  // a window asking was not closed
+    QVERIFY(moves.isEmpty());
 }
 
 QTEST_MAIN(WritingWindows)
