@@ -46,6 +46,7 @@ printf 'Earlier notes' >"$root/program files/temp.txt"
 
 # Waits until exactly the window titled $1 is on screen and prints its id.
 visible() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1; }
+shown() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | wc -l; }  # how many
 wait_for() {
     local id
     for _ in $(seq 100); do
@@ -93,12 +94,13 @@ x.XOpenDisplay.restype = ctypes.c_void_p
 x.XOpenDisplay.argtypes = [ctypes.c_char_p]
 x.XInternAtom.restype = ctypes.c_ulong
 x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                         ctypes.c_void_p]
 x.XFlush.argtypes = x.XCloseDisplay.argtypes = [ctypes.c_void_p]
 class ClientMessage(ctypes.Structure):
     _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
-                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
-                ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
+                ("message_type", ctypes.c_ulong), ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
 class Event(ctypes.Union):
     _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
 display = x.XOpenDisplay(None)
@@ -153,10 +155,10 @@ type_text "We could run.";         key Tab   # Text8: Speech7
 # Closing the window now would throw the speeches away: it asks, and the
 # default answer, Keep working, keeps everything as it was.
 close_window "$ms"
-for _ in $(seq 50); do [ "$(xdotool search --onlyvisible --name '^Wrenfield$' | wc -l)" -eq 2 ] && break; sleep 0.1; done
-[ "$(xdotool search --onlyvisible --name '^Wrenfield$' | wc -l)" -eq 2 ] || fail "closing unsaved speeches did not ask"
+for _ in $(seq 50); do [ "$(shown Wrenfield)" -eq 2 ] && break; sleep 0.1; done
+[ "$(shown Wrenfield)" -eq 2 ] || fail "closing unsaved speeches did not ask"   # the question has the same title
 key Return                                   # Keep working
-for _ in $(seq 50); do [ "$(xdotool search --onlyvisible --name '^Wrenfield$' | wc -l)" -eq 1 ] && break; sleep 0.1; done
+for _ in $(seq 50); do [ "$(shown Wrenfield)" -eq 1 ] && break; sleep 0.1; done
 kill -0 "$app_pid" 2>/dev/null || fail "the program ended although Keep working was chosen"
 [ "$(visible Wrenfield)" = "$ms" ] || fail "the speeches window went away although Keep working was chosen"
 click "$ms" 0 0 1200 8760 1935 495             # Click When Done
