@@ -58,7 +58,10 @@ inline constexpr int pixels(int twips) { return twips / TwipsPerPixel; }
 // caption, client geometry, fonts and colours, stacking (a control listed
 // earlier is in front; buttons, frames and text boxes are in front of the
 // labels and pictures of their container), tab order by tab index, and the
-// keyboard focus on the first control in that order that can take it.
+// keyboard focus on the first control in that order that can take it. The
+// window is kept whole on small screens (see Placement.h); coloured text
+// stays legible on the theme's backgrounds (see Legibility.h); a picture is
+// drawn at twice the size on screens scaled up.
 void buildWindow(QWidget *window, const WindowLayout &layout, std::span<const Control> controls);
 
 // The control of `window` named `name`; the tables guarantee it exists.
@@ -82,9 +85,11 @@ struct OptionCode {
 void recordOptionCodes(QWidget *window, std::span<const OptionCode> codes, StoryRecord &story);
 
 // Maps the faces the windows name ("MS Sans Serif", "Script MT Bold",
-// "Pristina") to freely licensed stand-ins installed with the program, and
-// sets the style the layouts were measured with. Called once, before the
-// first window is built.
+// "Pristina") to freely licensed stand-ins installed with the program, sets
+// the style the layouts were measured with, presents the windows to screen
+// readers (see Accessibility.h) and gives every window the program's icon
+// once the first one is on screen. Called once, before the first window is
+// built.
 void installLookAndFeel();
 
 } // namespace Layout

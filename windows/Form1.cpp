@@ -3,6 +3,7 @@
 
 #include "Form1.h"
 
+#include "Accessibility.h"
 #include "ControlTable.h"
 #include "FreeStoryName.h"
 #include "StorySave.h"
@@ -46,12 +47,22 @@ QString storyFieldText(const QString &storyText)
     return lines.join(QLatin1Char('\n'));
 }
 
+// What screen readers say for the two boxes: their prompts. The story field
+// is left out: ten pixels wide, it holds the laid-out story but is no place
+// to read it.
+const SpokenName spoken[] = {
+    {"Text2", "Enter Full title here"},
+    {"Text3", "Enter Your Name Here"},
+    {"Text1", nullptr},
+};
+
 } // namespace
 
 Form1::Form1(StoryRecord &story, WindowRegistry &windows, const QString &storyRoot)
     : story(story), windows(windows), storyRoot(storyRoot)
 {
     buildWindow(this, form, controls);
+    nameForScreenReaders(this, spoken);
 
     // The story field is the small box right of "DONE!" that receives the
     // laid-out story. It stays on show but is only a display: the user can

@@ -3,6 +3,7 @@
 
 #include "Form2.h"
 
+#include "Accessibility.h"
 #include "ControlTable.h"
 #include "WindowRegistry.h"
 
@@ -27,12 +28,18 @@ const Control controls[] = {
     {"Label1",   Kind::Label,         "", "Wrenfield",           240,  120,  8415, 2295, 0, title},
 };
 
+// What screen readers say for the picture.
+const SpokenName spoken[] = {
+    {"Image1", "A book and a quill"},
+};
+
 } // namespace
 
 Form2::Form2(WindowRegistry &windows)
     : windows(windows)
 {
     buildWindow(this, form, controls);
+    nameForScreenReaders(this, spoken);
     connect(control<QPushButton>(this, "Command1"), &QPushButton::clicked, this, &Form2::Command1_Click);
     connect(control<QPushButton>(this, "Command2"), &QPushButton::clicked, this, &Form2::Command2_Click);
     connect(control<QPushButton>(this, "Command3"), &QPushButton::clicked, this, &Form2::Command3_Click);

@@ -3,6 +3,7 @@
 
 #include "Form3.h"
 
+#include "Accessibility.h"
 #include "ControlTable.h"
 #include "WindowRegistry.h"
 
@@ -28,12 +29,18 @@ const Control controls[] = {
     {"Label1",   Kind::Label,            "", "How to contact the creator",   120,  240,  7335, 2655, 0, heading},
 };
 
+// What screen readers say for the contact text: the heading above it.
+const SpokenName spoken[] = {
+    {"Text1", "How to contact the creator"},
+};
+
 } // namespace
 
 Form3::Form3(WindowRegistry &windows)
     : windows(windows)
 {
     buildWindow(this, form, controls);
+    nameForScreenReaders(this, spoken);
     connect(control<QPushButton>(this, "Command1"), &QPushButton::clicked, this, &Form3::Command1_Click);
 }
 

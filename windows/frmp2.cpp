@@ -3,6 +3,7 @@
 
 #include "frmp2.h"
 
+#include "Accessibility.h"
 #include "ControlTable.h"
 #include "StoryFileName.h"
 #include "WindowRegistry.h"
@@ -56,6 +57,11 @@ const Control controls[] = {
      okPrompt, TextColour::Highlight},
 };
 
+// What screen readers say for the title box: its prompt.
+const SpokenName spoken[] = {
+    {"Text1", "Enter one word title here"},
+};
+
 // Player 2's "Active" is the upper-case "A" and "Grouchy" the lower-case "g"
 // (Player 1 has them the other way round); every "Dont care" is "x".
 const OptionCode codes[] = {
@@ -105,6 +111,7 @@ frmp2::frmp2(StoryRecord &story, WindowRegistry &windows)
     : story(story), windows(windows)
 {
     buildWindow(this, form, controls);
+    nameForScreenReaders(this, spoken);
     recordOptionCodes(this, codes, story);
     connect(control<QLineEdit>(this, "Text1"), &QLineEdit::textChanged, this, &frmp2::Text1_Change);
     connect(control<QPushButton>(this, "Command1"), &QPushButton::clicked, this, &frmp2::Command1_Click);

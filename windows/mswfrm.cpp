@@ -3,6 +3,7 @@
 
 #include "mswfrm.h"
 
+#include "Accessibility.h"
 #include "ControlTable.h"
 #include "WindowRegistry.h"
 
@@ -44,6 +45,21 @@ const Control controls[] = {
     {"Label1(1)", Kind::Label,         "",       "First Speaker",    0,    0,    1335, 255,  14},
 };
 
+// What screen readers say for each box: its frame and its speaker. The two
+// labels that show nothing are left out.
+const SpokenName spoken[] = {
+    {"Text1", "First Speeches, First Speaker"},
+    {"Text2", "First Speeches, Second Speaker"},
+    {"Text3", "Second Speeches, First Speaker"},
+    {"Text4", "Second Speeches, Second Speaker"},
+    {"Text6", "Third Speeches, First Speaker"},
+    {"Text5", "Third Speeches, Second Speaker"},
+    {"Text8", "Fourth Speeches, First Speaker"},
+    {"Text7", "Fourth Speeches, Second Speaker"},
+    {"Label1(1)", nullptr},
+    {"Label2(1)", nullptr},
+};
+
 // Which box feeds which speech, in the order they are copied. The upper box
 // of each frame is the first speaker (odd speeches), the lower one the
 // second; in the third and fourth frames the upper box bears the higher
@@ -70,6 +86,7 @@ mswfrm::mswfrm(StoryRecord &story, WindowRegistry &windows)
     : story(story), windows(windows)
 {
     buildWindow(this, form, controls);
+    nameForScreenReaders(this, spoken);
     connect(control<QPushButton>(this, "Command1"), &QPushButton::clicked, this, &mswfrm::Command1_Click);
 }
 

@@ -1,0 +1,108 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Wrenfield developers
+
+#include "Accessibility.h"
+
+#include "ControlTable.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QGroupBox>
+
+namespace Layout {
+namespace {
+
+constexpr char tableWindowProperty[] = "wrenfieldTableWindow";
+constexpr char unspokenProperty[] = "wrenfieldUnspoken";
+
+// A window or a frame as screen readers see it. Qt presents a plain top-level
+// widget as a nameless "filler"; a window is a frame with its caption, and
+// both windows and frames leave out the controls that show nothing.
+class Container : public QAccessibleWidget {
+public:
+    Container(QWidget *widget, QAccessible::Role role)
+        : QAccessibleWidget(widget, role)
+    {
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
+            if (const auto *frame = qobject_cast<const QGroupBox *>(widget()))
+                return spokenCaption(frame->title());
+        return QAccessibleWidget::text(t);
+    }
+
+    int childCount() const override { return int(spoken().size()); }
+
+    QAccessibleInterface *child(int index) const override
+    {
+        const QWidgetList children = spoken();
+        return index >= 0 && index < children.size() ? QAccessible::queryAccessibleInterface(children[index])
+                                                      : nullptr;
+    }
+
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        return child ? int(spoken().indexOf(child->object())) : -1;
+    }
+
+private:
+    QWidgetList spoken() const
+    {
+        QWidgetList children;
+        for (QObject *object : widget()->children())
+            if (auto *child = qobject_cast<QWidget *>(object))
+                if (!child->isWindow() && !child->property(unspokenProperty).toBool())
+                    children << child;
+        return children;
+    }
+};
+
+QAccessibleInterface *containerFactory(const QString &, QObject *object)
+{
+    auto *widget = qobject_cast<QWidget *>(object);
+    if (!widget || !widget->window()->property(tableWindowProperty).toBool())
+        return nullptr;
+    if (widget->isWindow())
+        return new Container(widget, QAccessible::Window);
+    if (qobject_cast<QGroupBox *>(widget))
+        return new Container(widget, QAccessible::Grouping);
+    return nullptr;
+}
+
+} // namespace
+
+QString spokenCaption(const QString &caption)
+{
+    QString spoken;
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] == u'&' && i + 1 < caption.size())
+            ++i;  // "&O" speaks as "O", "&&" as "&"
+        spoken += caption[i];
+    }
+    return spoken.trimmed();
+}
+
+void nameForScreenReaders(QWidget *window, std::span<const SpokenName> names)
+{
+    for (const SpokenName &entry : names) {
+        auto *widget = control<QWidget>(window, entry.control);
+        if (entry.name)
+            widget->setAccessibleName(QString::fromUtf8(entry.name));
+        else
+            widget->setProperty(unspokenProperty, true);
+    }
+}
+
+void markTableWindow(QWidget *window)
+{
+    window->setProperty(tableWindowProperty, true);
+}
+
+void installAccessibility()
+{
+    QAccessible::installFactory(containerFactory);
+}
+
+} // namespace Layout

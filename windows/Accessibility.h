@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Wrenfield developers
+
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <span>
+
+// What screen readers are told about the windows, through Qt's accessibility
+// (AT-SPI on Linux). Options, buttons and frames are named by their captions,
+// as Qt does by itself; each window is presented as a frame with its
+// caption; the rest is said by each window's table of spoken names.
+namespace Layout {
+
+// The name a screen reader speaks for a control whose caption does not say
+// what it is: a text box by the label that prompts it, a picture by what it
+// shows. A control given no name (nullptr) is left out of the accessibility
+// tree altogether: it shows nothing a person could see or use.
+struct SpokenName {
+    const char *control;
+    const char *name;
+};
+
+// Gives `window`'s controls their spoken names.
+void nameForScreenReaders(QWidget *window, std::span<const SpokenName> names);
+
+// A caption as it is spoken: without its access-key "&" and surrounding spaces.
+QString spokenCaption(const QString &caption);
+
+// Marks a window built from a table, for installAccessibility.
+void markTableWindow(QWidget *window);
+
+// Presents every window built from a table as a frame with its caption, and
+// its frames as groupings, both without the controls left out. Called once,
+// before the first window is built.
+void installAccessibility();
+
+} // namespace Layout
