@@ -4,6 +4,7 @@
 #include "ControlTable.h"
 #include "Module1.h"
 #include "StartUp.h"
+#include "StoryNotifier.h"
 #include "StorySave.h"
 #include "UnfinishedSave.h"
 #include "WindowRegistry.h"
@@ -30,6 +31,7 @@ int main(int argc, char *argv[])
     const QString storyRoot = storyRootFolder();
     resolveUnfinishedSaveAtStart(storyRoot);
     WindowRegistry windows(Module1::Story, storyRoot);
+    announceSavedStories(windows);
     windows.ShowWindow(Window::frmgenre);
     return QApplication::exec();
 }
