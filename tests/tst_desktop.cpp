@@ -1,0 +1,396 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Wrenfield developers
+
+// The windows on ordinary desktops: what screen readers are told, text colours
+// legible in light and dark themes, every window whole on small screens, the
+// picture sharp and every caption whole when the screen is scaled, the
+// program's icon, and the path a notification shows. CTest runs this on
+// screens of 800 x 600 and 1024 x 768 and at scale factors 1.25, 1.5 and 2.
+#include "WindowFixture.h"
+
+#include "Accessibility.h"
+#include "DarkPalette.h"
+#include "Legibility.h"
+#include "Placement.h"
+#include "StoryNotifier.h"
+
+#include <QAccessible>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMetaEnum>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStyle>
+
+namespace {
+
+const Window everyWindow[] = {Window::frmgenre, Window::frmp1, Window::frmp2, Window::mswfrm,
+                              Window::Form1,    Window::Form2, Window::Form3};
+
+QString roleName(QAccessible::Role role)
+{
+    return QString::fromLatin1(QMetaEnum::fromType<QAccessible::Role>().valueToKey(role));
+}
+
+// The role a screen reader should be given for a control, by its kind.
+QAccessible::Role expectedRole(const QWidget *control)
+{
+    if (qobject_cast<const QRadioButton *>(control))
+        return QAccessible::RadioButton;
+    if (qobject_cast<const QPushButton *>(control))
+        return QAccessible::Button;
+    if (qobject_cast<const QGroupBox *>(control))
+        return QAccessible::Grouping;
+    if (auto *label = qobject_cast<const QLabel *>(control))
+        return label->pixmap().isNull() ? QAccessible::StaticText : QAccessible::Graphic;
+    return QAccessible::EditableText;
+}
+
+// A control's caption, the name it is spoken by unless a window says otherwise.
+QString captionOf(const QWidget *control)
+{
+    if (auto *button = qobject_cast<const QAbstractButton *>(control))
+        return Layout::spokenCaption(button->text());
+    if (auto *frame = qobject_cast<const QGroupBox *>(control))
+        return Layout::spokenCaption(frame->title());
+    if (auto *label = qobject_cast<const QLabel *>(control))
+        return label->text();
+    return {};
+}
+
+// What a screen reader finds in a window or frame: "control role "name"" for
+// each control, frames' contents included.
+QStringList spokenControls(QAccessibleInterface *container)
+{
+    QStringList found;
+    for (int i = 0; i < container->childCount(); ++i) {
+        QAccessibleInterface *child = container->child(i);
+        found << QStringLiteral("%1 %2 \"%3\"").arg(child->object()->objectName(), roleName(child->role()),
+                                                   child->text(QAccessible::Name));
+        if (child->role() == QAccessible::Grouping)
+            found << spokenControls(child);
+    }
+    return found;
+}
+
+// Whether any pixel of `image`'s row or column differs visibly from `ground`.
+bool inkAlong(const QImage &image, bool row, int at, QRgb ground)
+{
+    const int length = row ? image.width() : image.height();
+    for (int i = 0; i < length; ++i)
+        if (std::abs(qGray(image.pixel(row ? i : at, row ? at : i)) - qGray(ground)) > 40)
+            return true;
+    return false;
+}
+
+// The client areas the windows' tables give, in pixels; the about window is
+// placed by the window system.
+QRect tablePlace(Window window)
+{
+    switch (window) {
+    case Window::frmgenre: return {341, 202, 164, 248};
+    case Window::frmp1: return {16, 279, 383, 401};
+    case Window::frmp2: return {566, 266, 384, 392};
+    case Window::mswfrm: return {291, 74, 344, 632};
+    case Window::Form1: return {191, 125, 263, 159};
+    case Window::Form2: return {191, 305, 609, 328};
+    case Window::Form3: break;
+    }
+    return {};
+}
+
+QMargins frameMargins(const QWidget *window)
+{
+    const QRect frame = window->frameGeometry(), client = window->geometry();
+    return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+            frame.bottom() - client.bottom()};
+}
+
+} // namespace
+
+class Desktop : public WindowFixture {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { Layout::installLookAndFeel(); }
+    void init()
+    {
+        QApplication::setPalette(QApplication::style()->standardPalette());
+        startRun();
+    }
+    void screenReadersHearEveryControl_data();
+    void screenReadersHearEveryControl();
+    void legibleShade_data();
+    void legibleShade();
+    void promptsLegibleInLightAndDarkThemes_data();
+    void promptsLegibleInLightAndDarkThemes();
+    void placedWithinArea_data();
+    void placedWithinArea();
+    void everyWindowWholeOnScreen();
+    void pictureSharpAtTheScreensScale();
+    void captionsWhole_data();
+    void captionsWhole();
+    void everyWindowHasTheProgramsIcon();
+    void homeShownAsTilde_data();
+    void homeShownAsTilde();
+};
+
+void Desktop::screenReadersHearEveryControl_data()
+{
+    QTest::addColumn<Window>("window");
+    QTest::addColumn<QStringList>("spoken");  // "control=name"; no name: left out of the tree
+    const auto row = [](Window window, QStringList spoken) { QTest::newRow(qPrintable(nameOf(window))) << window << spoken; };
+    row(Window::frmgenre, {});
+    row(Window::frmp1, {});
+    row(Window::frmp2, {"Text1=Enter one word title here"});
+    row(Window::mswfrm, {"Text1=First Speeches, First Speaker", "Text2=First Speeches, Second Speaker",
+                         "Text3=Second Speeches, First Speaker", "Text4=Second Speeches, Second Speaker",
+                         "Text6=Third Speeches, First Speaker", "Text5=Third Speeches, Second Speaker",
+                         "Text8=Fourth Speeches, First Speaker", "Text7=Fourth Speeches, Second Speaker",
+                         "Label1(1)=", "Label2(1)="});
+    row(Window::Form1, {"Text2=Enter Full title here", "Text3=Enter Your Name Here", "Text1="});
+    row(Window::Form2, {"Image1=A book and a quill"});
+    row(Window::Form3, {"Text1=How to contact the creator"});
+}
+
+// The window is a frame named by its caption. Every control is there with
+// its role, named by its caption without "&" or by the window's own word for
+// it; the controls that show nothing are not there at all.
+void Desktop::screenReadersHearEveryControl()
+{
+    QFETCH(Window, window);
+    QFETCH(QStringList, spoken);
+    QMap<QString, QString> names;
+    for (const QString &entry : spoken)
+        names.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
+
+    QWidget *shown = show(window);
+    QAccessibleInterface *frame = QAccessible::queryAccessibleInterface(shown);
+    QCOMPARE(roleName(frame->role()), roleName(QAccessible::Window));
+    QCOMPARE(frame->text(QAccessible::Name), shown->windowTitle());
+
+    QStringList expected;
+    for (const QWidget *control : shown->findChildren<QWidget *>()) {
+        const QString name = control->objectName();
+        if (name.isEmpty() || name.startsWith(u"qt_") || (names.contains(name) && names[name].isEmpty()))
+            continue;  // a text box's inner parts, or a control left out
+        expected << QStringLiteral("%1 %2 \"%3\"").arg(name, roleName(expectedRole(control)),
+                                                      names.value(name, captionOf(control)));
+    }
+    QStringList found = spokenControls(frame);
+    expected.sort();
+    found.sort();
+    QCOMPARE(found, expected);
+}
+
+void Desktop::legibleShade_data()
+{
+    QTest::addColumn<QColor>("wanted");
+    QTest::addColumn<QColor>("background");
+    QTest::newRow("navy on white") << QColor(0x000080) << QColor(Qt::white);
+    QTest::newRow("navy on a dark window") << QColor(0x000080) << QColor(0x242424);
+    QTest::newRow("light theme highlight on its window") << QColor(0x308cc6) << QColor(0xefefef);
+    QTest::newRow("dark theme highlight on its window") << QColor(0x15539e) << QColor(0x242424);
+    QTest::newRow("yellow on white") << QColor(Qt::yellow) << QColor(Qt::white);
+    QTest::newRow("white on white") << QColor(Qt::white) << QColor(Qt::white);
+    QTest::newRow("grey on the hardest grey") << QColor(0x767676) << QColor(0x777777);
+}
+
+// Legible as it is: unchanged. Otherwise the same hue, legible, and only just:
+// any less change of lightness would not be.
+void Desktop::legibleShade()
+{
+    QFETCH(QColor, wanted);
+    QFETCH(QColor, background);
+    const QColor shade = Layout::legibleOn(wanted, background);
+    QVERIFY2(Layout::contrastRatio(shade, background) >= Layout::LegibleContrast, qPrintable(shade.name()));
+    if (Layout::contrastRatio(wanted, background) >= Layout::LegibleContrast) {
+        QCOMPARE(shade, wanted);
+        return;
+    }
+    if (wanted.hslSaturation() > 0)
+        QVERIFY2(std::abs(shade.hslHue() - wanted.hslHue()) <= 2, qPrintable(shade.name()));
+    const qreal lessChange = shade.lightnessF() + (shade.lightnessF() < wanted.lightnessF() ? 0.02 : -0.02);
+    const QColor nearer = QColor::fromHslF(std::max(0.0f, wanted.hslHueF()), wanted.hslSaturationF(), lessChange);
+    QVERIFY2(Layout::contrastRatio(nearer, background) < Layout::LegibleContrast, qPrintable(shade.name()));
+}
+
+void Desktop::promptsLegibleInLightAndDarkThemes_data()
+{
+    QTest::addColumn<bool>("dark");
+    QTest::addColumn<Window>("window");
+    QTest::addColumn<QString>("control");
+    for (const bool dark : {false, true}) {
+        const char *theme = dark ? "dark" : "light";
+        QTest::addRow("%s, Player 1's prompt", theme) << dark << Window::frmp1 << QString("Label1");
+        QTest::addRow("%s, Player 2's prompt", theme) << dark << Window::frmp2 << QString("Label1");
+        QTest::addRow("%s, the title's prompt", theme) << dark << Window::frmp2 << QString("Label2");
+        QTest::addRow("%s, the title box", theme) << dark << Window::frmp2 << QString("Text1");
+    }
+}
+
+// Built under the light theme, then the theme turns dark or stays: the
+// highlight prompts keep the highlight's hue and the title box its navy's,
+// each at least 4.5 : 1 against what it is drawn on (the window behind a
+// label, a text box's base); on the light theme the title box is the navy.
+void Desktop::promptsLegibleInLightAndDarkThemes()
+{
+    QFETCH(bool, dark);
+    QFETCH(Window, window);
+    QFETCH(QString, control);
+    show(window);
+    if (dark) {
+        QApplication::setPalette(darkPalette());
+        QCoreApplication::processEvents();  // the change reaches the widgets as posted events
+    }
+    QWidget *prompt = at(window, qPrintable(control));
+    const bool box = qobject_cast<QLineEdit *>(prompt);
+    const QColor text = prompt->palette().color(box ? QPalette::Text : QPalette::WindowText);
+    const QColor ground = prompt->palette().color(box ? QPalette::Base : QPalette::Window);
+    const double contrast = Layout::contrastRatio(text, ground);
+    QVERIFY2(contrast >= Layout::LegibleContrast, qPrintable(QStringLiteral("%1 on %2: %3").arg(text.name(), ground.name()).arg(contrast)));
+    const QColor hueOf = box ? QColor(0x000080) : QApplication::palette().color(QPalette::Highlight);
+    QVERIFY2(std::abs(text.hslHue() - hueOf.hslHue()) <= 2, qPrintable(text.name() + " vs " + hueOf.name()));
+    if (box && !dark)
+        QCOMPARE(text, QColor(0x000080));
+}
+
+void Desktop::placedWithinArea_data()
+{
+    QTest::addColumn<QRect>("frame");
+    QTest::addColumn<QRect>("area");
+    QTest::addColumn<QPoint>("placed");
+    const QRect screen(0, 0, 800, 600), belowPanel(0, 27, 800, 573);
+    QTest::newRow("inside: stays") << QRect(16, 279, 383, 300) << screen << QPoint(16, 279);
+    QTest::newRow("touching the edges: stays") << QRect(0, 0, 800, 600) << screen << QPoint(0, 0);
+    QTest::newRow("past the bottom: up") << QRect(16, 279, 383, 401) << screen << QPoint(16, 199);
+    QTest::newRow("past the right: left") << QRect(566, 266, 384, 300) << screen << QPoint(416, 266);
+    QTest::newRow("past both") << QRect(566, 266, 384, 392) << screen << QPoint(416, 208);
+    QTest::newRow("above and left: down and right") << QRect(-5, -20, 100, 100) << screen << QPoint(0, 0);
+    QTest::newRow("under a panel: below it") << QRect(341, 10, 164, 248) << belowPanel << QPoint(341, 27);
+    QTest::newRow("taller: to the top") << QRect(291, 74, 344, 660) << belowPanel << QPoint(291, 27);
+    QTest::newRow("wider: to the left") << QRect(300, 40, 900, 100) << screen << QPoint(0, 40);
+    QTest::newRow("larger: to the top-left") << QRect(300, 40, 900, 700) << belowPanel << QPoint(0, 27);
+}
+
+void Desktop::placedWithinArea()
+{
+    QFETCH(QRect, frame);
+    QFETCH(QRect, area);
+    QFETCH(QPoint, placed);
+    QCOMPARE(Layout::placedWithin(frame, area), placed);
+}
+
+// Each window, frame included, is inside the screen's available area after
+// it shows, or where it is larger than the area, at its start; one whose
+// table place fits there is exactly at that place.
+void Desktop::everyWindowWholeOnScreen()
+{
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const auto whole = [](int start, int length, int areaStart, int areaLength) {
+        return length > areaLength ? start == areaStart : start >= areaStart && start + length <= areaStart + areaLength;
+    };
+    for (const Window window : everyWindow) {
+        QWidget *shown = show(window);
+        QVERIFY(QTest::qWaitForWindowExposed(shown));
+        QCoreApplication::processEvents();
+        const QRect frame = shown->frameGeometry();
+        QVERIFY2(whole(frame.left(), frame.width(), area.left(), area.width())
+                     && whole(frame.top(), frame.height(), area.top(), area.height()),
+                 qPrintable(QStringLiteral("%1 at %2, %3").arg(nameOf(window)).arg(frame.left()).arg(frame.top())));
+        const QRect table = tablePlace(window);
+        if (!table.isNull() && area.contains(table.marginsAdded(frameMargins(shown))))
+            QCOMPARE(shown->geometry(), table);
+        windows->HideWindow(window);
+    }
+}
+
+// The picture is 280 x 210 whatever the scale; on a scaled-up screen it is
+// the drawing with twice as many pixels.
+void Desktop::pictureSharpAtTheScreensScale()
+{
+    QWidget *shown = show(Window::Form2);
+    const QPixmap picture = at<QLabel>(Window::Form2, "Image1")->pixmap();
+    QCOMPARE(picture.deviceIndependentSize(), QSizeF(280, 210));
+    QCOMPARE(picture.devicePixelRatio(), shown->devicePixelRatioF() > 1 ? 2.0 : 1.0);
+}
+
+void Desktop::captionsWhole_data()
+{
+    QTest::addColumn<Window>("window");
+    for (const Window window : everyWindow)
+        QTest::newRow(qPrintable(nameOf(window))) << window;
+}
+
+// Drawn at the screen's scale, no option's or label's caption reaches its
+// box's right, top or bottom edge (where it would be cut off), and every
+// button's and frame's caption fits its width and height.
+void Desktop::captionsWhole()
+{
+    QFETCH(Window, window);
+    QWidget *shown = show(window);
+    shown->setFocus();  // no focus frame around a caption
+    const QRgb ground = shown->palette().color(QPalette::Window).rgb();
+    QStringList cut;
+    for (QWidget *control : shown->findChildren<QWidget *>()) {
+        const QString caption = captionOf(control);
+        if (caption.isEmpty())
+            continue;
+        if (qobject_cast<QRadioButton *>(control) || qobject_cast<QLabel *>(control)) {
+            const QImage image = control->grab().toImage();
+            if (inkAlong(image, false, image.width() - 1, ground) || inkAlong(image, true, 0, ground)
+                || inkAlong(image, true, image.height() - 1, ground))
+                cut << control->objectName();
+        } else {
+            const QFontMetricsF metrics(control->font());
+            const int margin = control->style()->pixelMetric(QStyle::PM_ButtonMargin);
+            if (metrics.horizontalAdvance(caption) + 2 * margin > control->width()
+                || metrics.height() > control->height())
+                cut << control->objectName();
+        }
+    }
+    QCOMPARE(cut, QStringList());
+}
+
+// Every window shows the program's icon once the first one has painted: the
+// icon theme's where the program is installed, or the one built in.
+void Desktop::everyWindowHasTheProgramsIcon()
+{
+    QWidget *shown = show(Window::frmgenre);
+    QVERIFY(QTest::qWaitForWindowExposed(shown));
+    QTRY_VERIFY(!shown->windowIcon().isNull());
+    QVERIFY(!shown->windowIcon().pixmap(32).isNull());
+    QCOMPARE(show(Window::Form3)->windowIcon().cacheKey(), shown->windowIcon().cacheKey());
+}
+
+void Desktop::homeShownAsTilde_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("home");
+    QTest::addColumn<QString>("shown");
+    const auto row = [](const char *what, const char *path, const char *home, const char *shown) {
+        QTest::newRow(what) << QString(path) << QString(home) << QString(shown);
+    };
+    const char *story = "/home/ann/Documents/Wrenfield/CFSSOOMNPicnic.txt";
+    row("inside home", story, "/home/ann", "~/Documents/Wrenfield/CFSSOOMNPicnic.txt");
+    row("home with a slash", story, "/home/ann/", "~/Documents/Wrenfield/CFSSOOMNPicnic.txt");
+    row("home itself", "/home/ann", "/home/ann", "~");
+    row("a neighbour with a longer name", "/home/anna/a.txt", "/home/ann", "/home/anna/a.txt");
+    row("outside home", "/srv/stories/a.txt", "/home/ann", "/srv/stories/a.txt");
+    row("home is the root", "/srv/a.txt", "/", "/srv/a.txt");
+    row("no home", "/srv/a.txt", "", "/srv/a.txt");
+}
+
+void Desktop::homeShownAsTilde()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, home);
+    QFETCH(QString, shown);
+    QCOMPARE(homeAbbreviated(path, home), shown);
+}
+
+QTEST_MAIN(Desktop)
+#include "tst_desktop.moc"
