@@ -1,0 +1,210 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Wrenfield developers
+# The real program on a small screen (800 x 600) and a private session bus.
+#
+# First without a window manager, with the accessibility bus and a stand-in
+# notification service and file manager: a whole story made by clicks, every
+# window on screen and at its table's place where that fits; after "DONE!"
+# one notification with the story's path and the actions "Open" and "Show in
+# folder", which open the file and call ShowItems with its URI; the window
+# icon set; and the names and roles screen readers get over AT-SPI.
+#
+# Then under a window manager with frames (openbox) and with no notification
+# service: every window's frame on screen, and a story saved by keyboard that
+# leads to the main window as always.
+#
+# usage: e2e_desktop.sh PATH/TO/wrenfield
+set -euo pipefail
+
+if [ -z "${WRENFIELD_PRIVATE_BUS:-}" ]; then
+    exec env WRENFIELD_PRIVATE_BUS=1 dbus-run-session -- "$0" "$@" 2>&1
+fi
+
+program=$(realpath "$1")
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    local pid
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    [ -s "$work/out.log" ] && { echo "--- the program's output:" >&2; cat "$work/out.log" >&2; }
+    exit 1
+}
+background() { "$@" >>"$work/services.log" 2>&1 & pids+=($!); last=$!; }
+waited() {  # waited CONDITION...: true once the condition holds, within 10 s
+    for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done
+    return 1
+}
+
+exec 3>"$work/display"
+background Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp
+waited test -s "$work/display" || fail "Xvfb did not start"
+export DISPLAY=":$(head -n1 "$work/display")" XDG_RUNTIME_DIR="$work/runtime"
+unset QT_QPA_PLATFORM
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+
+visible() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1; }
+wait_for() {
+    local id
+    for _ in $(seq 100); do
+        id=$(visible "$1") && [ -n "$id" ] && { echo "$id"; return; }
+        sleep 0.1
+    done
+    fail "window '$1' did not appear"
+}
+# geometry ID: sets X, Y, WIDTH and HEIGHT to the window's client area on the
+# screen (xdotool's own figure is off by the frame under a window manager).
+geometry() {
+    eval "$(xwininfo -id "$1" | sed -n 's/^ *Absolute upper-left X: */X=/p; s/^ *Absolute upper-left Y: */Y=/p
+                                       s/^ *Width: */WIDTH=/p; s/^ *Height: */HEIGHT=/p')"
+}
+# click ID FRAME_LEFT FRAME_TOP LEFT TOP WIDTH HEIGHT: the middle of a
+# control, in twips from its window's table (0 0 for a control in no frame).
+click() {
+    local X Y WIDTH HEIGHT
+    geometry "$1"
+    xdotool mousemove --sync $((X + ($2 + $4 + $6 / 2) / 15)) $((Y + ($3 + $5 + $7 / 2) / 15)) click 1
+    sleep 0.1
+}
+# on_screen ID LEFT TOP [FRAME]: the window, with the window manager's frame
+# when FRAME is given, lies on the 800 x 600 screen (a window taller than the
+# screen at its top), and its client area is at the table's LEFT, TOP where
+# the window fits there.
+on_screen() {
+    local X Y WIDTH HEIGHT l=0 r=0 t=0 b=0
+    geometry "$1"
+    [ -n "${4:-}" ] && IFS=', ' read -r l r t b < <(xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.*= //')
+    local fx=$((X - l)) fy=$((Y - t)) fw=$((WIDTH + l + r)) fh=$((HEIGHT + t + b))
+    if (($2 - l >= 0 && $2 + WIDTH + r <= 800 && $3 - t >= 0 && $3 + HEIGHT + b <= 600)); then
+        [ "$X,$Y" = "$2,$3" ] || fail "window $1 at $X,$Y, not at its place $2,$3"
+    fi
+    ((fx >= 0 && fx + fw <= 800 && (fy >= 0 && fy + fh <= 600 || fy == 0 && fh > 600))) \
+        || fail "window $1's frame ${fw}x$fh at $fx,$fy is not on the screen"
+}
+story_made() {  # story_made FILE: the story page gave way to the main window and the file exists
+    main=$(wait_for Form2)
+    [ -z "$(visible Form1)" ] || fail "the story page is still shown"
+    [ -f "$1" ] || fail "no story file $1"
+}
+
+# --- Without a window manager: clicks, notification, icon, screen reader --
+background /usr/libexec/at-spi-bus-launcher --launch-immediately
+accessibility_bus=$last
+background /usr/bin/python3 "$here/fake_desktop_services.py" "$work/calls" open show-in-folder
+services=$last
+waited grep -q '^ready' "$work/calls" 2>/dev/null || fail "the stand-in services did not start"
+mkdir -p "$work/bin"
+printf '#!/bin/sh\nprintf "xdg-open\\t%%s\\n" "$1" >>"%s"\n' "$work/calls" >"$work/bin/xdg-open"
+chmod +x "$work/bin/xdg-open"
+export HOME="$work/home"
+mkdir -p "$HOME/Documents/Wrenfield"
+PATH="$work/bin:$PATH" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$program" >"$work/out.log" 2>&1 &
+app_pid=$!
+pids+=($app_pid)
+
+genre=$(wait_for Talemoss); on_screen "$genre" 341 202
+click "$genre" 0 0 120 720 1095 375            # Comedy
+click "$genre" 0 0 0 3120 2415 615             # Ok
+p1=$(wait_for "Player 1"); on_screen "$p1" 16 279
+click "$p1" 0 120 240 720 1335 615             # Female
+click "$p1" 1920 120 120 840 1335 615          # Single
+click "$p1" 3840 120 240 600 1095 735          # Shy
+click "$p1" 0 3240 240 240 1335 495            # Older than P2
+click "$p1" 0 0 1920 5280 1695 615             # Ok
+p2=$(wait_for "Player 2"); on_screen "$p2" 566 266
+click "$p2" 0 0 240 2520 1455 615              # Opposite to P1
+click "$p2" 1920 0 120 360 1575 495            # Married
+click "$p2" 3840 0 240 2880 1095 495           # Nice
+click "$p2" 0 0 0 5160 1815 615                # the title box
+xdotool type --delay 20 'Tea&Cake'
+click "$p2" 0 0 1920 5160 1695 615             # Ok
+ms=$(wait_for Wrenfield); on_screen "$ms" 291 74
+box=0
+for frame_top in 0 2280 4560 6840; do          # the upper box, then the lower, of each frame
+    for top in 720 1440; do
+        click "$ms" 0 "$frame_top" 240 "$top" 4455 375
+        xdotool type --delay 20 "Speech $((box += 1))."
+    done
+done
+# The window is taller than the screen: "Click When Done" shows only its
+# upper half, where it is clicked.
+click "$ms" 0 0 1200 8760 1935 240
+page=$(wait_for Form1); on_screen "$page" 191 125
+click "$page" 0 0 240 600 3615 405             # the full title
+xdotool type --delay 20 'Tea and Cake'
+click "$page" 0 0 240 1320 3615 375            # the name
+xdotool type --delay 20 'Ann'
+click "$page" 0 0 1080 1920 1935 375           # DONE!
+story="$HOME/Documents/Wrenfield/CFSSOOMNTea&Cake.txt"
+story_made "$story"
+on_screen "$main" 191 305
+printf ' Tea and Cake\r\n Ann\r\n\r\nSpeech 1.\r\n Speech 2.\r\n\r\nSpeech 3.\r\n Speech 4.\r\n\r\nSpeech 5.\r\n Speech 6.\r\n\r\nSpeech 7.\r\n Speech 8.\r\n' \
+    | cmp - "$story" || fail "the story file's bytes differ"
+
+# One notification, the path escaped for a service that reads markup; then
+# "Open" opens the file and "Show in folder" asks the file manager.
+uri="file://$HOME/Documents/Wrenfield/CFSSOOMNTea&Cake.txt"
+waited grep -q '^ShowItems' "$work/calls" || fail "no ShowItems call: $(cat "$work/calls")"
+printf '%s\n' ready \
+    "$(printf 'Notify\tWrenfield\torg.wrenfield.Wrenfield\tStory saved\t~/Documents/Wrenfield/CFSSOOMNTea&amp;Cake.txt\topen,Open,show-in-folder,Show in folder')" \
+    "$(printf 'xdg-open\t%s' "$uri")" "$(printf 'ShowItems\t%s' "$uri")" | diff - "$work/calls" \
+    || fail "the notification and its actions differ"
+
+xprop -id "$main" _NET_WM_ICON >"$work/icon"
+grep -q 'Icon (32 x 32)' "$work/icon" || fail "the main window has no icon"
+
+# What screen readers are told, once every window exists: each window a
+# frame with its caption, no nameless filler; every box named by its prompt,
+# the speeches by frame and speaker; the picture described; the hidden label
+# and the story field not there.
+click "$main" 0 0 1200 3240 2895 735           # About the creator
+about=$(wait_for "About Me"); on_screen "$about" 0 0
+click "$about" 0 0 5760 1800 1455 735          # Back
+main=$(wait_for Form2)
+/usr/bin/python3 "$here/atspi_tree.py" Wrenfield >"$work/raw"
+sed 's/^ *//' "$work/raw" >"$work/tree"
+for node in "frame|Talemoss" "frame|Player 1" "frame|Player 2" "frame|Wrenfield" "frame|Form1" "frame|Form2" \
+    "frame|About Me" "panel|Type of Story" "radio button|Serious (boring)" "push button|Ok" \
+    "text|Enter one word title here" "text|First Speeches, First Speaker" "text|First Speeches, Second Speaker" \
+    "text|Second Speeches, First Speaker" "text|Second Speeches, Second Speaker" \
+    "text|Third Speeches, First Speaker" "text|Third Speeches, Second Speaker" \
+    "text|Fourth Speeches, First Speaker" "text|Fourth Speeches, Second Speaker" "text|Enter Full title here" \
+    "text|Enter Your Name Here" "push button|DONE!" "image|A book and a quill" "text|How to contact the creator"; do
+    grep -qxF "$node" "$work/tree" || fail "no '$node' in the accessibility tree: $(cat "$work/tree")"
+done
+[ "$(grep -c '^text|' "$work/tree")" -eq 12 ] || fail "text boxes other than the twelve named ones are exposed"
+[ "$(grep -cx 'label|First Speaker' "$work/tree")" -eq 4 ] || fail "the hidden label is exposed"
+[ "$(grep -c '^  [^ ]' "$work/raw")" -eq 7 ] && [ "$(grep -c '^  frame|' "$work/raw")" -eq 7 ] \
+    || fail "a window is not a frame: $(grep '^  [^ ]' "$work/raw")"
+! grep -qx 'label|' "$work/tree" || fail "an empty label is exposed"
+click "$main" 0 0 0 3960 2895 735              # Exit
+waited eval '! kill -0 "$app_pid" 2>/dev/null' || fail "Exit did not end the program"
+
+# --- Openbox's frames, no notification service: by keyboard ---------------
+kill "$accessibility_bus" "$services"
+background openbox
+waited eval 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' || fail "openbox did not start"
+export HOME="$work/home2"
+mkdir -p "$HOME/Documents/Wrenfield"
+"$program" >"$work/out.log" 2>&1 &
+pids+=($!)
+genre=$(wait_for Talemoss)
+waited eval 'xprop -id "$genre" _NET_FRAME_EXTENTS | grep -q =' || fail "openbox gave the window no frame"
+on_screen "$genre" 341 202 framed
+xdotool key --delay 50 alt+o; on_screen "$(wait_for "Player 1")" 16 279 framed
+xdotool key --delay 50 alt+o; on_screen "$(wait_for "Player 2")" 566 266 framed
+xdotool key --delay 50 Tab Tab Tab Tab; xdotool type --delay 20 Moon   # the title box
+xdotool key --delay 50 alt+o; on_screen "$(wait_for Wrenfield)" 291 74 framed
+xdotool key --delay 50 Tab Tab Tab Tab Tab Tab Tab Tab space   # past the eight boxes to "Click When Done"
+on_screen "$(wait_for Form1)" 191 125 framed
+xdotool key --delay 50 Tab Tab space                           # past the title and the name to "DONE!"
+story_made "$HOME/Documents/Wrenfield/Moon.txt"
+on_screen "$main" 191 305 framed
+echo "end-to-end desktop: placement at 800 x 600 with and without frames, a story by clicks," \
+    "the notification and its actions, the icon, the accessibility tree: all passed"
