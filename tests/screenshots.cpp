@@ -2,8 +2,11 @@
 // Copyright (C) 2026 The Wrenfield developers
 
 // Renders each of the program's windows to <folder>/<window name>.png, as a
-// person would first see it, for looking at captions, fonts and the picture.
+// person would first see it, for looking at captions, fonts and the picture:
+// at the screen's scale factor (QT_SCALE_FACTOR), and with --dark in a dark
+// desktop theme.
 #include "ControlTable.h"
+#include "DarkPalette.h"
 #include "StoryRecord.h"
 #include "WindowRegistry.h"
 
@@ -13,15 +16,19 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <cstring>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+    const bool dark = argc == 3 && std::strcmp(argv[2], "--dark") == 0;
+    if (argc != 2 && !dark) {
+        std::fprintf(stderr, "usage: %s FOLDER [--dark]\n", argv[0]);
         return 2;
     }
     Layout::installLookAndFeel();
+    if (dark)
+        QApplication::setPalette(darkPalette());
     const QDir out(QString::fromLocal8Bit(argv[1]));
     QTemporaryDir root;
     StoryRecord story;
