@@ -242,7 +242,7 @@ private:
     void setIcon()
     {
         QIcon builtIn;
-        for (const int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        for (const int size : {16, 22, 24, 32, 48, 64, 128})
             builtIn.addFile(QStringLiteral(":/assets/icons/%1.png").arg(size), QSize(size, size));
         QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.wrenfield.Wrenfield"), builtIn));
         deleteLater();
