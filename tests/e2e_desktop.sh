@@ -185,6 +185,9 @@ done
 ! grep -qx 'label|' "$work/tree" || fail "an empty label is exposed"
 click "$main" 0 0 0 3960 2895 735              # Exit
 waited eval '! kill -0 "$app_pid" 2>/dev/null' || fail "Exit did not end the program"
+status=0
+wait "$app_pid" || status=$?
+[ "$status" -eq 0 ] || fail "the program ended with status $status"
 
 # --- Openbox's frames, no notification service: by keyboard ---------------
 kill "$accessibility_bus" "$services"
