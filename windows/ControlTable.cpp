@@ -3,10 +3,10 @@
 
 #include "ControlTable.h"
 
-#include "TextBox.h"
 #include "Accessibility.h"
 #include "Legibility.h"
 #include "Placement.h"
+#include "TextBox.h"
 
 #include <QApplication>
 #include <QEvent>
