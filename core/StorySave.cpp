@@ -324,8 +324,10 @@ std::optional<SaveError> saveStory(const QString &rootFolder, const QString &sto
         return std::nullopt;
     }
     SaveError result = failure(error == ESTALE ? EAGAIN : error);
-    if (save.undo() != 0)
+    if (save.undo() != 0) {
         result.advice = leftHalfDone(save, record, places);
+        result.unfinished = true;
+    }
     else if (removeRecord(root.get()) != 0)
         result.advice += QStringLiteral(" Wrenfield will still finish this save the next time it starts or saves "
                                         "a story.");

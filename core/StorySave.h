@@ -36,6 +36,9 @@ struct SaveError {
     QString realPath;     // where that is on disk
     QString advice;       // what to do about it, and the files' state when a save
                           // could not be undone
+    bool unfinished = false;  // the save could be neither completed nor undone:
+                              // its record stays and the next start or save
+                              // finishes it
 
     // All of the above as a few lines for the user, e.g.
     // "17: File exists" / story path / real path / advice.
