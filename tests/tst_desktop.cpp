@@ -4,7 +4,8 @@
 // The windows on ordinary desktops: what screen readers are told, text colours
 // legible in light and dark themes, every window whole on small screens, the
 // picture sharp and every caption whole when the screen is scaled, and the
-// path a notification shows. CTest runs this on screens of 800 x 600 and
+// path a notification shows; the speeches window, taller than a small screen,
+// scrolls "Click When Done" into reach. CTest runs this on screens of 800 x 600 and
 // 1024 x 768 and at scale factors 1.25, 1.5 and 2.
 #include "WindowFixture.h"
 
@@ -12,6 +13,7 @@
 #include "DarkPalette.h"
 #include "Legibility.h"
 #include "Placement.h"
+#include "Scrolling.h"
 #include "StoryNotifier.h"
 
 #include <QAccessible>
@@ -23,6 +25,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStyle>
 
 namespace {
@@ -42,6 +45,8 @@ QAccessible::Role expectedRole(const QWidget *control)
         return QAccessible::RadioButton;
     if (qobject_cast<const QPushButton *>(control))
         return QAccessible::Button;
+    if (qobject_cast<const QScrollBar *>(control))
+        return QAccessible::ScrollBar;
     if (qobject_cast<const QGroupBox *>(control))
         return QAccessible::Grouping;
     if (auto *label = qobject_cast<const QLabel *>(control))
@@ -129,7 +134,11 @@ private slots:
     void promptsLegibleInLightAndDarkThemes();
     void placedWithinArea_data();
     void placedWithinArea();
+    void clientSizeWithin_data();
+    void clientSizeWithin();
     void everyWindowWholeOnScreen();
+    void speechesDoneWithinReach_data();
+    void speechesDoneWithinReach();
     void pictureSharpAtTheScreensScale();
     void captionsWhole_data();
     void captionsWhole();
@@ -174,8 +183,9 @@ void Desktop::screenReadersHearEveryControl()
     QStringList expected;
     for (const QWidget *control : shown->findChildren<QWidget *>()) {
         const QString name = control->objectName();
-        if (name.isEmpty() || name.startsWith(u"qt_") || (names.contains(name) && names[name].isEmpty()))
-            continue;  // a text box's inner parts, or a control left out
+        if (name.isEmpty() || name.startsWith(u"qt_") || (names.contains(name) && names[name].isEmpty())
+            || !control->isVisibleTo(shown))
+            continue;  // a text box's inner parts, a control left out, or a scroll bar not needed
         expected << QStringLiteral("%1 %2 \"%3\"").arg(name, roleName(expectedRole(control)),
                                                       names.value(name, captionOf(control)));
     }
@@ -270,8 +280,6 @@ void Desktop::placedWithinArea_data()
     QTest::newRow("past both") << QRect(566, 266, 384, 392) << screen << QPoint(416, 208);
     QTest::newRow("above and left: down and right") << QRect(-5, -20, 100, 100) << screen << QPoint(0, 0);
     QTest::newRow("under a panel: below it") << QRect(341, 10, 164, 248) << belowPanel << QPoint(341, 27);
-    QTest::newRow("taller: to the top") << QRect(291, 74, 344, 660) << belowPanel << QPoint(291, 27);
-    QTest::newRow("wider: to the left") << QRect(300, 40, 900, 100) << screen << QPoint(0, 40);
     QTest::newRow("larger: to the top-left") << QRect(300, 40, 900, 700) << belowPanel << QPoint(0, 27);
 }
 
@@ -283,28 +291,91 @@ void Desktop::placedWithinArea()
     QCOMPARE(Layout::placedWithin(frame, area), placed);
 }
 
+void Desktop::clientSizeWithin_data()
+{
+    QTest::addColumn<QSize>("room");
+    QTest::addColumn<QSize>("client");  // for contents of 344 x 632 and bars 14 thick
+    QTest::newRow("fits exactly") << QSize(344, 632) << QSize(344, 632);
+    QTest::newRow("too tall: wider by the bar") << QSize(800, 600) << QSize(358, 600);
+    QTest::newRow("too tall, no room for the bar") << QSize(350, 600) << QSize(350, 600);
+    QTest::newRow("too narrow: taller by the bar") << QSize(300, 700) << QSize(300, 646);
+    QTest::newRow("too narrow, the bar makes it too tall") << QSize(300, 640) << QSize(300, 640);
+}
+
+void Desktop::clientSizeWithin()
+{
+    QFETCH(QSize, room);
+    QFETCH(QSize, client);
+    QCOMPARE(Layout::clientSizeWithin(QSize(344, 632), room, 14), client);
+}
+
 // Each window, frame included, is inside the screen's available area after
-// it shows, or where it is larger than the area, at its start; one whose
-// table place fits there is exactly at that place.
+// it shows; one whose table place fits there is exactly at that place, as
+// large as its table and without scroll bars.
 void Desktop::everyWindowWholeOnScreen()
 {
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    const auto whole = [](int start, int length, int areaStart, int areaLength) {
-        return length > areaLength ? start == areaStart : start >= areaStart && start + length <= areaStart + areaLength;
-    };
     for (const Window window : everyWindow) {
         QWidget *shown = show(window);
         QVERIFY(QTest::qWaitForWindowExposed(shown));
         QCoreApplication::processEvents();
         const QRect frame = shown->frameGeometry();
-        QVERIFY2(whole(frame.left(), frame.width(), area.left(), area.width())
-                     && whole(frame.top(), frame.height(), area.top(), area.height()),
-                 qPrintable(QStringLiteral("%1 at %2, %3").arg(nameOf(window)).arg(frame.left()).arg(frame.top())));
+        QVERIFY2(area.contains(frame), qPrintable(QStringLiteral("%1 at %2, %3, %4 x %5").arg(nameOf(window))
+                                                   .arg(frame.left()).arg(frame.top()).arg(frame.width()).arg(frame.height())));
         const QRect table = tablePlace(window);
-        if (!table.isNull() && area.contains(table.marginsAdded(frameMargins(shown))))
+        if (!table.isNull() && area.contains(table.marginsAdded(frameMargins(shown)))) {
             QCOMPARE(shown->geometry(), table);
+            QCOMPARE(shown->findChildren<QScrollBar *>(Qt::FindDirectChildrenOnly), QList<QScrollBar *>());
+        }
         windows->HideWindow(window);
     }
+}
+
+void Desktop::speechesDoneWithinReach_data()
+{
+    QTest::addColumn<QString>("by");
+    QTest::newRow("the wheel") << "wheel";
+    QTest::newRow("dragging the scroll bar") << "drag";
+    QTest::newRow("Tab from the last box") << "Tab";
+}
+
+// Where the speeches window is taller than the screen, "Click When Done" is
+// out of view until the contents scroll, by the wheel, the scroll bar or the
+// focus moving to it; then a click on it moves on to the story page.
+void Desktop::speechesDoneWithinReach()
+{
+    QFETCH(QString, by);
+    QWidget *shown = show(Window::mswfrm);
+    QVERIFY(QTest::qWaitForWindowExposed(shown));
+    QCoreApplication::processEvents();
+    auto *done = at<QPushButton>(Window::mswfrm, "Command1");
+    if (shown->size() == tablePlace(Window::mswfrm).size())
+        QSKIP("the window fits this screen");
+    auto *bar = shown->findChild<QScrollBar *>(QString(), Qt::FindDirectChildrenOnly);
+    QVERIFY(bar && bar->isVisible() && bar->orientation() == Qt::Vertical);
+    const QRect view(0, 0, bar->x(), shown->height());
+    QVERIFY(!view.contains(done->geometry()));
+
+    if (by == "wheel") {  // as the controls pass it on to the window
+        const QPointF over(100, 300);
+        for (int notch = 0; notch < 5; ++notch) {
+            QWheelEvent wheel(over, shown->mapToGlobal(over), {}, QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(shown, &wheel);
+        }
+    } else if (by == "drag") {
+        const QPoint thumb(bar->width() / 2, bar->height() / 2);  // the thumb covers most of the bar
+        QTest::mousePress(bar, Qt::LeftButton, {}, thumb);
+        QTest::mouseMove(bar, thumb + QPoint(0, bar->height()));
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, thumb + QPoint(0, bar->height()));
+    } else {
+        at(Window::mswfrm, "Text8")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), done);
+    }
+    QVERIFY2(view.contains(done->geometry()), qPrintable(QStringLiteral("at %1").arg(done->y())));
+    click(Window::mswfrm, "Command1");
+    QCOMPARE(moves, QStringList({"show Form1", "hide mswfrm"}));
 }
 
 // The picture is 280 x 210 whatever the scale; on a scaled-up screen it is

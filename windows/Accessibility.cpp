@@ -17,7 +17,8 @@ constexpr char unspokenProperty[] = "wrenfieldUnspoken";
 
 // A window or a frame as screen readers see it. Qt presents a plain top-level
 // widget as a nameless "filler"; a window is a frame with its caption, and
-// both windows and frames leave out the controls that show nothing.
+// both windows and frames leave out the controls that show nothing or are
+// hidden, such as a scroll bar while nothing needs scrolling.
 class Container : public QAccessibleWidget {
 public:
     Container(QWidget *widget, QAccessible::Role role)
@@ -53,7 +54,8 @@ private:
         QWidgetList children;
         for (QObject *object : widget()->children())
             if (auto *child = qobject_cast<QWidget *>(object))
-                if (!child->isWindow() && !child->property(unspokenProperty).toBool())
+                if (!child->isWindow() && child->isVisibleTo(widget())
+                    && !child->property(unspokenProperty).toBool())
                     children << child;
         return children;
     }

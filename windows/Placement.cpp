@@ -3,6 +3,8 @@
 
 #include "Placement.h"
 
+#include "Scrolling.h"
+
 #include <QEvent>
 #include <QGuiApplication>
 #include <QMargins>
@@ -47,12 +49,12 @@ QScreen *screenFor(const QRect &frame, const QWidget *window)
     return best;
 }
 
-// Places the window as it is shown, by the frame it is expected to get, and
-// once more when it first paints, by the frame it really got.
+// Fits and places the window as it is shown, by the frame it is expected to
+// get, and once more when it first paints, by the frame it really got.
 class ScreenKeeper : public QObject {
 public:
     explicit ScreenKeeper(QWidget *window)
-        : QObject(window), window(window)
+        : QObject(window), window(window), contents(new ScrolledContents(window))
     {
         window->installEventFilter(this);
     }
@@ -60,10 +62,7 @@ public:
     bool eventFilter(QObject *, QEvent *event) override
     {
         if (event->type() == QEvent::Show) {
-            // A window the program does not place is left to the window
-            // system until it is on screen.
-            if (window->testAttribute(Qt::WA_Moved))
-                place(false);
+            place(false);
             awaitingPaint = true;
         } else if (event->type() == QEvent::Paint && awaitingPaint) {
             awaitingPaint = false;
@@ -81,14 +80,21 @@ private:
             lastFrame = margins;
         else if (margins.isNull())
             margins = lastFrame;
+        const QRect area = screenFor(window->geometry().marginsAdded(margins), window)->availableGeometry();
+        contents->fitInto(area.size().shrunkBy(margins));
+        // A window the program does not place is left to the window system
+        // until it is on screen.
+        if (!onScreen && !window->testAttribute(Qt::WA_Moved))
+            return;
         const QRect client = window->geometry();
         const QRect frame = client.marginsAdded(margins);
-        const QPoint to = placedWithin(frame, screenFor(frame, window)->availableGeometry());
+        const QPoint to = placedWithin(frame, area);
         if (to != frame.topLeft())
             window->setGeometry(client.translated(to - frame.topLeft()));
     }
 
     QWidget *const window;
+    ScrolledContents *const contents;
     bool awaitingPaint = false;
 };
 

@@ -21,7 +21,8 @@ QPoint placedWithin(const QRect &frame, const QRect &area);
 
 // Keeps `window` whole inside its screen's available area (the screen less
 // the desktop's panels) whenever it is shown, frame included. A window that
-// fits stays exactly where it is.
+// fits stays exactly where it is; one larger than the area shows what fits
+// and scrolls the rest into view (see Scrolling.h).
 void keepOnScreen(QWidget *window);
 
 } // namespace Layout
