@@ -5,14 +5,16 @@
 #
 # First without a window manager, with the accessibility bus and a stand-in
 # notification service and file manager: a whole story made by clicks, every
-# window on screen and at its table's place where that fits; after "DONE!"
-# one notification with the story's path and the actions "Open" and "Show in
-# folder", which open the file and call ShowItems with its URI; the window
-# icon set; and the names and roles screen readers get over AT-SPI.
+# window on screen and at its table's place where that fits, the speeches
+# window, taller than the screen, scrolled by the wheel to "Click When Done";
+# after "DONE!" one notification with the story's path and the actions "Open"
+# and "Show in folder", which open the file and call ShowItems with its URI;
+# the window icon set; and the names and roles screen readers get over AT-SPI.
 #
 # Then under a window manager with frames (openbox) and with no notification
-# service: every window's frame on screen, and a story saved by keyboard that
-# leads to the main window as always.
+# service: the same story by clicks, every window's frame on screen, the
+# speeches window scrolled by dragging its scroll bar, and the main window
+# after "DONE!" as always.
 #
 # usage: e2e_desktop.sh PATH/TO/wrenfield
 set -euo pipefail
@@ -65,17 +67,18 @@ geometry() {
                                        s/^ *Width: */WIDTH=/p; s/^ *Height: */HEIGHT=/p')"
 }
 # click ID FRAME_LEFT FRAME_TOP LEFT TOP WIDTH HEIGHT: the middle of a
-# control, in twips from its window's table (0 0 for a control in no frame).
+# control, in twips from its window's table (0 0 for a control in no frame),
+# less the pixels the window's contents are $scrolled up.
+scrolled=0
 click() {
     local X Y WIDTH HEIGHT
     geometry "$1"
-    xdotool mousemove --sync $((X + ($2 + $4 + $6 / 2) / 15)) $((Y + ($3 + $5 + $7 / 2) / 15)) click 1
+    xdotool mousemove --sync $((X + ($2 + $4 + $6 / 2) / 15)) $((Y - scrolled + ($3 + $5 + $7 / 2) / 15)) click 1
     sleep 0.1
 }
 # on_screen ID LEFT TOP [FRAME]: the window, with the window manager's frame
-# when FRAME is given, lies on the 800 x 600 screen (a window taller than the
-# screen at its top), and its client area is at the table's LEFT, TOP where
-# the window fits there.
+# when FRAME is given, lies on the 800 x 600 screen, and its client area is at
+# the table's LEFT, TOP where the window fits there.
 on_screen() {
     local X Y WIDTH HEIGHT l=0 r=0 t=0 b=0
     geometry "$1"
@@ -84,13 +87,67 @@ on_screen() {
     if (($2 - l >= 0 && $2 + WIDTH + r <= 800 && $3 - t >= 0 && $3 + HEIGHT + b <= 600)); then
         [ "$X,$Y" = "$2,$3" ] || fail "window $1 at $X,$Y, not at its place $2,$3"
     fi
-    ((fx >= 0 && fx + fw <= 800 && (fy >= 0 && fy + fh <= 600 || fy == 0 && fh > 600))) \
+    ((fx >= 0 && fx + fw <= 800 && fy >= 0 && fy + fh <= 600)) \
         || fail "window $1's frame ${fw}x$fh at $fx,$fy is not on the screen"
 }
 story_made() {  # story_made FILE: the story page gave way to the main window and the file exists
     main=$(wait_for Form2)
     [ -z "$(visible Form1)" ] || fail "the story page is still shown"
     [ -f "$1" ] || fail "no story file $1"
+}
+# story_by_clicks wheel|drag [FRAME]: a whole story made by clicks and typing,
+# from the genre window to the main window, into $HOME/Documents/Wrenfield;
+# the speeches window is scrolled to its end by the wheel over a box or by
+# dragging its scroll bar. FRAME as for on_screen.
+story_by_clicks() {
+    local genre p1 p2 ms page box=0 frame_top top X Y WIDTH HEIGHT
+    genre=$(wait_for Talemoss); on_screen "$genre" 341 202 ${2:-}
+    click "$genre" 0 0 120 720 1095 375            # Comedy
+    click "$genre" 0 0 0 3120 2415 615             # Ok
+    p1=$(wait_for "Player 1"); on_screen "$p1" 16 279 ${2:-}
+    click "$p1" 0 120 240 720 1335 615             # Female
+    click "$p1" 1920 120 120 840 1335 615          # Single
+    click "$p1" 3840 120 240 600 1095 735          # Shy
+    click "$p1" 0 3240 240 240 1335 495            # Older than P2
+    click "$p1" 0 0 1920 5280 1695 615             # Ok
+    p2=$(wait_for "Player 2"); on_screen "$p2" 566 266 ${2:-}
+    click "$p2" 0 0 240 2520 1455 615              # Opposite to P1
+    click "$p2" 1920 0 120 360 1575 495            # Married
+    click "$p2" 3840 0 240 2880 1095 495           # Nice
+    click "$p2" 0 0 0 5160 1815 615                # the title box
+    xdotool type --delay 20 'Tea&Cake'
+    click "$p2" 0 0 1920 5160 1695 615             # Ok
+    ms=$(wait_for Wrenfield); on_screen "$ms" 291 74 ${2:-}
+    for frame_top in 0 2280 4560 6840; do          # the upper box, then the lower, of each frame
+        for top in 720 1440; do
+            click "$ms" 0 "$frame_top" 240 "$top" 4455 375
+            xdotool type --delay 20 "Speech $((box += 1))."
+        done
+    done
+    # Taller than the screen: the window shows what fits and scrolls the
+    # rest, here to its end, which brings "Click When Done" into view.
+    geometry "$ms"
+    if [ "$1" = wheel ]; then
+        xdotool mousemove --sync $((X + 100)) $((Y + 250)) click --repeat 3 --delay 50 5
+    else
+        xdotool mousemove --sync $((X + WIDTH - 5)) $((Y + HEIGHT / 2)) mousedown 1 \
+            mousemove --sync $((X + WIDTH - 5)) $((Y + HEIGHT / 2 + 40)) \
+            mousemove --sync $((X + WIDTH - 5)) $((Y + HEIGHT - 1)) mouseup 1
+    fi
+    sleep 0.2
+    scrolled=$((632 - HEIGHT))
+    click "$ms" 0 0 1200 8760 1935 495             # Click When Done
+    scrolled=0
+    page=$(wait_for Form1); on_screen "$page" 191 125 ${2:-}
+    click "$page" 0 0 240 600 3615 405             # the full title
+    xdotool type --delay 20 'Tea and Cake'
+    click "$page" 0 0 240 1320 3615 375            # the name
+    xdotool type --delay 20 'Ann'
+    click "$page" 0 0 1080 1920 1935 375           # DONE!
+    story_made "$HOME/Documents/Wrenfield/CFSSOOMNTea&Cake.txt"
+    on_screen "$main" 191 305 ${2:-}
+    printf ' Tea and Cake\r\n Ann\r\n\r\nSpeech 1.\r\n Speech 2.\r\n\r\nSpeech 3.\r\n Speech 4.\r\n\r\nSpeech 5.\r\n Speech 6.\r\n\r\nSpeech 7.\r\n Speech 8.\r\n' \
+        | cmp - "$HOME/Documents/Wrenfield/CFSSOOMNTea&Cake.txt" || fail "the story file's bytes differ"
 }
 
 # --- Without a window manager: clicks, notification, icon, screen reader --
@@ -108,44 +165,7 @@ PATH="$work/bin:$PATH" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$program" >"$work/out
 app_pid=$!
 pids+=($app_pid)
 
-genre=$(wait_for Talemoss); on_screen "$genre" 341 202
-click "$genre" 0 0 120 720 1095 375            # Comedy
-click "$genre" 0 0 0 3120 2415 615             # Ok
-p1=$(wait_for "Player 1"); on_screen "$p1" 16 279
-click "$p1" 0 120 240 720 1335 615             # Female
-click "$p1" 1920 120 120 840 1335 615          # Single
-click "$p1" 3840 120 240 600 1095 735          # Shy
-click "$p1" 0 3240 240 240 1335 495            # Older than P2
-click "$p1" 0 0 1920 5280 1695 615             # Ok
-p2=$(wait_for "Player 2"); on_screen "$p2" 566 266
-click "$p2" 0 0 240 2520 1455 615              # Opposite to P1
-click "$p2" 1920 0 120 360 1575 495            # Married
-click "$p2" 3840 0 240 2880 1095 495           # Nice
-click "$p2" 0 0 0 5160 1815 615                # the title box
-xdotool type --delay 20 'Tea&Cake'
-click "$p2" 0 0 1920 5160 1695 615             # Ok
-ms=$(wait_for Wrenfield); on_screen "$ms" 291 74
-box=0
-for frame_top in 0 2280 4560 6840; do          # the upper box, then the lower, of each frame
-    for top in 720 1440; do
-        click "$ms" 0 "$frame_top" 240 "$top" 4455 375
-        xdotool type --delay 20 "Speech $((box += 1))."
-    done
-done
-# The window is taller than the screen: "Click When Done" shows only its
-# upper half, where it is clicked.
-click "$ms" 0 0 1200 8760 1935 240
-page=$(wait_for Form1); on_screen "$page" 191 125
-click "$page" 0 0 240 600 3615 405             # the full title
-xdotool type --delay 20 'Tea and Cake'
-click "$page" 0 0 240 1320 3615 375            # the name
-xdotool type --delay 20 'Ann'
-click "$page" 0 0 1080 1920 1935 375           # DONE!
-story="$HOME/Documents/Wrenfield/CFSSOOMNTea&Cake.txt"
-story_made "$story"
-on_screen "$main" 191 305
-printf ' Tea and Cake\r\n Ann\r\n\r\nSpeech 1.\r\n Speech 2.\r\n\r\nSpeech 3.\r\n Speech 4.\r\n\r\nSpeech 5.\r\n Speech 6.\r\n\r\nSpeech 7.\r\n Speech 8.\r\n' \
-    | cmp - "$story" || fail "the story file's bytes differ"
+story_by_clicks wheel
 
 # One notification, the path escaped for a service that reads markup; then
 # "Open" opens the file and "Show in folder" asks the file manager.
@@ -199,15 +219,6 @@ mkdir -p "$HOME/Documents/Wrenfield"
 pids+=($!)
 genre=$(wait_for Talemoss)
 waited eval 'xprop -id "$genre" _NET_FRAME_EXTENTS | grep -q =' || fail "openbox gave the window no frame"
-on_screen "$genre" 341 202 framed
-xdotool key --delay 50 alt+o; on_screen "$(wait_for "Player 1")" 16 279 framed
-xdotool key --delay 50 alt+o; on_screen "$(wait_for "Player 2")" 566 266 framed
-xdotool key --delay 50 Tab Tab Tab Tab; xdotool type --delay 20 Moon   # the title box
-xdotool key --delay 50 alt+o; on_screen "$(wait_for Wrenfield)" 291 74 framed
-xdotool key --delay 50 Tab Tab Tab Tab Tab Tab Tab Tab space   # past the eight boxes to "Click When Done"
-on_screen "$(wait_for Form1)" 191 125 framed
-xdotool key --delay 50 Tab Tab space                           # past the title and the name to "DONE!"
-story_made "$HOME/Documents/Wrenfield/Moon.txt"
-on_screen "$main" 191 305 framed
-echo "end-to-end desktop: placement at 800 x 600 with and without frames, a story by clicks," \
+story_by_clicks drag framed
+echo "end-to-end desktop: placement and scrolling at 800 x 600 with and without frames, a story by clicks," \
     "the notification and its actions, the icon, the accessibility tree: all passed"
