@@ -8,12 +8,12 @@
 // boxes that take any text whole, and closing by the frame.
 #include "WindowFixture.h"
 
+#include "FolderSnapshot.h"
 #include "StoryText.h"
 
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
@@ -33,27 +33,6 @@ QString StoryRecord::*const speeches[] = {
 // The speeches window's boxes by the speech each feeds, Speech1 first.
 const char *const speechBoxes[] = {"Text1", "Text2", "Text3", "Text4", "Text6", "Text5", "Text8", "Text7"};
 
-// Every one-line box of the program and the field it feeds.
-struct OneLineBox {
-    Window window;
-    const char *box;
-    QString StoryRecord::*field;
-};
-const OneLineBox oneLineBoxes[] = {
-    {Window::frmp2, "Text1", &StoryRecord::TitleWord},
-    {Window::mswfrm, "Text1", &StoryRecord::Speech1}, {Window::mswfrm, "Text2", &StoryRecord::Speech2},
-    {Window::mswfrm, "Text3", &StoryRecord::Speech3}, {Window::mswfrm, "Text4", &StoryRecord::Speech4},
-    {Window::mswfrm, "Text6", &StoryRecord::Speech5}, {Window::mswfrm, "Text5", &StoryRecord::Speech6},
-    {Window::mswfrm, "Text8", &StoryRecord::Speech7}, {Window::mswfrm, "Text7", &StoryRecord::Speech8},
-    {Window::Form1, "Text2", &StoryRecord::FullTitle}, {Window::Form1, "Text3", &StoryRecord::AuthorName},
-};
-
-QString textOf(QWidget *box)
-{
-    if (auto *line = qobject_cast<QLineEdit *>(box))
-        return line->text();
-    return qobject_cast<QPlainTextEdit *>(box)->toPlainText();
-}
 
 } // namespace
 
@@ -65,9 +44,8 @@ private slots:
     void init() { startRun(); }
     void speechBoxFeedsItsSpeech_data();
     void speechBoxFeedsItsSpeech();
-    void twoStoriesUnderOneName();
-    void nameTakenOffersTheNextFreeName_data();
-    void nameTakenOffersTheNextFreeName();
+    void doneSavesOrSaysWhy_data();
+    void doneSavesOrSaysWhy();
     void queuedPressesOfDoneSaveOnce_data();
     void queuedPressesOfDoneSaveOnce();
     void mainAndAboutWindows();
@@ -81,16 +59,6 @@ private slots:
 private:
     void type(Window window, const char *box, const char *text) { QTest::keyClicks(at(window, box), text); }
     QString inRoot(const QString &name) const { return QDir(root->path()).filePath(name); }
-    QByteArray read(const QString &name) const
-    {
-        QFile file(inRoot(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
-    void write(const QString &name, const QByteArray &bytes)
-    {
-        QFile file(inRoot(name));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    }
 };
 
 void WritingWindows::speechBoxFeedsItsSpeech_data()
@@ -126,122 +94,86 @@ void WritingWindows::speechBoxFeedsItsSpeech()
     QVERIFY(windows->window(Window::Form1)->isVisible());
 }
 
-// Two stories under one name. The first: the name goes to AuthorName and the
-// title to FullTitle, each untrimmed, and the file gets the laid-out story
-// byte for byte after what the staging file held. The second, with nothing
-// edited, copies every box again over whatever the record holds, but the
-// file exists: nothing on disk changes, the page stays with everything typed
-// and says why, with the story in the details; once the old file is moved
-// away, "DONE!" saves what the boxes still hold.
-void WritingWindows::twoStoriesUnderOneName()
+void WritingWindows::doneSavesOrSaysWhy_data()
 {
-    story.StoryFilePath = QStringLiteral("c:\\CFSSOOMNPicnic.txt");
-    QVERIFY(QDir(root->path()).mkpath(QStringLiteral("program files")));
-    write("program files/temp.txt", "Draft\r\n");
-    show(Window::mswfrm);
-    const char *const said[] = {"Shall we?", "Yes.", "Rain!", "Run!", "", "Too late.", "Tea?", "Always."};
-    for (int i = 0; i < 8; ++i)
-        type(Window::mswfrm, speechBoxes[i], said[i]);
-    click(Window::mswfrm, "Command1");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QStringList>("taken");  // files in the story folder; "->name": a broken link
+    QTest::addColumn<bool>("retry");         // after the refusal: "DONE!" with the file moved away, or "Save as"
+    QTest::addColumn<QString>("savedAs");    // empty: nowhere, as no free name can be offered
+
+    const QString taken = QStringLiteral("CFSSOOMNPicnic.txt"), two = QStringLiteral("CFSSOOMNPicnic (2).txt");
+    QTest::newRow("name free") << "Picnic" << QStringList{} << false << taken;
+    QTest::newRow("taken, moved away, DONE! again") << "Picnic" << QStringList{taken} << true << taken;
+    QTest::newRow("taken: Save as (2)") << "Picnic" << QStringList{taken} << false << two;
+    QTest::newRow("(2) taken too") << "Picnic" << QStringList{taken, two} << false << "CFSSOOMNPicnic (3).txt";
+    QTest::newRow("(2) a broken link") << "Picnic" << QStringList{taken, "->" + two} << false
+                                       << "CFSSOOMNPicnic (3).txt";
+    // 8 + 240 + 4 = 252 bytes: " (2)" would make 256.
+    const QString longTitle(240, 'a');
+    QTest::newRow("no room for a number") << longTitle << QStringList{"CFSSOOMN" + longTitle + ".txt"} << false
+                                          << "";
+}
+
+// "DONE!" copies the full title and the name untrimmed, shows the laid-out
+// story in the story field and saves it after the staging file's text, then
+// moves on. When the name is taken nothing on disk changes: the page stays
+// with everything typed and says why, with the story in the details, and
+// either "DONE!" saves once the old file is moved away (copying the boxes
+// again), or the offered first free name with a number saves there at once.
+void WritingWindows::doneSavesOrSaysWhy()
+{
+    QFETCH(QString, title);
+    QFETCH(QStringList, taken);
+    QFETCH(bool, retry);
+    QFETCH(QString, savedAs);
+    QVERIFY(writeFile(inRoot("program files/temp.txt"), "Draft\r\n"));
+    for (const QString &name : taken) {
+        QVERIFY(name.startsWith("->") ? QFile::link(inRoot("nowhere"), inRoot(name.mid(2)))
+                                      : writeFile(inRoot(name), name.toUtf8()));
+    }
+    story.StoryFilePath = "c:\\CFSSOOMN" + title + ".txt";
+    story.Speech1 = QStringLiteral("Shall we?");
+    story.Speech8 = QStringLiteral("Always.");
     QWidget *page = show(Window::Form1);
     type(Window::Form1, "Text2", " A Picnic ");
     at<QLineEdit>(Window::Form1, "Text3")->insert(QStringLiteral("Zoë Brontë"));
+    QSignalSpy saved(windows.get(), &WindowRegistry::storySaved);
+    const QStringList before = folderSnapshot(root->path());
     click(Window::Form1, "Command3");
 
     QCOMPARE(story.FullTitle, QStringLiteral(" A Picnic "));
     QCOMPARE(story.AuthorName, QStringLiteral("Zoë Brontë"));
-    const QString text = QStringLiteral("  A Picnic \r\n Zoë Brontë\r\n\r\nShall we?\r\n Yes.\r\n\r\nRain!\r\n Run!"
-                                        "\r\n\r\n\r\n Too late.\r\n\r\nTea?\r\n Always.");
-    const QByteArray first = "Draft\r\n" + text.toUtf8() + "\r\n";
-    QCOMPARE(read("CFSSOOMNPicnic.txt"), first);
+    const QString text = storyTextOf(story), shown = QString(text).replace("\r\n", "\n");
+    QCOMPARE(at<QPlainTextEdit>(Window::Form1, "Text1")->toPlainText(), shown);
+    if (!taken.isEmpty()) {
+        auto *report = page->findChild<QMessageBox *>(QStringLiteral("saveError"));
+        QVERIFY(report && report->isVisible());
+        QCOMPARE(report->icon(), QMessageBox::Critical);
+        const QString why = report->informativeText();
+        QVERIFY2(why.contains(QString::number(EEXIST)) && why.contains(story.StoryFilePath), qPrintable(why));
+        QCOMPARE(report->detailedText(), shown);
+        QVERIFY(moves.isEmpty() && page->isVisible() && saved.isEmpty());
+        QCOMPARE(folderSnapshot(root->path()), before);
+        auto *saveAs = report->findChild<QPushButton *>(QStringLiteral("saveAs"));
+        QCOMPARE(saveAs != nullptr, !savedAs.isEmpty());
+        if (!saveAs)
+            return;
+        if (retry) {
+            report->close();
+            QVERIFY(QFile::remove(inRoot(taken[0])));
+            story.FullTitle = QStringLiteral("changed");
+            click(Window::Form1, "Command3");
+        } else {
+            QCOMPARE(saveAs->text(), QStringLiteral("Save as \u201c%1\u201d").arg(savedAs));
+            QTest::mouseClick(saveAs, Qt::LeftButton);
+        }
+    }
+    QCOMPARE(readFile(inRoot(savedAs)), "Draft\r\n" + text.toUtf8() + "\r\n");
     QVERIFY(!QFile::exists(inRoot("program files/temp.txt")));
-    QCOMPARE(at<QPlainTextEdit>(Window::Form1, "Text1")->toPlainText(), QString(text).replace("\r\n", "\n"));
-    QCOMPARE(moves, (QStringList{"hide Form1", "show Form2"}));
-    QVERIFY(!page->isVisible());
-
-    for (QString StoryRecord::*field : speeches)
-        story.*field = QStringLiteral("changed");
-    story.FullTitle = story.AuthorName = QStringLiteral("changed");
-    write("program files/temp.txt", "staged ");
-    show(Window::mswfrm);
-    click(Window::mswfrm, "Command1");
-    QVERIFY(show(Window::Form1) == page);  // the same page, not a new one
-    click(Window::Form1, "Command3");
-
-    auto *report = page->findChild<QMessageBox *>(QStringLiteral("saveError"));
-    QVERIFY(report && report->isVisible());
-    QCOMPARE(report->icon(), QMessageBox::Critical);
-    const QString why = report->informativeText();
-    QVERIFY2(why.contains(QString::number(EEXIST)) && why.contains("c:\\CFSSOOMNPicnic.txt"), qPrintable(why));
-    QCOMPARE(report->detailedText().remove('\r'), QString(text).remove('\r'));
-    QVERIFY(moves.isEmpty());
-    QVERIFY(page->isVisible());
-    QCOMPARE(read("CFSSOOMNPicnic.txt"), first);
-    QCOMPARE(read("program files/temp.txt"), QByteArray("staged "));
-
-    report->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(!page->findChild<QMessageBox *>());
-    QVERIFY(QFile::remove(inRoot("CFSSOOMNPicnic.txt")));
-    click(Window::Form1, "Command3");
-    QCOMPARE(read("CFSSOOMNPicnic.txt"), "staged " + text.toUtf8() + "\r\n");
-    QCOMPARE(moves, (QStringList{"hide Form1", "show Form2"}));
-    QVERIFY(!page->findChild<QMessageBox *>());
-}
-
-void WritingWindows::nameTakenOffersTheNextFreeName_data()
-{
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QStringList>("taken");   // files already in the story folder
-    QTest::addColumn<QStringList>("links");   // broken links there
-    QTest::addColumn<QString>("savedAs");     // empty: no free name to offer
-
-    QTest::newRow("taken") << "Picnic" << QStringList{"CFSSOOMNPicnic.txt"} << QStringList{}
-                           << "CFSSOOMNPicnic (2).txt";
-    QTest::newRow("(2) taken too") << "Picnic" << QStringList{"CFSSOOMNPicnic.txt", "CFSSOOMNPicnic (2).txt"}
-                                   << QStringList{} << "CFSSOOMNPicnic (3).txt";
-    QTest::newRow("(2) a broken link") << "Picnic" << QStringList{"CFSSOOMNPicnic.txt"}
-                                       << QStringList{"CFSSOOMNPicnic (2).txt"} << "CFSSOOMNPicnic (3).txt";
-    // 8 + 240 + 4 = 252 bytes: " (2)" would make 256.
-    const QString longTitle(240, 'a');
-    QTest::newRow("no room for a number") << longTitle << QStringList{"CFSSOOMN" + longTitle + ".txt"}
-                                          << QStringList{} << "";
-}
-
-// When the story's name is taken, the message offers the first free name
-// with a number, and that button saves there at once, as "DONE!" would, and
-// moves on. Nothing already in the folder changes.
-void WritingWindows::nameTakenOffersTheNextFreeName()
-{
-    QFETCH(QString, title);
-    QFETCH(QStringList, taken);
-    QFETCH(QStringList, links);
-    QFETCH(QString, savedAs);
-    for (const QString &name : taken)
-        write(name, name.toUtf8());
-    for (const QString &name : links)
-        QVERIFY(QFile::link(inRoot("nowhere"), inRoot(name)));
-    story.StoryFilePath = "c:\\CFSSOOMN" + title + ".txt";
-    QWidget *page = show(Window::Form1);
-    QSignalSpy saved(windows.get(), &WindowRegistry::storySaved);
-    click(Window::Form1, "Command3");
-
-    auto *report = page->findChild<QMessageBox *>(QStringLiteral("saveError"));
-    QVERIFY(report && report->isVisible());
-    auto *saveAs = report->findChild<QPushButton *>(QStringLiteral("saveAs"));
-    QCOMPARE(saveAs != nullptr, !savedAs.isEmpty());
-    if (!saveAs)
-        return;
-    QCOMPARE(saveAs->text(), QStringLiteral("Save as \u201c%1\u201d").arg(savedAs));
-    QTest::mouseClick(saveAs, Qt::LeftButton);
-
-    QCOMPARE(read(savedAs), (storyTextOf(story) + "\r\n").toUtf8());
     QCOMPARE(story.StoryFilePath, "c:\\" + savedAs);
     QCOMPARE(saved.value(0), QVariantList{inRoot(savedAs)});
     QCOMPARE(moves, (QStringList{"hide Form1", "show Form2"}));
-    for (const QString &name : taken)
-        QCOMPARE(read(name), name.toUtf8());
-    QCOMPARE(QDir(root->path()).entryList(QDir::Files | QDir::System).size(), taken.size() + links.size() + 1);
+    QVERIFY(!page->isVisible());
 }
 
 void WritingWindows::queuedPressesOfDoneSaveOnce_data()
@@ -281,14 +213,13 @@ void WritingWindows::queuedPressesOfDoneSaveOnce()
     QCOMPARE(QDir(root->path()).entryList(QDir::Files), QStringList{"Once.txt"});
 }
 
-// The main window shows its built-in picture; Exit only asks for the end.
-// About and Back move between it and the about window, which keeps what the
-// user adds to the contact text; Make Story brings back the genre window.
+// On the main window Exit only asks for the end. About and Back move between
+// it and the about window, which keeps what the user adds to the contact
+// text; Make Story brings back the genre window.
 void WritingWindows::mainAndAboutWindows()
 {
     show(Window::Form2);
     QSignalSpy ended(windows.get(), &WindowRegistry::endRequested);
-    QCOMPARE(at<QLabel>(Window::Form2, "Image1")->pixmap().size(), QSize(280, 210));
     click(Window::Form2, "Command3");
     QCOMPARE(ended.size(), 1);
     QVERIFY(moves.isEmpty());
@@ -311,65 +242,61 @@ void WritingWindows::mainAndAboutWindows()
 
 void WritingWindows::oneLineBoxTakesEverythingWhole_data()
 {
-    QTest::addColumn<int>("entry");  // in oneLineBoxes
+    QTest::addColumn<Window>("window");
+    QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("way");
     QTest::addColumn<int>("length");
-    const char *const ways[] = {"paste", "drop", "input method"};
-    for (int i = 0; i < int(std::size(oneLineBoxes)); ++i) {
-        const OneLineBox &e = oneLineBoxes[i];
-        const int length = i == 3 ? 1'000'000 : 100'000;  // one paste of a million
-        QTest::addRow("%s %s, %s, %d characters", qPrintable(nameOf(e.window)), e.box, ways[i % 3], length)
-            << i << QString::fromLatin1(ways[i % 3]) << length;
-    }
+    QTest::newRow("title word, pasted, a million characters") << Window::frmp2 << "Text1" << "paste" << 1'000'000;
+    QTest::newRow("Speech5, dropped") << Window::mswfrm << "Text6" << "drop" << 100'000;
+    QTest::newRow("name, from an input method") << Window::Form1 << "Text3" << "input method" << 100'000;
 }
 
-// Pasted, dropped or sent by an input method, text of any length arrives
-// whole, with every kind of line break made one space (CR LF too) and tabs
-// kept; the cursor follows it. The field gets exactly what the box shows,
-// and the story file has it byte for byte.
+// Every one-line box is made alike. Pasted, dropped or sent by an input
+// method, text of any length arrives whole, with every kind of line break
+// made one space (CR LF too) and tabs kept; the cursor follows it. The field
+// gets exactly what the box shows, and the story file has it byte for byte.
 void WritingWindows::oneLineBoxTakesEverythingWhole()
 {
-    QFETCH(int, entry);
+    QFETCH(Window, window);
+    QFETCH(QString, box);
     QFETCH(QString, way);
     QFETCH(int, length);
-    const OneLineBox &e = oneLineBoxes[entry];
-    show(e.window);
-    auto *box = at<QLineEdit>(e.window, e.box);
-    QTest::keyClicks(box, QStringLiteral("<>"));
-    QTest::keyClick(box, Qt::Key_Left);
+    show(window);
+    auto *edit = at<QLineEdit>(window, box.toLatin1().constData());
+    QTest::keyClicks(edit, QStringLiteral("<>"));
+    QTest::keyClick(edit, Qt::Key_Left);
     const QString half(length / 2, QChar(u'\u00e9'));
     const QString in = half + QStringLiteral("1\r\n2\r3\n4\v5\f6\u00857\u20288\u2029\t9\r\n\n") + half;
     const QString expected = "<" + half + QStringLiteral("1 2 3 4 5 6 7 8 \t9  ") + half + "!>";
 
     if (way == "paste") {
         QGuiApplication::clipboard()->setText(in);
-        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
     } else if (way == "drop") {
         QMimeData data;
         data.setText(in);
-        const QPointF cursor = box->inputMethodQuery(Qt::ImCursorRectangle).toRectF().center();
+        const QPointF cursor = edit->inputMethodQuery(Qt::ImCursorRectangle).toRectF().center();
         QDragEnterEvent enter(cursor.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, {});
-        QApplication::sendEvent(box, &enter);
+        QApplication::sendEvent(edit, &enter);
         QDropEvent drop(cursor, Qt::CopyAction, &data, Qt::LeftButton, {});
-        QApplication::sendEvent(box, &drop);
+        QApplication::sendEvent(edit, &drop);
     } else {
         QInputMethodEvent commit;
         commit.setCommitString(in);
-        QApplication::sendEvent(box, &commit);
+        QApplication::sendEvent(edit, &commit);
     }
-    QTest::keyClick(box, '!');
-    QVERIFY(box->text() == expected);
+    QTest::keyClick(edit, '!');
+    QVERIFY(edit->text() == expected);
 
-    if (e.window == Window::frmp2) {
+    if (window == Window::frmp2) {
         QVERIFY(story.TitleWord == expected);
         return;
     }
     story.StoryFilePath = QStringLiteral("c:\\Whole.txt");
-    if (e.window == Window::mswfrm)
+    if (window == Window::mswfrm)
         click(Window::mswfrm, "Command1");
     click(Window::Form1, "Command3");
-    QVERIFY(story.*e.field == expected);
-    QVERIFY(read(QStringLiteral("Whole.txt")).contains(expected.toUtf8()));
+    QVERIFY(readFile(inRoot("Whole.txt")).contains(expected.toUtf8()));
 }
 
 void WritingWindows::altWithAPlainLetterTypesNothing_data()
@@ -382,17 +309,12 @@ void WritingWindows::altWithAPlainLetterTypesNothing_data()
     QTest::addColumn<QString>("typed");
     QTest::newRow("Alt+D in a speech") << Window::mswfrm << "Text1" << int(Qt::Key_D) << "d"
                                        << Qt::KeyboardModifiers(Qt::AltModifier) << "";
-    QTest::newRow("Alt+Shift+D in a name") << Window::Form1 << "Text3" << int(Qt::Key_D) << "D"
-                                           << (Qt::AltModifier | Qt::ShiftModifier) << "";
     QTest::newRow("Alt+D in the contact text") << Window::Form3 << "Text1" << int(Qt::Key_D) << "d"
                                                << Qt::KeyboardModifiers(Qt::AltModifier) << "";
-    QTest::newRow("D alone") << Window::mswfrm << "Text1" << int(Qt::Key_D) << "d" << Qt::KeyboardModifiers() << "d";
     QTest::newRow("AltGr as a group switch") << Window::mswfrm << "Text1" << int(Qt::Key_Q) << "@"
                                              << Qt::KeyboardModifiers(Qt::GroupSwitchModifier) << "@";
     QTest::newRow("AltGr as Ctrl+Alt") << Window::Form1 << "Text2" << int(Qt::Key_E) << "\u20ac"
                                        << (Qt::ControlModifier | Qt::AltModifier) << "\u20ac";
-    QTest::newRow("AltGr as Ctrl+Alt, contact text") << Window::Form3 << "Text1" << int(Qt::Key_E) << "\u20ac"
-                                                     << (Qt::ControlModifier | Qt::AltModifier) << "\u20ac";
 }
 
 // Alt with a letter that is no access key of its window adds nothing to a
@@ -408,9 +330,10 @@ void WritingWindows::altWithAPlainLetterTypesNothing()
     show(window);
     QWidget *target = at(window, box.toLatin1().constData());
     target->setFocus();
-    const QString before = textOf(target);
+    const auto textOf = [target] { return target->inputMethodQuery(Qt::ImSurroundingText).toString(); };
+    const QString before = textOf();
     QTest::sendKeyEvent(QTest::Click, target, Qt::Key(key), text, modifiers);
-    QCOMPARE(textOf(target).remove(before), typed);
+    QCOMPARE(textOf().remove(before), typed);
     QVERIFY(moves.isEmpty());
 }
 
@@ -422,13 +345,9 @@ void WritingWindows::closingAWindowByItsFrame_data()
     QTest::addColumn<bool>("ends");
     for (int i = 0; i < WindowCount; ++i)
         QTest::addRow("%s, nothing unsaved", qPrintable(nameOf(Window(i)))) << Window(i) << "none" << "" << true;
-    QTest::newRow("frmgenre, a choice, Keep working") << Window::frmgenre << "choice" << "keep" << false;
-    QTest::newRow("frmp1, a choice, Escape") << Window::frmp1 << "choice" << "escape" << false;
-    QTest::newRow("frmp2, a choice, Discard and quit") << Window::frmp2 << "choice" << "discard" << true;
-    QTest::newRow("mswfrm, a speech, Keep working") << Window::mswfrm << "speech" << "keep" << false;
+    QTest::newRow("frmgenre, a choice, Enter") << Window::frmgenre << "choice" << "enter" << false;
     QTest::newRow("Form1, a speech, Escape") << Window::Form1 << "speech" << "escape" << false;
     QTest::newRow("Form2, a speech, Discard and quit") << Window::Form2 << "speech" << "discard" << true;
-    QTest::newRow("Form3, a choice, Keep working") << Window::Form3 << "choice" << "keep" << false;
     QTest::newRow("mswfrm, a speech, then saved") << Window::mswfrm << "saved" << "" << true;
 }
 
@@ -461,16 +380,14 @@ void WritingWindows::closingAWindowByItsFrame()
     if (asked) {
         QVERIFY(question->isVisible());
         QCOMPARE(question->text(), QStringLiteral("Discard this story and quit?"));
-        QCOMPARE(question->defaultButton()->text(), QStringLiteral("Keep working"));
         QCOMPARE(ended.size(), 0);
-        if (answer == "escape") {
-            QTest::keyClick(question, Qt::Key_Escape);
-        } else {
-            const QString caption = answer == "keep" ? "Keep working" : "Discard and quit";
+        if (answer == "discard") {
             const QList<QAbstractButton *> buttons = question->buttons();
             QTest::mouseClick(*std::find_if(buttons.begin(), buttons.end(),
-                                            [&](QAbstractButton *b) { return b->text() == caption; }),
+                                            [](QAbstractButton *b) { return b->text() == "Discard and quit"; }),
                               Qt::LeftButton);
+        } else {
+            QTest::keyClick(question, answer == "escape" ? Qt::Key_Escape : Qt::Key_Return);
         }
         QVERIFY(!question->isVisible());
     }
