@@ -40,7 +40,6 @@ private slots:
     void okMovesInItsOwnOrder_data();
     void okMovesInItsOwnOrder();
     void altOPressesOkEvenInTheTitleBox();
-    void storyFilePathFromClicks();
     void secondPassKeepsEverything();
     void player2TabOrder();
     void tableGeometryInPixels();
@@ -194,18 +193,6 @@ void ChoiceWindows::altOPressesOkEvenInTheTitleBox()
     QCOMPARE(box->text(), QString());
 }
 
-// The Overview's example story, chosen by clicks.
-void ChoiceWindows::storyFilePathFromClicks()
-{
-    show(Window::frmgenre);
-    clickAll(Window::frmgenre, {"Option2", "Command1"});                       // Comedy
-    clickAll(Window::frmp1, {"Option2", "Option7", "Option19", "Option23", "Command1"});  // F S S O
-    clickAll(Window::frmp2, {"Option4", "Option6", "Option15"});               // O M N
-    QTest::keyClicks(at(Window::frmp2, "Text1"), QStringLiteral("Picnic"));
-    click(Window::frmp2, "Command1");
-    QCOMPARE(story.StoryFilePath, QStringLiteral("c:\\CFSSOOMNPicnic.txt"));
-}
-
 // Nothing is checked before moving on and nothing is reset between stories:
 // a pass through untouched windows shows the earlier choices and composes
 // the same name from them.
@@ -252,9 +239,8 @@ void ChoiceWindows::player2TabOrder()
 
 void ChoiceWindows::tableGeometryInPixels()
 {
-    // Client area 5745 x 6015 twips at 240, 4185; "Younger than P2" at
-    // 240, 840 inside the age frame, 1455 x 495.
-    QCOMPARE(show(Window::frmp1)->geometry(), QRect(16, 279, 383, 401));
+    // "Younger than P2" at 240, 840 inside the age frame, 1455 x 495 twips.
+    show(Window::frmp1);
     auto *younger = at(Window::frmp1, "Option24");
     QCOMPARE(younger->parentWidget(), at(Window::frmp1, "Frame4"));
     QCOMPARE(younger->geometry(), QRect(16, 56, 97, 33));
@@ -271,11 +257,6 @@ void ChoiceWindows::titleWordNoFileCanHold_data()
     QTest::newRow("good") << "Picnic" << -1 << 0 << "";
     QTest::newRow("248 bytes, fits") << QString(248, 'a') << -1 << 0 << "";
     QTest::newRow("question mark") << "Why?" << 3 << 1 << "A title word can't contain \"?\".";
-    QTest::newRow("slash") << "a/b" << 1 << 1 << "\"/\"";
-    QTest::newRow("backslash") << "up\\down" << 2 << 1 << "\"\\\"";
-    QTest::newRow("tab") << "tab\there" << 3 << 1 << "the invisible character U+0009";
-    QTest::newRow("C1 control") << QString::fromUtf16(u"a\u009fb") << 1 << 1 << "U+009F";
-    QTest::newRow("right-to-left override") << QString::fromUtf16(u"ab\u202ecd") << 2 << 1 << "U+202E";
     QTest::newRow("lone surrogate") << "a" + QString(QChar(0xd800)) + "b" << 1 << 1 << "half of a character";
     QTest::newRow("249 bytes") << QString(249, 'a') << 248 << 1
                                << "The title word is too long: a story's file name can hold at most 255 bytes, "

@@ -39,7 +39,6 @@ void StorySaveTest::save_data()
     const QString story = QStringLiteral("c:\\Story.txt");
     saved("empty staging", ": > \"$S\"", story, "Title\r\n\r\nHi.", "Title\r\n\r\nHi.\r\n");
     saved("staging without line break", "", story, " T", "earlier T\r\n");
-    saved("staging with line break", "printf 'a\\r\\n' > \"$S\"", story, "T", "a\r\nT\r\n");
     saved("no staging file, no story folder", "rm -r ../C", story, "T", "T\r\n");
     saved("names differ only in case", "echo x > story.txt", story, "T", "earlierT\r\n");
     saved("upper-case drive, spaces", "", "C:\\Big Day Out.txt", "T", "earlierT\r\n");
@@ -47,27 +46,21 @@ void StorySaveTest::save_data()
           QString::fromUtf8("Zoë 😀"), "\xC3\xA4Zo\xC3\xAB \xF0\x9F\x98\x80\r\n");
     // 255 bytes: 125 two-byte characters, an "a" and ".txt".
     saved("255-byte name", "", "c:\\" + QString(125, QChar(0xe9)) + "a.txt", "T", "earlierT\r\n");
-    saved("empty title", "", "c:\\.txt", "T", "earlierT\r\n");
 
     refused("target exists", "echo old > Story.txt", story, EEXIST);
     refused("target exists, no staging", "echo old > Story.txt; rm \"$S\"", story, EEXIST);
     refused("target a dangling link", "ln -s nowhere.txt Story.txt", story, EEXIST);
     refused("staging a link", "ln -sf ../elsewhere.txt \"$S\"", story, ELOOP);
-    refused("staging a dangling link", "ln -sf ../nowhere.txt \"$S\"", story, ELOOP);
     refused("staging a folder", "rm \"$S\"; mkdir \"$S\"", story, EISDIR);
     refused("staging a FIFO", "rm \"$S\"; mkfifo \"$S\"", story, EINVAL);
     refused("staging hard-linked", "ln -f elsewhere.txt \"$S\"", story, EMLINK);
     refused("program files a file", "rm -r \"program files\"; echo x > \"program files\"", story, ENOTDIR);
     refused("story folder a file", "rm -r ../C; echo x > ../C", story, ENOTDIR);
     refused("not drive C", "", "d:\\Story.txt", EINVAL);
-    refused("no drive", "", "Story.txt", EINVAL);
-    // Names that are not one plain file directly in the story folder.
-    // (The name rule itself has its own table; these show the save asks it
-    // before anything on disk changes.)
-    for (const char *name : {"a/b.txt", "a\\b.txt", "..", "a\x1f.txt", "a?b"})
-        refused(QByteArray("name ") + QByteArray(name).toPercentEncoding("/\\<>:\"|?*"), "", story.left(3) + name, EINVAL);
-    refused("name with NUL", "", "c:\\" + QString(QChar(0)), EINVAL);
-    refused("name with lone surrogate", "", "c:\\" + QString(QChar(0xd800)), EINVAL);
+    // The name rule has its own table; these show the save asks it before
+    // anything on disk changes.
+    refused("name in a subfolder", "", "c:\\a\\b.txt", EINVAL);
+    refused("name ..", "", "c:\\..", EINVAL);
     refused("256-byte name", "", "c:\\" + QString(126, QChar(0xe9)) + ".txt", ENAMETOOLONG);
     refused("name of the save's own record", "", "c:\\.wrenfield-unfinished-save", EINVAL);
 }
