@@ -3,7 +3,7 @@
 
 // The genre, Player 1 and Player 2 windows driven as a person would: option
 // clicks record their codes, the title box follows every edit, and "&Ok"
-// moves on and composes the story file's name.
+// composes the story file's name.
 #include "WindowFixture.h"
 
 #include <QClipboard>
@@ -37,9 +37,6 @@ private slots:
     void lastClickWinsWithinItsFrameOnly();
     void keyboardSelectsButFocusAloneDoesNot();
     void titleBoxFollowsEveryEdit();
-    void okMovesInItsOwnOrder_data();
-    void okMovesInItsOwnOrder();
-    void altOPressesOkEvenInTheTitleBox();
     void secondPassKeepsEverything();
     void player2TabOrder();
     void tableGeometryInPixels();
@@ -152,45 +149,6 @@ void ChoiceWindows::titleBoxFollowsEveryEdit()
     QCOMPARE(story.TitleWord, QString());
     QTest::keyClicks(box, QStringLiteral(" Cats\\Dogs and more "));  // kept exactly, untrimmed
     QCOMPARE(story.TitleWord, QStringLiteral(" Cats\\Dogs and more "));
-}
-
-void ChoiceWindows::okMovesInItsOwnOrder_data()
-{
-    QTest::addColumn<Window>("window");
-    QTest::addColumn<QStringList>("expected");
-    // The genre window shows the next window before hiding itself; the
-    // Player windows hide first.
-    QTest::newRow("genre") << Window::frmgenre << QStringList{"show frmp1", "hide frmgenre"};
-    QTest::newRow("player 1") << Window::frmp1 << QStringList{"hide frmp1", "show frmp2"};
-    QTest::newRow("player 2") << Window::frmp2 << QStringList{"hide frmp2", "show mswfrm"};
-}
-
-void ChoiceWindows::okMovesInItsOwnOrder()
-{
-    QFETCH(Window, window);
-    QFETCH(QStringList, expected);
-    QWidget *w = show(window);
-    click(window, "Command1");
-    QCOMPARE(moves, expected);
-    QVERIFY(!w->isVisible());
-    int visible = 0;
-    for (int i = 0; i < WindowCount; ++i)
-        visible += windows->window(Window(i)) && windows->window(Window(i))->isVisible();
-    QCOMPARE(visible, 1);
-}
-
-void ChoiceWindows::altOPressesOkEvenInTheTitleBox()
-{
-    QTest::keyClick(show(Window::frmgenre), Qt::Key_O, Qt::AltModifier);
-    // An access key presses the button visibly, then clicks it a moment later.
-    QTRY_COMPARE(moves, (QStringList{"show frmp1", "hide frmgenre"}));
-
-    show(Window::frmp2);
-    auto *box = at<QLineEdit>(Window::frmp2, "Text1");
-    box->setFocus();
-    QTest::keyClick(box, Qt::Key_O, Qt::AltModifier);
-    QTRY_COMPARE(moves, (QStringList{"hide frmp2", "show mswfrm"}));
-    QCOMPARE(box->text(), QString());
 }
 
 // Nothing is checked before moving on and nothing is reset between stories:

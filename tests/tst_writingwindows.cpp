@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 The Wrenfield developers
 
-// The speeches window, the story page, the main window and the about window
-// driven as a person would: the speeches reach the story record, "DONE!"
-// saves the story once or says why it could not, and the main and about
-// windows move as their buttons say. Also what every window shares: text
-// boxes that take any text whole, and closing by the frame.
+// The speeches window and the story page driven as a person would: the
+// speeches reach the story record, and "DONE!" saves the story once or says
+// why it could not. Also what every window shares: buttons that move from
+// window to window, text boxes that take any text whole, and closing by the
+// frame.
 #include "WindowFixture.h"
 
 #include "FolderSnapshot.h"
@@ -48,7 +48,8 @@ private slots:
     void doneSavesOrSaysWhy();
     void queuedPressesOfDoneSaveOnce_data();
     void queuedPressesOfDoneSaveOnce();
-    void mainAndAboutWindows();
+    void buttonMovesInItsOwnOrder_data();
+    void buttonMovesInItsOwnOrder();
     void oneLineBoxTakesEverythingWhole_data();
     void oneLineBoxTakesEverythingWhole();
     void altWithAPlainLetterTypesNothing_data();
@@ -213,31 +214,55 @@ void WritingWindows::queuedPressesOfDoneSaveOnce()
     QCOMPARE(QDir(root->path()).entryList(QDir::Files), QStringList{"Once.txt"});
 }
 
-// On the main window Exit only asks for the end. About and Back move between
-// it and the about window, which keeps what the user adds to the contact
-// text; Make Story brings back the genre window.
-void WritingWindows::mainAndAboutWindows()
+void WritingWindows::buttonMovesInItsOwnOrder_data()
 {
-    show(Window::Form2);
-    QSignalSpy ended(windows.get(), &WindowRegistry::endRequested);
-    click(Window::Form2, "Command3");
-    QCOMPARE(ended.size(), 1);
-    QVERIFY(moves.isEmpty());
+    QTest::addColumn<Window>("window");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("altO");  // pressed with Alt+O instead of the mouse
+    QTest::addColumn<QStringList>("expected");
+    // The genre window shows the next window before hiding itself; the
+    // Player windows and the main window hide first.
+    QTest::newRow("genre, Ok") << Window::frmgenre << "Command1" << false << QStringList{"show frmp1", "hide frmgenre"};
+    QTest::newRow("player 1, Alt+O") << Window::frmp1 << "Command1" << true << QStringList{"hide frmp1", "show frmp2"};
+    QTest::newRow("player 2, Alt+O in the title box") << Window::frmp2 << "Command1" << true
+                                                      << QStringList{"hide frmp2", "show mswfrm"};
+    QTest::newRow("main, Make Story") << Window::Form2 << "Command1" << false
+                                      << QStringList{"hide Form2", "show frmgenre"};
+    QTest::newRow("main, About the creator") << Window::Form2 << "Command2" << false
+                                             << QStringList{"hide Form2", "show Form3"};
+    QTest::newRow("about, Back") << Window::Form3 << "Command1" << false << QStringList{"hide Form3", "show Form2"};
+    QTest::newRow("main, Exit: the end, no move") << Window::Form2 << "Command3" << false << QStringList{};
+}
 
-    click(Window::Form2, "Command2");
-    auto *contact = at<QPlainTextEdit>(Window::Form3, "Text1");
-    const QString text = QStringLiteral("To contact the creator of this program email \nstories@wrenfield.example \n");
-    QCOMPARE(contact->toPlainText(), text);
-    contact->moveCursor(QTextCursor::End);
-    QTest::keyClicks(contact, QStringLiteral("Thanks!"));
-    click(Window::Form3, "Command1");
-    click(Window::Form2, "Command2");
-    QCOMPARE(at<QPlainTextEdit>(Window::Form3, "Text1")->toPlainText(), text + QStringLiteral("Thanks!"));
-    click(Window::Form3, "Command1");
-    click(Window::Form2, "Command1");
-    QCOMPARE(moves, (QStringList{"hide Form2", "show Form3", "hide Form3", "show Form2", "hide Form2", "show Form3",
-                                 "hide Form3", "show Form2", "hide Form2", "show frmgenre"}));
-    QCOMPARE(ended.size(), 1);
+// Each button makes its move, after which only the next window is on
+// screen. An access key presses its button even in a text box, where it
+// types nothing.
+void WritingWindows::buttonMovesInItsOwnOrder()
+{
+    QFETCH(Window, window);
+    QFETCH(QString, button);
+    QFETCH(bool, altO);
+    QFETCH(QStringList, expected);
+    QWidget *w = show(window);
+    QSignalSpy ended(windows.get(), &WindowRegistry::endRequested);
+    if (altO) {
+        QWidget *target = window == Window::frmp2 ? at(window, "Text1") : w;
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key_O, Qt::AltModifier);
+        // An access key presses the button visibly, then clicks it a moment later.
+        QTRY_COMPARE(moves, expected);
+    } else {
+        click(window, button.toLatin1().constData());
+        QCOMPARE(moves, expected);
+    }
+    QCOMPARE(ended.size(), expected.isEmpty() ? 1 : 0);
+    if (window == Window::frmp2)
+        QCOMPARE(story.TitleWord, QString());
+    int visible = 0;
+    for (int i = 0; i < WindowCount; ++i)
+        visible += windows->window(Window(i)) && windows->window(Window(i))->isVisible();
+    QCOMPARE(visible, 1);
+    QCOMPARE(w->isVisible(), expected.isEmpty());
 }
 
 void WritingWindows::oneLineBoxTakesEverythingWhole_data()
