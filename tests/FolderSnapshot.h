@@ -24,6 +24,12 @@ inline QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
+// The names in a folder, hidden ones too, sorted.
+inline QStringList entryNames(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
 // One entry of a snapshot: its path under the folder, mode (file type and
 // permissions), inode number and content (a file's bytes, a link's target).
 inline QString snapshotLine(const QString &path, mode_t mode, ino_t inode, QByteArray content)

@@ -136,9 +136,7 @@ void SaveFaultsTest::systemCallFails()
     }
     if (number == 0 || !finishedBy.isEmpty()) {
         QCOMPARE(readFile(story), QByteArray("earlierA story\r\n"));
-        QStringList entries = QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-        entries.sort();
-        QCOMPARE(entries, QStringList({"Story.txt", "program files"}));
+        QCOMPARE(entryNames(root), QStringList({"Story.txt", "program files"}));
         QVERIFY(!QFileInfo::exists(root + StagingName));
     } else {
         // Nothing changed, but for the rival's own file.
@@ -278,10 +276,8 @@ void SaveFaultsTest::twoSavesAtOnce()
 
     QCOMPARE(readFile(root + "/First.txt"), QByteArray("earlierFirst story\r\n"));
     QCOMPARE(readFile(root + "/Second.txt"), secondNumber ? QByteArray("<missing>") : QByteArray("Second story\r\n"));
-    QStringList entries = QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-    entries.sort();
-    QCOMPARE(entries, secondNumber ? QStringList({"First.txt", "program files"})
-                                   : QStringList({"First.txt", "Second.txt", "program files"}));
+    QCOMPARE(entryNames(root), secondNumber ? QStringList({"First.txt", "program files"})
+                                            : QStringList({"First.txt", "Second.txt", "program files"}));
 }
 
 void SaveFaultsTest::storyFolder_data()
@@ -295,11 +291,8 @@ void SaveFaultsTest::storyFolder_data()
     const QString listedHome = QStringLiteral("$PW/Documents/Wrenfield");
     QTest::newRow("documents folder named") << home << "$HOME/Papers" << "$T/home/Papers/Wrenfield" << 0;
     QTest::newRow("documents folder not named") << home << QString() << inHome << 0;
-    QTest::newRow("documents folder empty") << home << "" << inHome << 0;
     QTest::newRow("documents folder relative") << home << "Papers" << inHome << 0;
-    QTest::newRow("documents folder ~-prefixed") << home << "~/Papers" << inHome << 0;
     QTest::newRow("HOME unset") << QString() << QString() << listedHome << -1;
-    QTest::newRow("HOME empty") << "" << QString() << listedHome << -1;
     QTest::newRow("HOME relative") << "home" << "$HOME/Papers" << listedHome << -1;
     QTest::newRow("HOME missing") << "$T/missing" << QString() << "$T/missing/Documents/Wrenfield" << ENOENT;
 }
