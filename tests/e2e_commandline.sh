@@ -26,23 +26,15 @@ hint="Try 'wrenfield --help' for more information."
 # STDOUT-LINE1 is the first line expected on standard output, or "" for none;
 # STDERR is everything expected on standard error.
 check() {
-    local status=$1 out=$2 err=$3 settings=() actual
+    local status=$1 out=$2 err=$3 settings=() actual=0
     shift 3
     while [ "$1" != -- ]; do settings+=("$1"); shift; done
     shift
-    actual=0
     env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_SESSION_TYPE HOME="$work" \
         "${settings[@]}" "$program" "$@" >"$work/out" 2>"$work/err" || actual=$?
-    local got_out got_err
-    got_out=$(head -n1 "$work/out")
-    got_err=$(cat "$work/err")
-    if [ "$actual" != "$status" ] || [ "$got_out" != "$out" ] || [ "$got_err" != "$err" ]; then
-        echo "FAIL: ${settings[*]} wrenfield $*" >&2
-        echo "  status $actual, expected $status" >&2
-        echo "  stdout: $got_out" >&2
-        echo "  expected: $out" >&2
-        echo "  stderr: $got_err" >&2
-        echo "  expected: $err" >&2
+    if [ "$actual" != "$status" ] || [ "$(head -n1 "$work/out")" != "$out" ] || [ "$(cat "$work/err")" != "$err" ]; then
+        printf 'FAIL: %s wrenfield %s\n  status %s, expected %s\n  stdout: %s\n  expected: %s\n  stderr: %s\n  expected: %s\n' \
+            "${settings[*]}" "$*" "$actual" "$status" "$(head -n1 "$work/out")" "$out" "$(cat "$work/err")" "$err" >&2
         failures=$((failures + 1))
     fi
 }

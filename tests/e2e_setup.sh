@@ -19,29 +19,24 @@ for tool in bash dpkg-query grep id; do ln -s "$(command -v "$tool")" "$work/bin
 as_user=()
 [ "$(id -u)" -eq 0 ] && as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
 
-# install_missing PACKAGE...: runs wrenfield_install_missing; leaves its
-# status in $status and its output in $work/out.
-install_missing() {
-    status=0
+# expect STATUS OUTPUT PACKAGE...: wrenfield_install_missing PACKAGE... ends
+# with STATUS and prints OUTPUT ("went on" when it goes on).
+expect() {
+    local status=0 wanted=$1 output=$2
+    shift 2
     "${as_user[@]}" env -i PATH="$work/bin" bash -c \
         'source "$0" && wrenfield_install_missing "$@" && echo "went on"' "$work/setup" "$@" \
         >"$work/out" 2>&1 || status=$?
+    if [ "$status" -ne "$wanted" ] || [ "$(cat "$work/out")" != "$output" ]; then
+        echo "FAIL: with $*: status $status and the output:" >&2
+        cat "$work/out" >&2
+        exit 1
+    fi
 }
 
-install_missing bash wrenfield-not-a-package dpkg wrenfield-nor-this
-expected="Missing Debian packages, and installing them needs root (there is no sudo here).
+expect 1 "Missing Debian packages, and installing them needs root (there is no sudo here).
 Run this as root, then run this script again:
-    apt-get install --no-install-recommends wrenfield-not-a-package wrenfield-nor-this"
-if [ "$status" -ne 1 ] || [ "$(cat "$work/out")" != "$expected" ]; then
-    echo "FAIL: with packages missing, status $status and the output:" >&2
-    cat "$work/out" >&2
-    exit 1
-fi
-
-install_missing bash dpkg
-if [ "$status" -ne 0 ] || [ "$(cat "$work/out")" != "went on" ]; then
-    echo "FAIL: with nothing missing, status $status and the output:" >&2
-    cat "$work/out" >&2
-    exit 1
-fi
+    apt-get install --no-install-recommends wrenfield-not-a-package wrenfield-nor-this" \
+    bash wrenfield-not-a-package dpkg wrenfield-nor-this
+expect 0 "went on" bash dpkg
 echo PASS
