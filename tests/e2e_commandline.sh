@@ -47,7 +47,6 @@ check 0 "wrenfield $version" "" -- -style fusion -v
 
 # Refusals: one line and the hint on standard error, nothing on standard output.
 check 2 "" "wrenfield: unknown option '--colour'"$'\n'"$hint" -- --colour
-check 2 "" "wrenfield: unknown option '-fn'"$'\n'"$hint" -- -fn fixed
 check 2 "" "wrenfield: unexpected argument 'story.txt'"$'\n'"$hint" -- story.txt
 check 2 "" "wrenfield: unexpected argument '-'"$'\n'"$hint" -- -
 check 2 "" "wrenfield: option '-platform' needs a value"$'\n'"$hint" -- -platform

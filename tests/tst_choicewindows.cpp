@@ -2,8 +2,8 @@
 // Copyright (C) 2026 The Wrenfield developers
 
 // The genre, Player 1 and Player 2 windows driven as a person would: option
-// clicks record their codes, the title box follows every edit, and "&Ok"
-// composes the story file's name.
+// clicks record their codes, and "&Ok" composes the story file's name from
+// them and the title word as pasted or typed.
 #include "WindowFixture.h"
 
 #include <QClipboard>
@@ -36,10 +36,8 @@ private slots:
     void optionRecordsItsCode();
     void lastClickWinsWithinItsFrameOnly();
     void keyboardSelectsButFocusAloneDoesNot();
-    void titleBoxFollowsEveryEdit();
     void secondPassKeepsEverything();
     void player2TabOrder();
-    void tableGeometryInPixels();
     void titleWordNoFileCanHold_data();
     void titleWordNoFileCanHold();
 
@@ -132,25 +130,6 @@ void ChoiceWindows::keyboardSelectsButFocusAloneDoesNot()
     QVERIFY(story.GenreCode != QStringLiteral("A"));
 }
 
-void ChoiceWindows::titleBoxFollowsEveryEdit()
-{
-    show(Window::frmp2);
-    auto *box = at<QLineEdit>(Window::frmp2, "Text1");
-    QStringList seen;
-    for (const char c : {'P', 'i', 'c', 'n', 'i', 'c'}) {
-        QTest::keyClick(box, c);
-        seen << story.TitleWord;
-    }
-    QCOMPARE(seen, (QStringList{"P", "Pi", "Pic", "Picn", "Picni", "Picnic"}));
-    QTest::keyClick(box, Qt::Key_Backspace);
-    QCOMPARE(story.TitleWord, QStringLiteral("Picni"));
-    box->selectAll();
-    box->cut();
-    QCOMPARE(story.TitleWord, QString());
-    QTest::keyClicks(box, QStringLiteral(" Cats\\Dogs and more "));  // kept exactly, untrimmed
-    QCOMPARE(story.TitleWord, QStringLiteral(" Cats\\Dogs and more "));
-}
-
 // Nothing is checked before moving on and nothing is reset between stories:
 // a pass through untouched windows shows the earlier choices and composes
 // the same name from them.
@@ -195,15 +174,6 @@ void ChoiceWindows::player2TabOrder()
     QCOMPARE(valuesOf(story), valuesOf(StoryRecord{}));
 }
 
-void ChoiceWindows::tableGeometryInPixels()
-{
-    // "Younger than P2" at 240, 840 inside the age frame, 1455 x 495 twips.
-    show(Window::frmp1);
-    auto *younger = at(Window::frmp1, "Option24");
-    QCOMPARE(younger->parentWidget(), at(Window::frmp1, "Frame4"));
-    QCOMPARE(younger->geometry(), QRect(16, 56, 97, 33));
-}
-
 void ChoiceWindows::titleWordNoFileCanHold_data()
 {
     QTest::addColumn<QString>("title");
@@ -212,7 +182,7 @@ void ChoiceWindows::titleWordNoFileCanHold_data()
     QTest::addColumn<QString>("says");
 
     // With the codes "OMN" and ".txt" the title word has 248 bytes of room.
-    QTest::newRow("good") << "Picnic" << -1 << 0 << "";
+    QTest::newRow("good, untrimmed") << " Pic nic " << -1 << 0 << "";
     QTest::newRow("248 bytes, fits") << QString(248, 'a') << -1 << 0 << "";
     QTest::newRow("question mark") << "Why?" << 3 << 1 << "A title word can't contain \"?\".";
     QTest::newRow("lone surrogate") << "a" + QString(QChar(0xd800)) + "b" << 1 << 1 << "half of a character";

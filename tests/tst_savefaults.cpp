@@ -58,33 +58,30 @@ void SaveFaultsTest::systemCallFails_data()
 
     // Counted from the process start: the story's fdatasync is the second
     // (the first syncs the save's record), fsync 1 is the helper's mark.
+    const auto row = [](const char *tag, const QStringList &faults, int number, const QString &advice = {},
+                        const QString &finishedBy = {}, bool rival = false) {
+        QTest::newRow(tag) << faults << rival << number << advice << finishedBy;
+    };
     const QString noNoReplace = QStringLiteral("renameat2:error=EINVAL");
     const QString storySyncFails = QStringLiteral("fdatasync:error=EIO:when=2");
     const QString nothingChanged = QStringLiteral("Nothing was saved and nothing was changed");
-    QTest::newRow("rival file before the rename") << QStringList() << true << EEXIST << "already exists" << "";
-    QTest::newRow("rival file before the hard link") << QStringList{noNoReplace} << true << EEXIST << "already exists"
-                                                     << "";
-    QTest::newRow("no RENAME_NOREPLACE: hard link") << QStringList{noNoReplace} << false << 0 << "" << "";
-    QTest::newRow("no RENAME_NOREPLACE, old name stays")
-        << QStringList{noNoReplace, "unlinkat:error=EPERM:when=1"} << false << EPERM << "may not change" << "";
-    QTest::newRow("record's sync fails") << QStringList{"fdatasync:error=EIO:when=1"} << false << EIO << nothingChanged
-                                         << "";
-    QTest::newRow("story's sync fails") << QStringList{storySyncFails} << false << EIO << nothingChanged << "";
-    QTest::newRow("folder sync fails") << QStringList{"fsync:error=EIO:when=3"} << false << EIO << nothingChanged
-                                       << "";
-    QTest::newRow("write interrupted") << QStringList{"pwrite64:error=EINTR:when=2"} << false << 0 << "" << "";
-    QTest::newRow("story's write fails") << QStringList{"pwrite64:error=EIO:when=2"} << false << EIO
-                                         << nothingChanged << "";
-    QTest::newRow("story cannot be cut off again")
-        << QStringList{storySyncFails, "ftruncate:error=EIO"} << false << EIO
-        << "now holds the staging file's text and the whole story. Wrenfield will finish this save" << "start";
-    QTest::newRow("staging file cannot be renamed back")
-        << QStringList{storySyncFails, "renameat2:error=EACCES:when=2"} << false << EIO
-        << "The staging file could not be given its name back: it is now " << "again";
+    row("rival file before the rename", {}, EEXIST, "already exists", {}, true);
+    row("rival file before the hard link", {noNoReplace}, EEXIST, "already exists", {}, true);
+    row("no RENAME_NOREPLACE: hard link", {noNoReplace}, 0);
+    row("no RENAME_NOREPLACE, old name stays", {noNoReplace, "unlinkat:error=EPERM:when=1"}, EPERM, "may not change");
+    row("record's sync fails", {"fdatasync:error=EIO:when=1"}, EIO, nothingChanged);
+    row("story's sync fails", {storySyncFails}, EIO, nothingChanged);
+    row("folder sync fails", {"fsync:error=EIO:when=3"}, EIO, nothingChanged);
+    row("write interrupted", {"pwrite64:error=EINTR:when=2"}, 0);
+    row("story's write fails", {"pwrite64:error=EIO:when=2"}, EIO, nothingChanged);
+    row("story cannot be cut off again", {storySyncFails, "ftruncate:error=EIO"}, EIO,
+        "now holds the staging file's text and the whole story. Wrenfield will finish this save", "start");
+    row("staging file cannot be renamed back", {storySyncFails, "renameat2:error=EACCES:when=2"}, EIO,
+        "The staging file could not be given its name back: it is now ", "again");
 }
 
-// The save runs in a helper process, under strace when system calls are to
-// fail and with a preloaded library playing the rival program.
+// The save runs in a helper process under strace, which makes system calls
+// fail and preloads the library that plays the rival program.
 void SaveFaultsTest::systemCallFails()
 {
     QFETCH(QStringList, faults);
@@ -93,32 +90,26 @@ void SaveFaultsTest::systemCallFails()
     QFETCH(QString, advice);
     QFETCH(QString, finishedBy);
     const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
-    if (!faults.isEmpty() && strace.isEmpty())
+    if (strace.isEmpty())
         QSKIP("strace is not installed");
 
     QTemporaryDir tmp;
     const QString root = tmp.path() + QStringLiteral("/C"), story = root + QStringLiteral("/Story.txt");
     QVERIFY(writeFile(root + StagingName, "earlier"));
     const QStringList before = folderSnapshot(tmp.path());
-    QStringList args{SAVE_HELPER, root, StoryPath, QStringLiteral("A story")};
+    QStringList calls{"fsync"}, args{strace, "-qq", "-o", "/dev/null"};
+    for (const QString &fault : faults) {
+        args << "-e" << "inject=" + fault;
+        calls << fault.section(QLatin1Char(':'), 0, 0);
+    }
+    args << "-e" << "trace=" + calls.join(QLatin1Char(','));
+    if (rival)
+        args << "-E" << QStringLiteral("LD_PRELOAD=" RACE_TARGET_LIBRARY);
+    args << "--" << SAVE_HELPER << root << StoryPath << QStringLiteral("A story");
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // In a sanitizer build the leak checker cannot run under strace, and the
     // address sanitizer refuses to start after a preloaded library unless told.
     environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0:verify_asan_link_order=0");
-    const QString library = QStringLiteral(RACE_TARGET_LIBRARY);
-    if (!faults.isEmpty()) {
-        QStringList calls{"fsync"}, options{strace, "-qq", "-o", "/dev/null"};
-        for (const QString &fault : faults) {
-            options << "-e" << "inject=" + fault;
-            calls << fault.section(QLatin1Char(':'), 0, 0);
-        }
-        options << "-e" << "trace=" + calls.join(QLatin1Char(','));
-        if (rival)
-            options << "-E" << "LD_PRELOAD=" + library;
-        args = options + QStringList{"--"} + args;
-    } else if (rival) {
-        environment.insert("LD_PRELOAD", library);
-    }
     QProcess helper;
     helper.setProcessEnvironment(environment);
     helper.start(args.takeFirst(), args);
