@@ -296,24 +296,32 @@ void SaveCrashTest::damagedRecord_data()
 {
     QTest::addColumn<QByteArray>("record");  // empty: a link to elsewhere.txt; "/": a folder
 
-    // A sound record of a save that renamed the staging file: the story file
-    // would be found holding the staging file's text.
-    SaveRecord sound{"Story.txt", true, 0, 0, quint64(EarlierNotes.size()), StoryBytes};
+    // A sound record of a save without a staging file, which the start-up
+    // would finish by making the story file; each row spoils it one way, so
+    // that a record followed all the same shows as a story file.
+    const SaveRecord sound{"Story.txt", false, 0, 0, 0, StoryBytes};
     const QByteArray bytes = encodeSaveRecord(sound);
     const auto withName = [&](const QByteArray &name) {
         SaveRecord record = sound;
         record.name = name;
         return encodeSaveRecord(record);
     };
+    // An edited record with a checksum that matches again.
+    const auto resealed = [](QByteArray text) {
+        text.truncate(text.indexOf("sha256 "));
+        return text + "sha256 " + QCryptographicHash::hash(text, QCryptographicHash::Sha256).toHex() + '\n';
+    };
     QTest::newRow("cut short") << bytes.left(bytes.size() / 2);
     QTest::newRow("story longer than told") << QByteArray(bytes).replace("story 9\n", "story 8\n");
     QTest::newRow("checksum wrong") << QByteArray(bytes).replace("A story", "B story");
     QTest::newRow("unknown version") << QByteArray(bytes).replace("version 1", "version 2");
     QTest::newRow("bytes after the end") << bytes + "x";
-    QTest::newRow("number with a leading zero") << QByteArray(bytes).replace("story 9\n", "story 09\n");
+    QTest::newRow("number with a leading zero") << resealed(QByteArray(bytes).replace("story 9\n", "story 09\n"));
     QTest::newRow("name with a slash") << withName("../Story.txt");
     QTest::newRow("name of a record") << withName(SaveRecordName);
-    QTest::newRow("not the staging file") << bytes;  // its identity, 0/0, is no real file's
+    // A staging file whose identity, 0/0, is no real file's.
+    QTest::newRow("not the staging file")
+        << encodeSaveRecord({"Story.txt", true, 0, 0, quint64(EarlierNotes.size()), StoryBytes});
     QTest::newRow("a link") << QByteArray();
     QTest::newRow("a folder") << QByteArray("/");
 }
