@@ -33,7 +33,6 @@ QString StoryRecord::*const speeches[] = {
 // The speeches window's boxes by the speech each feeds, Speech1 first.
 const char *const speechBoxes[] = {"Text1", "Text2", "Text3", "Text4", "Text6", "Text5", "Text8", "Text7"};
 
-
 } // namespace
 
 class WritingWindows : public WindowFixture {
