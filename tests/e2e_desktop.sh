@@ -70,10 +70,14 @@ geometry() {
 # control, in twips from its window's table (0 0 for a control in no frame),
 # less the pixels the window's contents are $scrolled up.
 scrolled=0
+# (mousemove --sync waits for the pointer to move, so it is left out when the
+# pointer is already there.)
 click() {
-    local X Y WIDTH HEIGHT
+    local X Y WIDTH HEIGHT x y
     geometry "$1"
-    xdotool mousemove --sync $((X + ($2 + $4 + $6 / 2) / 15)) $((Y - scrolled + ($3 + $5 + $7 / 2) / 15)) click 1
+    x=$((X + ($2 + $4 + $6 / 2) / 15)) y=$((Y - scrolled + ($3 + $5 + $7 / 2) / 15))
+    [ "$(xdotool getmouselocation | cut -d' ' -f1,2)" = "x:$x y:$y" ] || xdotool mousemove --sync "$x" "$y"
+    xdotool click 1
     sleep 0.1
 }
 # on_screen ID LEFT TOP [FRAME]: the window, with the window manager's frame
