@@ -13,6 +13,7 @@
 
 #include "ControlTable.h"
 #include "Median.h"
+#include "PaintWatch.h"
 #include "StoryRecord.h"
 #include "WindowRegistry.h"
 
@@ -31,20 +32,6 @@
 #include <vector>
 
 namespace {
-
-// Notes the first paint of the window it watches.
-class PaintWatch : public QObject {
-public:
-    bool painted = false;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            painted = true;
-        return false;
-    }
-};
 
 // Words, different for each box, cut to length characters and separated by
 // separator.

@@ -10,6 +10,7 @@
 
 #include "ControlTable.h"
 #include "Median.h"
+#include "PaintWatch.h"
 #include "StoryRecord.h"
 #include "WindowRegistry.h"
 
@@ -44,20 +45,6 @@ const Move moves[] = {
     {"About the creator -> about", Window::Form2, "Command2", Window::Form3},
     {"Back -> main", Window::Form3, "Command1", Window::Form2},
     {"Make Story -> genre", Window::Form2, "Command1", Window::frmgenre},
-};
-
-// Notes the first paint of the window it watches.
-class PaintWatch : public QObject {
-public:
-    bool painted = false;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            painted = true;
-        return false;
-    }
 };
 
 } // namespace

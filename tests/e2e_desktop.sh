@@ -25,41 +25,12 @@ fi
 
 program=$(realpath "$1")
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    [ -s "$work/out.log" ] && { echo "--- the program's output:" >&2; cat "$work/out.log" >&2; }
-    exit 1
-}
-background() { "$@" >>"$work/services.log" 2>&1 & pids+=($!); last=$!; }
-waited() {  # waited CONDITION...: true once the condition holds, within 10 s
-    for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done
-    return 1
-}
+source "$here/x11_session.sh"
 
-exec 3>"$work/display"
-background Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp
-waited test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")" XDG_RUNTIME_DIR="$work/runtime"
-unset QT_QPA_PLATFORM
+start_x 800x600x24
+export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 
-visible() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1; }
-wait_for() {
-    local id
-    for _ in $(seq 100); do
-        id=$(visible "$1") && [ -n "$id" ] && { echo "$id"; return; }
-        sleep 0.1
-    done
-    fail "window '$1' did not appear"
-}
 # geometry ID: sets X, Y, WIDTH and HEIGHT to the window's client area on the
 # screen (xdotool's own figure is off by the frame under a window manager).
 geometry() {
@@ -70,15 +41,11 @@ geometry() {
 # control, in twips from its window's table (0 0 for a control in no frame),
 # less the pixels the window's contents are $scrolled up.
 scrolled=0
-# (mousemove --sync waits for the pointer to move, so it is left out when the
-# pointer is already there.)
 click() {
     local X Y WIDTH HEIGHT x y
     geometry "$1"
     x=$((X + ($2 + $4 + $6 / 2) / 15)) y=$((Y - scrolled + ($3 + $5 + $7 / 2) / 15))
-    [ "$(xdotool getmouselocation | cut -d' ' -f1,2)" = "x:$x y:$y" ] || xdotool mousemove --sync "$x" "$y"
-    xdotool click 1
-    sleep 0.1
+    click_at "$x" "$y"
 }
 # on_screen ID LEFT TOP [FRAME]: the window, with the window manager's frame
 # when FRAME is given, lies on the 800 x 600 screen, and its client area is at

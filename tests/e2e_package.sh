@@ -11,20 +11,7 @@ set -euo pipefail
 
 folder=$1
 id=org.wrenfield.Wrenfield
-work=$(mktemp -d)
-lintian_pid=
-xvfb_pid=
-app_pid=
-cleanup() {
-    for pid in $app_pid $xvfb_pid $lintian_pid; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+source "$(dirname "$0")/x11_session.sh"
 
 shopt -s nullglob
 debs=("$folder"/wrenfield_*.deb)
@@ -40,6 +27,7 @@ version=$(dpkg-deb -f "$deb" Version)
 # debian/wrenfield.lintian-overrides.
 lintian --info --display-info --fail-on error,warning,info "${changes[0]}" >"$work/lintian.log" 2>&1 &
 lintian_pid=$!
+pids+=("$lintian_pid")
 
 # Libraries come from dpkg-shlibdeps; the fonts are asked for by family name
 # and are listed by hand. Only the program is packaged, so Qt Test, which the
@@ -87,39 +75,32 @@ grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$root/usr/sh
 appstreamcli validate-tree --no-net "$root" >"$work/validate-tree.log" 2>&1 \
     || { cat "$work/validate-tree.log" >&2; fail "appstreamcli validate-tree"; }
 
-# A private X server on a display it picks itself.
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-display=":$(head -n1 "$work/display")"
-
-# The unpacked program with a clean environment and an empty home folder.
+# The unpacked program on a private X server, with a clean environment and
+# an empty home folder.
+start_x 1280x1024x24
 mkdir -p "$work/home" "$work/runtime"
 chmod 700 "$work/runtime"
-env -i PATH="$PATH" HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" DISPLAY="$display" LANG=C.UTF-8 \
-    "$root/usr/bin/wrenfield" >"$work/app.log" 2>&1 &
+env -i PATH="$PATH" HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" DISPLAY="$DISPLAY" LANG=C.UTF-8 \
+    "$root/usr/bin/wrenfield" >"$work/out.log" 2>&1 &
 app_pid=$!
+pids+=("$app_pid")
 window=
 for _ in $(seq 100); do
-    kill -0 "$app_pid" 2>/dev/null || { cat "$work/app.log" >&2; fail "the program ended before its genre window showed"; }
-    window=$(DISPLAY=$display xdotool search --onlyvisible --name '^Talemoss$' 2>/dev/null | head -n1 || true)
+    kill -0 "$app_pid" 2>/dev/null || fail "the program ended before its genre window showed"
+    window=$(visible Talemoss)
     [ -n "$window" ] && break
     sleep 0.2
 done
-[ -n "$window" ] || { cat "$work/app.log" >&2; fail "no Talemoss window within 20 s"; }
+[ -n "$window" ] || fail "no Talemoss window within 20 s"
 
 # Docks on X11 match a window to its menu entry by the window's class.
-wm_class=$(DISPLAY=$display xprop -id "$window" WM_CLASS)
+wm_class=$(xprop -id "$window" WM_CLASS)
 entry_class=$(sed -n 's/^StartupWMClass=//p' "$entry")
 [[ $wm_class == *", \"$entry_class\"" ]] \
     || fail "window class ($wm_class) differs from the entry's StartupWMClass ($entry_class)"
 
 lintian_status=0
 wait "$lintian_pid" || lintian_status=$?
-lintian_pid=
 echo "--- lintian:"
 grep -v '^running with root privileges' "$work/lintian.log" || true
 [ "$lintian_status" -eq 0 ] || fail "lintian found tags"

@@ -12,57 +12,25 @@
 set -euo pipefail
 
 program=$1
-work=$(mktemp -d)
-xvfb_pid=
-app_pid=
-clip_pid=
-cleanup() {
-    for pid in $app_pid $clip_pid $xvfb_pid; do kill "$pid" 2>/dev/null || true; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    [ -s "$work/out.log" ] && { echo "--- the program's output:" >&2; cat "$work/out.log" >&2; }
-    exit 1
-}
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/x11_session.sh"
 
-# Runs a check until it holds, for up to ten seconds.
-waited() { for _ in $(seq 100); do "$@" && return; sleep 0.1; done; false; }
-
-# A private X server on the first free display, and a private home whose
-# documents folder is $HOME/Documents.
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-waited test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
+# A private X server, and a private home whose documents folder is
+# $HOME/Documents.
+start_x 1280x1024x24
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/runtime"
-unset QT_QPA_PLATFORM
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 root="$HOME/Documents/Wrenfield"
 mkdir -p "$root/program files"
 printf 'Earlier notes' >"$root/program files/temp.txt"
 
-# Windows on screen by title: the first one's id, whether there are exactly
-# $2 (one unless told), waiting until there is one (printing its id) or none.
-visible() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1; }
-showing() { [ "$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | wc -l)" -eq "${2:-1}" ]; }
-wait_for() { waited showing "$1" || fail "window '$1' did not appear"; visible "$1"; }
-wait_gone() { waited showing "$1" 0 || fail "window '$1' is still shown"; }
-
 # Clicks the middle of a control. Arguments are twips from the layout tables:
 # the control's container's left and top inside the window (0 0 for the
 # window itself), then the control's left, top, width and height.
 click() {
-    local id=$1 fl=$2 ft=$3 l=$4 t=$5 w=$6 h=$7 x y
+    local id=$1 fl=$2 ft=$3 l=$4 t=$5 w=$6 h=$7
     eval "$(xdotool getwindowgeometry --shell "$id")"
-    x=$((X + (fl + l + w / 2) / 15))
-    y=$((Y + (ft + t + h / 2) / 15))
-    # (--sync waits for the pointer to move, so it is left out when it is there.)
-    [ "$(xdotool getmouselocation | cut -d' ' -f1,2)" = "x:$x y:$y" ] || xdotool mousemove --sync "$x" "$y"
-    xdotool click 1
-    sleep 0.1
+    click_at $((X + (fl + l + w / 2) / 15)) $((Y + (ft + t + h / 2) / 15))
 }
 type_text() { xdotool type --delay 20 -- "$1"; }
 key() { xdotool key --delay 30 "$@"; }
@@ -92,6 +60,7 @@ PY
 
 "$program" >"$work/out.log" 2>&1 &
 app_pid=$!
+pids+=("$app_pid")
 
 genre=$(wait_for Talemoss)
 click "$genre" 0 0 120 720 1095 375            # Comedy
@@ -116,8 +85,7 @@ ms=$(wait_for Wrenfield); wait_gone "Player 2"
 # The first is pasted on two lines, which the box joins with a space; xclip
 # serves the clipboard until it is killed.
 printf 'Shall we eat\r\nhere?' >"$work/clip"
-xclip -quiet -selection clipboard -i "$work/clip" >/dev/null 2>&1 &
-clip_pid=$!
+background xclip -quiet -selection clipboard -i "$work/clip"
 sleep 0.2
 key ctrl+v;                        key Tab   # Text1: Speech1
 type_text "Is it going to rain?";  key Tab   # Text3: Speech3
@@ -163,6 +131,5 @@ click "$main" 0 0 0 3960 2895 735              # Exit
 status=0
 waited eval '! kill -0 "$app_pid" 2>/dev/null' || fail "Exit did not end the program"
 wait "$app_pid" || status=$?
-app_pid=
 [ "$status" -eq 0 ] || fail "Exit ended the program with status $status"
 echo "end-to-end: a story, a closed window that kept it, a refused and retried save, and exit: all passed"

@@ -1,0 +1,54 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Wrenfield developers
+# Shared by the end-to-end scripts; source it, do not run it. A scratch
+# folder $work removed at exit, with every process started by `background`
+# or added to `pids`; a failure that shows the program's output
+# ($work/out.log); waiting for a condition; a private X server; and windows
+# found by their title.
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    local pid
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    [ -s "$work/out.log" ] && { echo "--- the program's output:" >&2; cat "$work/out.log" >&2; }
+    exit 1
+}
+
+# background COMMAND...: runs it with its output in $work/background.log,
+# to be killed at exit; $last is its process id.
+background() { "$@" >>"$work/background.log" 2>&1 & last=$!; pids+=("$last"); }
+
+# waited CONDITION...: true once the condition holds, within ten seconds.
+waited() { for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done; return 1; }
+
+# start_x SCREEN: a private X server on the first free display, with a
+# screen such as 1280x1024x24; sets DISPLAY.
+start_x() {
+    exec 3>"$work/display"
+    background Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp
+    exec 3>&-
+    waited test -s "$work/display" || fail "Xvfb did not start"
+    export DISPLAY=":$(head -n1 "$work/display")"
+    unset QT_QPA_PLATFORM
+}
+
+# Windows on screen by title: the first one's id; whether there are exactly
+# $2 (one unless told); waiting until there is one (printing its id) or none.
+visible() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1 || true; }
+showing() { [ "$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | wc -l)" -eq "${2:-1}" ]; }
+wait_for() { waited showing "$1" || fail "window '$1' did not appear"; visible "$1"; }
+wait_gone() { waited showing "$1" 0 || fail "window '$1' is still shown"; }
+
+# click_at X Y: a left click there; the pointer moves only when it is not
+# there already, since mousemove --sync waits for it to move.
+click_at() {
+    [ "$(xdotool getmouselocation | cut -d' ' -f1,2)" = "x:$1 y:$2" ] || xdotool mousemove --sync "$1" "$2"
+    xdotool click 1
+    sleep 0.1
+}
