@@ -268,9 +268,20 @@ void WritingWindows::oneLineBoxTakesEverythingWhole_data()
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("way");
     QTest::addColumn<int>("length");
-    QTest::newRow("title word, pasted, a million characters") << Window::frmp2 << "Text1" << "paste" << 1'000'000;
-    QTest::newRow("Speech5, dropped") << Window::mswfrm << "Text6" << "drop" << 100'000;
-    QTest::newRow("name, from an input method") << Window::Form1 << "Text3" << "input method" << 100'000;
+    // Every one-line box of every window, each way of entering text in turn;
+    // a million characters pasted into the title word and into a speech,
+    // which the file then holds byte for byte.
+    const std::pair<Window, const char *> boxes[] = {
+        {Window::frmp2, "Text1"},  {Window::mswfrm, "Text1"}, {Window::mswfrm, "Text2"}, {Window::mswfrm, "Text3"},
+        {Window::mswfrm, "Text4"}, {Window::mswfrm, "Text5"}, {Window::mswfrm, "Text6"}, {Window::mswfrm, "Text7"},
+        {Window::mswfrm, "Text8"}, {Window::Form1, "Text2"},  {Window::Form1, "Text3"},
+    };
+    const char *const ways[] = {"paste", "drop", "input method"};
+    for (int i = 0; i < int(std::size(boxes)); ++i) {
+        const auto &[window, box] = boxes[i];
+        QTest::addRow("%s %s, %s", qPrintable(nameOf(window)), box, ways[i % 3])
+            << window << box << ways[i % 3] << (i == 0 || i == 3 ? 1'000'000 : 100'000);
+    }
 }
 
 // Every one-line box is made alike. Pasted, dropped or sent by an input
