@@ -13,8 +13,6 @@
 
 namespace {
 
-const QString DrivePrefix = QStringLiteral("c:\\");
-const QString Suffix = QStringLiteral(".txt");
 constexpr int LastNumber = 1000;
 
 } // namespace
@@ -22,12 +20,12 @@ constexpr int LastNumber = 1000;
 std::optional<QString> nextFreeStoryFilePath(const QString &storyFilePath,
                                              const std::function<bool(const QString &)> &taken)
 {
-    if (!storyFilePath.endsWith(Suffix))
+    if (!storyFilePath.endsWith(StoryFileSuffix))
         return std::nullopt;
-    const QString stem = storyFilePath.chopped(Suffix.size());
+    const QString stem = storyFilePath.chopped(StoryFileSuffix.size());
     for (int number = 2; number <= LastNumber; ++number) {
-        const QString path = QStringLiteral("%1 (%2)%3").arg(stem).arg(number).arg(Suffix);
-        const QString name = path.startsWith(DrivePrefix, Qt::CaseInsensitive) ? path.mid(DrivePrefix.size()) : path;
+        const QString path = QStringLiteral("%1 (%2)%3").arg(stem).arg(number).arg(StoryFileSuffix);
+        const QString name = path.startsWith(StoryDrivePrefix, Qt::CaseInsensitive) ? path.mid(StoryDrivePrefix.size()) : path;
         if (storyFileNameProblem(name))
             return std::nullopt;  // a larger number cannot mend it
         if (!taken(path))

@@ -7,9 +7,9 @@
 
 QString storyFilePathOf(const StoryRecord &story)
 {
-    return QStringLiteral("c:\\") + story.GenreCode + story.P1GenderCode + story.P1MaritalCode
+    return StoryDrivePrefix + story.GenreCode + story.P1GenderCode + story.P1MaritalCode
          + story.P1PersonalityCode + story.P1AgeCode + story.P2GenderCode + story.P2MaritalCode
-         + story.P2PersonalityCode + story.TitleWord + QStringLiteral(".txt");
+         + story.P2PersonalityCode + story.TitleWord + StoryFileSuffix;
 }
 
 void composeStoryFilePath(StoryRecord &story)

@@ -9,6 +9,10 @@
 
 #include <optional>
 
+// A story's path starts with drive C:'s lower-case prefix and ends in ".txt".
+inline const QString StoryDrivePrefix = QStringLiteral("c:\\");
+inline const QString StoryFileSuffix = QStringLiteral(".txt");
+
 // The story file's name spells out the choices: "c:\" + genre code + Player 1's
 // gender, marital, personality and age codes + Player 2's gender, marital and
 // personality codes + the title word + ".txt", joined with nothing between

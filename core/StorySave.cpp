@@ -26,8 +26,6 @@ namespace {
 
 using namespace SaveFiles;
 
-const QString DrivePrefix = QStringLiteral("c:\\");
-
 // Advice for the user, one sentence each.
 const QString PressDoneAgain = QStringLiteral(", then press \"DONE!\" again.");
 
@@ -176,9 +174,9 @@ QString storyRootFolder()
 
 QString realPathOf(const QString &rootFolder, const QString &drivePath)
 {
-    if (!drivePath.startsWith(DrivePrefix, Qt::CaseInsensitive))
+    if (!drivePath.startsWith(StoryDrivePrefix, Qt::CaseInsensitive))
         return {};
-    QString rest = drivePath.mid(DrivePrefix.size());
+    QString rest = drivePath.mid(StoryDrivePrefix.size());
     rest.replace(QLatin1Char('\\'), QLatin1Char('/'));
     return rootFolder + QLatin1Char('/') + rest;
 }
@@ -207,7 +205,7 @@ std::optional<SaveError> saveStory(const QString &rootFolder, const QString &sto
     if (places.realPath.isEmpty())
         return failure(EINVAL, QStringLiteral("The story has no file name on drive C: yet: copy the "
                                               "story from the details below to keep it."));
-    const QString nameText = storyFilePath.mid(DrivePrefix.size());
+    const QString nameText = storyFilePath.mid(StoryDrivePrefix.size());
     if (const std::optional<NameProblem> problem = storyFileNameProblem(nameText))
         return failure(problem->kind == NameProblem::Kind::TooLong ? ENAMETOOLONG : EINVAL,
                        badTitleAdvice(problem->explanation(nameText)));

@@ -132,10 +132,10 @@ void frmp2::Text1_Change(const QString &text)
 void frmp2::Command1_Click()
 {
     const QString path = storyFilePathOf(story);
-    const QString name = path.mid(QStringLiteral("c:\\").size());
+    const QString name = path.mid(StoryDrivePrefix.size());
     if (const std::optional<NameProblem> problem = storyFileNameProblem(name)) {
         // The name is the codes, the title word, then ".txt".
-        const qsizetype titleStart = name.size() - story.TitleWord.size() - QStringLiteral(".txt").size();
+        const qsizetype titleStart = name.size() - story.TitleWord.size() - StoryFileSuffix.size();
         problemStart = problem->position - titleStart;
         problemLength = problem->length;
         if (problem->kind == NameProblem::Kind::TooLong) {
