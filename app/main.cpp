@@ -31,7 +31,10 @@ int main(int argc, char *argv[])
     const QString storyRoot = storyRootFolder();
     resolveUnfinishedSaveAtStart(storyRoot);
     WindowRegistry windows(Module1::Story, storyRoot);
-    announceSavedStories(windows);
+    // Every saved story is announced by a desktop notification; the notifier
+    // does nothing until the first save.
+    StoryNotifier notifier;
+    QObject::connect(&windows, &WindowRegistry::storySaved, &notifier, &StoryNotifier::storySaved);
     windows.ShowWindow(Window::frmgenre);
     return QApplication::exec();
 }

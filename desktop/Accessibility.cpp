@@ -3,8 +3,6 @@
 
 #include "Accessibility.h"
 
-#include "ControlTable.h"
-
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QGroupBox>
@@ -89,7 +87,8 @@ QString spokenCaption(const QString &caption)
 void nameForScreenReaders(QWidget *window, std::span<const SpokenName> names)
 {
     for (const SpokenName &entry : names) {
-        auto *widget = control<QWidget>(window, entry.control);
+        auto *widget = window->findChild<QWidget *>(QString::fromLatin1(entry.control));
+        Q_ASSERT_X(widget, "Layout::nameForScreenReaders", entry.control);
         if (entry.name)
             widget->setAccessibleName(QString::fromUtf8(entry.name));
         else

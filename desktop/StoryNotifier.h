@@ -7,8 +7,6 @@
 #include <QObject>
 #include <QString>
 
-class WindowRegistry;
-
 // After each saved story, a desktop notification says where it went: "Story
 // saved", the file's path with the home folder shown as "~", and the actions
 // "Open" (the desktop's application for text files) and "Show in folder"
@@ -39,10 +37,6 @@ private:
     bool listening = false;
     QHash<uint, QString> shown;  // notification id -> the story's real path
 };
-
-// Announces every story `windows` reports saved. The notifier it makes is the
-// registry's and does nothing until the first save.
-void announceSavedStories(WindowRegistry &windows);
 
 // `path` with the home folder `home` written as "~": "~/Documents/a.txt".
 // A path outside it, or a home of "/" or "", leaves the path as it is.

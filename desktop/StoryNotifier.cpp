@@ -3,8 +3,6 @@
 
 #include "StoryNotifier.h"
 
-#include "WindowRegistry.h"
-
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -140,12 +138,6 @@ void StoryNotifier::showInFolder(const QString &realPath)
         if (call.isError())
             QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(realPath).path()));
     });
-}
-
-void announceSavedStories(WindowRegistry &windows)
-{
-    auto *notifier = new StoryNotifier(&windows);
-    QObject::connect(&windows, &WindowRegistry::storySaved, notifier, &StoryNotifier::storySaved);
 }
 
 QString homeAbbreviated(const QString &path, const QString &home)
