@@ -8,10 +8,13 @@
 // /proc/self/io). The save writes a record holding the story, renames the
 // staging file and writes the story after its text, so the time should stay
 // flat and the bytes written be twice the story's and a few hundred more.
+// It reads only the staging file's end (at most StagingTailBytes), whose
+// checksum goes into the record.
 //
 //   wrenfield_bench_save [ROUNDS]      (default 51)
 
 #include "Median.h"
+#include "SaveRecord.h"
 #include "StorySave.h"
 #include "StoryText.h"
 
@@ -160,15 +163,16 @@ int main(int argc, char *argv[])
     for (std::size_t k = 0; k < std::size(stagings); ++k) {
         const Result &r = results[k];
         bytesRight = bytesRight && r.minWritten >= 2 * storyBytes && r.maxWritten <= 2 * storyBytes + mostOverhead
-                  && r.maxRead == 0;
+                  && r.maxRead <= StagingTailBytes;
         std::printf("%-14s %12.1f %12.1f %10lld %10lld\n", nameOf(stagings[k]), median(r.micros),
                     *std::max_element(r.micros.begin(), r.micros.end()), r.maxWritten, r.maxRead);
     }
     std::printf("time ratio 1 GiB / empty: %.2f (goal: flat, about 1)\n",
                 median(results[3].micros) / median(results[1].micros));
     std::printf("bytes written: %lld to %lld, 2 x the story's %lld bytes + %lld to %lld (goal: at most + %lld, "
-                "nothing read) %s\n",
+                "read at most %lld) %s\n",
                 results[0].minWritten, results[3].maxWritten, storyBytes, results[0].minWritten - 2 * storyBytes,
-                results[3].maxWritten - 2 * storyBytes, mostOverhead, bytesRight ? "ok" : "NOT MET");
+                results[3].maxWritten - 2 * storyBytes, mostOverhead, (long long)StagingTailBytes,
+                bytesRight ? "ok" : "NOT MET");
     return bytesRight ? 0 : 1;
 }

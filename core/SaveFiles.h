@@ -35,65 +35,86 @@ private:
 // gives the same guarantee: link() fails with EEXIST just like the rename.
 int renameNoReplace(int fromDir, const char *from, int toDir, const char *to);
 
+// Writes all of data at offset, going on after interruptions and short writes.
+int writeAt(int fd, QByteArrayView data, off_t offset);
+
+// Reads exactly size bytes at offset; EIO when the file is shorter.
+int readAt(int fd, QByteArray *bytes, qsizetype size, off_t offset);
+
+int syncFolder(int folder);
+
 // Takes the lock that makes saves in one story folder happen one at a time,
-// across copies of the program: an flock on the folder itself, released when
-// the descriptor is closed. Waits at most `wait`, then gives EWOULDBLOCK. On
-// a file system without such locks (some network file systems) it goes on
-// without one.
-int lockFolder(int folder, std::chrono::milliseconds wait);
+// across copies of the program: a lock on the regular file SaveLockName in
+// the folder, held by *lock until it is closed. An flock, or where the file
+// system has none (some network file systems), an open-file-description
+// lock. Waits at most `wait`, then gives EWOULDBLOCK; ENOLCK when no lock at
+// all can be had there, or the errno of opening the lock file.
+int lockFolder(int folder, std::chrono::milliseconds wait, Fd *lock);
 
-// Writes the record under a temporary name, syncs it, renames it into place
-// and syncs the folder: from then on the save is finished even after a
-// crash. On failure no record is left.
-int publishRecord(int root, const SaveRecord &record);
+// Writes the record as an unnamed file (or, where the file system has none,
+// under a fresh temporary name), syncs it, gives it the record's name and
+// syncs the folder: from then on the save is finished even after a crash.
+// On failure *left says whether a record may still be there.
+int publishRecord(int root, const SaveRecord &record, bool *left);
 
-// Removes the record once its save is whole (or undone) and syncs the folder.
+// Removes the record and syncs the folder; every result is checked.
 int removeRecord(int root);
 
-// What the story file holds while a recorded save is between its steps.
-enum class StoryFileState {
-    Missing,          // no file under the story's name
-    NotTheSaves,      // a file that is not the one the record names
-    NothingOfStory,   // the staging file renamed (or an empty file made), no story yet
-    PartOfStory,      // the staging file's text (if any) and part of the story
-    WholeStory,       // the staging file's text (if any) and the whole story
+// What a file holds, compared with a record's staging file and story.
+enum class Content {
+    Other,       // not a plain file with one name, or other bytes: not the save's own
+    Old,         // the staging file's bytes before the save, and nothing more
+    PartOfStory, // those, and a beginning of the story
+    WholeStory,  // those, and the whole story (and perhaps what the user added after it)
 };
 
-// Carries a recorded save through or back, from wherever it stands: each step
-// looks at the files as they are, and acts only on the staging file the
-// record names (by identity, not name) and on the story file in the story
-// folder. Running either again after a crash in the middle is harmless.
+// Reads what the open file fd holds (at most the staging file's last
+// StagingTailBytes and the story). A record without a checksum of the
+// staging file's end (version 1) proves a file only by a part of the story.
+Content contentOf(int fd, const SaveRecord &record, int *error);
+
+// Carries a recorded save through, from wherever the files prove it stands,
+// or back, for a save that failed before anything was synced. Each step
+// acts only on the story file in the story folder and the staging file, and
+// only on bytes the record accounts for.
 class RecordedSave {
 public:
-    // resuming: the save was cut short in an earlier run, so a story file
-    // that holds a beginning of the story (made before the crash) is taken
-    // as the save's own.
-    RecordedSave(int root, const SaveRecord &record, bool resuming);
+    RecordedSave(int root, const SaveRecord &record);
 
-    // Renames the staging file to the story's name (or makes the story file
-    // when there is none), writes the story after the staging file's text and
-    // syncs the file and both folders. Besides errnos: EEXIST when another
-    // file has the story's name, ENOENT when the staging file is gone, ESTALE
-    // when the files are not as the record left them.
-    int finish();
-
-    // Cuts the story off again and gives the staging file its name back (or
-    // removes the story file the save made), then syncs.
+    // The save's own steps. moveStaging renames the staging file to the
+    // story's name (or makes the story file); writeStory writes the story
+    // after the staging file's text, syncStory syncs it; syncFolders syncs the
+    // folders the rename changed.
+    int moveStaging();
+    int writeStory();
+    int syncStory();
+    int syncFolders();
+    // After a failed move or write (never after a failed sync): cuts the
+    // story off again and gives the staging file its name back, or removes
+    // the story file the save made.
     int undo();
+    bool moved() const { return movedOrMade; }
 
-    StoryFileState storyFileState() const;
+    // At a later start: what the story file (or, when the story's name is
+    // free, the staging file) holds; then finish() carries a save found Old
+    // or PartOfStory through, or syncs one found whole.
+    Content examine(int *error);
+    int finish();
+    bool foundAtStagingName() const { return atStagingName; }
+
+    // Where a save that could not be undone stands, for its message.
+    Content storyFileContent() const;
 
 private:
-    bool isStagingFile(const struct stat &file) const;
-    bool holdsStoryStart(int fd, off_t size) const;
-    int finishWithStaging(const struct stat *story);
-    int finishWithoutStaging(const struct stat *story);
+    int openStagingFolder();
 
     int root;
     const SaveRecord &record;
-    bool resuming;
-    bool created = false;       // whether finish() made the story file, and which
-    struct stat createdFile {};
+    Fd stagingFolder;
+    Fd file;                     // the story file once moved or made, or the file examined
+    bool movedOrMade = false;    // whether the staging file has the story's name, or the story file is made
+    bool atStagingName = false;  // the file examined is still at the staging file's name
+    Content found = Content::Other;
 };
 
 } // namespace SaveFiles

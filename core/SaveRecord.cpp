@@ -12,7 +12,8 @@
 namespace {
 
 const QByteArrayView Heading = "Wrenfield unfinished save\n";
-const QByteArrayView Version = "version 1\n";
+const QByteArrayView Version1 = "version 1\n";
+const QByteArrayView Version2 = "version 2\n";
 constexpr qsizetype ChecksumHexSize = 64;
 
 QByteArray checksumOf(QByteArrayView bytes)
@@ -24,6 +25,15 @@ QByteArray checksumOf(QByteArrayView bytes)
 class Reader {
 public:
     explicit Reader(QByteArrayView bytes) : bytes(bytes) {}
+
+    // Lowercase hex of a checksum.
+    QByteArray checksum()
+    {
+        const QByteArray hex = take(ChecksumHexSize);
+        for (const char c : hex)
+            ok = ok && ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'));
+        return ok ? hex : QByteArray();
+    }
 
     bool literal(QByteArrayView text)
     {
@@ -66,6 +76,11 @@ private:
 
 } // namespace
 
+QByteArray stagingTailChecksum(QByteArrayView tail)
+{
+    return checksumOf(tail);
+}
+
 bool isSaveRecordFileName(QByteArrayView name)
 {
     return name.startsWith(QByteArrayView(SaveRecordName));
@@ -73,11 +88,10 @@ bool isSaveRecordFileName(QByteArrayView name)
 
 QByteArray encodeSaveRecord(const SaveRecord &record)
 {
-    QByteArray out = Heading.toByteArray() + Version.toByteArray();
+    QByteArray out = Heading.toByteArray() + Version2.toByteArray();
     out += "name " + QByteArray::number(record.name.size()) + '\n' + record.name + '\n';
     if (record.hasStaging)
-        out += "staging " + QByteArray::number(record.stagingDevice) + ' ' + QByteArray::number(record.stagingInode)
-             + ' ' + QByteArray::number(record.stagingSize) + '\n';
+        out += "staging " + QByteArray::number(record.stagingSize) + ' ' + record.stagingTail + '\n';
     else
         out += "staging none\n";
     out += "story " + QByteArray::number(record.story.size()) + '\n' + record.story + '\n';
@@ -96,7 +110,9 @@ std::optional<SaveRecord> parseSaveRecord(QByteArrayView bytes, QString *problem
     SaveRecord record;
     if (!in.literal(Heading))
         return refuse("it is not a record of an unfinished save");
-    if (!in.literal(Version))
+    const bool version1 = in.literal(Version1);
+    in.ok = true;
+    if (!version1 && !in.literal(Version2))
         return refuse("it is of an unknown version");
 
     in.literal("name ");
@@ -107,10 +123,17 @@ std::optional<SaveRecord> parseSaveRecord(QByteArrayView bytes, QString *problem
         in.ok = true;
         record.hasStaging = true;
         const std::uint64_t max = std::numeric_limits<std::uint64_t>::max();
-        record.stagingDevice = in.number(max, ' ');
-        record.stagingInode = in.number(max, ' ');
         // The staging file and the story must fit in one file.
-        record.stagingSize = in.number(std::uint64_t(std::numeric_limits<qint64>::max() - MaxStoryBytes), '\n');
+        const std::uint64_t maxSize = std::uint64_t(std::numeric_limits<qint64>::max() - MaxStoryBytes);
+        if (version1) {
+            in.number(max, ' ');  // its device and inode, which prove nothing
+            in.number(max, ' ');
+            record.stagingSize = in.number(maxSize, '\n');
+        } else {
+            record.stagingSize = in.number(maxSize, ' ');
+            record.stagingTail = in.checksum();
+            in.literal("\n");
+        }
     }
     in.literal("story ");
     record.story = in.take(qsizetype(in.number(MaxStoryBytes, '\n')));

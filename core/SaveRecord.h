@@ -16,21 +16,33 @@
 // alone: by the save itself, or, when the program was killed or the power
 // went off, at the next start. The record is removed once the story file is
 // whole and on disk.
+//
+// The record proves the save's files by their bytes, never by their identity
+// (inode numbers are reused and device numbers change between boots): it
+// keeps the staging file's size before the save and a checksum of its last
+// few KiB, and the story itself.
 struct SaveRecord {
     QByteArray name;                  // the story file's name in the story folder, UTF-8
     bool hasStaging = false;          // whether the story starts with the staging file
-    std::uint64_t stagingDevice = 0;  // the staging file's identity (st_dev, st_ino)
-    std::uint64_t stagingInode = 0;
-    std::uint64_t stagingSize = 0;    // and its size before the save
+    std::uint64_t stagingSize = 0;    // the staging file's size before the save
+    QByteArray stagingTail;           // SHA-256 (hex) of its last StagingTailBytes bytes, or of all
+                                      // of it when shorter; empty in a record of version 1, which
+                                      // kept the staging file's identity instead
     QByteArray story;                 // the bytes that follow: the story text and CR LF
 
     bool operator==(const SaveRecord &) const = default;
 };
 
-// The record while the save runs, the record being written, and the start of
-// the names under which records that could not be followed are kept.
+// The record while the save runs, the start of the names of records being
+// written (each save uses a fresh one), and the lock file that makes saves
+// happen one at a time. Records that could not be followed are kept under
+// SaveRecordName + ".set-aside-DATE-TIME".
 inline constexpr char SaveRecordName[] = ".wrenfield-unfinished-save";
 inline constexpr char NewSaveRecordName[] = ".wrenfield-unfinished-save.new";
+inline constexpr char SaveLockName[] = ".wrenfield-unfinished-save.lock";
+
+// How much of the staging file's end the record's checksum covers.
+inline constexpr qsizetype StagingTailBytes = 4096;
 
 // The longest story a save takes (a record holds it whole and is read back
 // whole at start-up).
@@ -40,12 +52,17 @@ inline constexpr qsizetype MaxStoryBytes = qsizetype(64) << 20;
 // save itself.
 bool isSaveRecordFileName(QByteArrayView name);
 
-// The record as bytes: a few text lines with the lengths of the name and the
-// story, the staging file's identity, and a SHA-256 checksum of all before it.
+// The SHA-256 checksum, in hex, that a record keeps of the staging file's end.
+QByteArray stagingTailChecksum(QByteArrayView tail);
+
+// The record as bytes (version 2): a few text lines with the lengths of the
+// name and the story, the staging file's size and the checksum of its end,
+// and a SHA-256 checksum of all before it.
 QByteArray encodeSaveRecord(const SaveRecord &record);
 
 // Reads a record strictly: every line in its place, numbers in their plain
 // form, lengths that match, nothing after the checksum, a checksum that
-// matches, and a name that the name rule for story files accepts. Anything
+// matches, and a name that the name rule for story files accepts. Records of
+// version 1 are read too (their staging file's identity is dropped). Anything
 // else gives nothing and, in *problem, why.
 std::optional<SaveRecord> parseSaveRecord(QByteArrayView bytes, QString *problem = nullptr);

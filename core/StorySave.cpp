@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 #include <QStringList>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -87,6 +88,11 @@ QString stagingAdvice(const Places &places)
          + PressDoneAgain;
 }
 
+// What happens to a save whose record stays.
+const QString NextStart = QStringLiteral(
+    " The next time Wrenfield starts or saves a story it finishes this save, if the files still show how far it "
+    "got; otherwise it changes no file and keeps the story in a hidden file in the story folder, and says so.");
+
 // Where a save that could not be undone has left the files, and what
 // happens next.
 QString leftHalfDone(const RecordedSave &save, const SaveRecord &record, const Places &places)
@@ -94,25 +100,25 @@ QString leftHalfDone(const RecordedSave &save, const SaveRecord &record, const P
     const QString holds = places.realPath + QStringLiteral(" now holds ")
                         + (record.hasStaging ? QStringLiteral("the staging file's text and ") : QString());
     QString state;
-    switch (save.storyFileState()) {
-    case StoryFileState::NothingOfStory:
+    switch (save.storyFileContent()) {
+    case Content::Old:
         state = (record.hasStaging ? QStringLiteral("The staging file could not be given its name back: it is now %1.")
                                    : QStringLiteral("An empty story file is left at %1."))
                     .arg(places.realPath);
         break;
-    case StoryFileState::PartOfStory:
+    case Content::PartOfStory:
         state = holds + QStringLiteral("part of the story.");
         break;
-    case StoryFileState::WholeStory:
+    case Content::WholeStory:
         state = holds + QStringLiteral("the whole story.");
         break;
-    case StoryFileState::Missing:
-    case StoryFileState::NotTheSaves:
-        state = QStringLiteral("The staging file could not be put back in %1.").arg(places.stagingFolder());
+    case Content::Other:
+        state = record.hasStaging
+                  ? QStringLiteral("The staging file could not be put back in %1.").arg(places.stagingFolder())
+                  : QStringLiteral("The story file %1 could not be removed again.").arg(places.realPath);
         break;
     }
-    return state
-         + QStringLiteral(" Wrenfield will finish this save, or undo it, the next time it starts or saves a story.");
+    return state + NextStart;
 }
 
 // Makes the story folder and, when missing, the folder that holds it
@@ -232,13 +238,28 @@ std::optional<SaveError> saveStory(const QString &rootFolder, const QString &sto
     const Fd root(::open(rootPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!root.valid())
         return failure(errno);
-    if (const int error = lockFolder(root.get(), lockWait)) {
-        return failure(error, error != EWOULDBLOCK ? QString()
-                                                   : QStringLiteral("Another copy of Wrenfield has been saving a "
-                                                                    "story in the story folder for %1 seconds: wait "
-                                                                    "until it has finished")
-                                                             .arg(lockWait.count() / 1000.0)
-                                                         + PressDoneAgain);
+    Fd lock;
+    if (const int error = lockFolder(root.get(), lockWait, &lock)) {
+        const QString lockFile = rootFolder + QLatin1Char('/') + QLatin1String(SaveLockName);
+        if (error == EWOULDBLOCK)
+            return failure(error, QStringLiteral("Another copy of Wrenfield has been saving a story in the story "
+                                                 "folder for %1 seconds: wait until it has finished")
+                                          .arg(lockWait.count() / 1000.0)
+                                      + PressDoneAgain);
+        if (error == ENOLCK)
+            return failure(error, QStringLiteral("Files in the story folder cannot be locked, so Wrenfield cannot "
+                                                 "make sure that no other copy of it saves there at the same time, "
+                                                 "and saved nothing: keep the story folder on a disk that allows "
+                                                 "locks")
+                                      + PressDoneAgain);
+        // A folder that cannot take the lock file cannot take a story either.
+        struct stat entry {};
+        if (::fstatat(root.get(), SaveLockName, &entry, AT_SYMLINK_NOFOLLOW) != 0)
+            return failure(error);
+        return failure(error, QStringLiteral("Wrenfield cannot use its lock file %1: if it is not an ordinary file "
+                                             "you may read, remove it")
+                                      .arg(lockFile)
+                                  + PressDoneAgain);
     }
 
     // A save cut short comes first: it was the user's earlier "DONE!".
@@ -246,14 +267,11 @@ std::optional<SaveError> saveStory(const QString &rootFolder, const QString &sto
     if (!earlier.line.isEmpty())
         std::fprintf(stderr, "%s\n", earlier.line.toLocal8Bit().constData());
     if (earlier.outcome == Resolution::Outcome::Unresolved)
-        return failure(earlier.error, QStringLiteral("An earlier save that was cut short can be neither finished "
-                                                     "nor undone; nothing else was changed: check the story "
-                                                     "folder and the disk")
-                                          + PressDoneAgain);
+        return failure(earlier.error, earlier.message + QStringLiteral(" Nothing else was changed") + PressDoneAgain);
     // This very story, left half-saved by an earlier press of "DONE!" whose
     // failure could not be undone, is now whole.
-    if (earlier.outcome == Resolution::Outcome::Finished && earlier.record->name == name
-        && earlier.record->story == bytes)
+    if ((earlier.outcome == Resolution::Outcome::Finished || earlier.outcome == Resolution::Outcome::AlreadyWhole)
+        && earlier.record->name == name && earlier.record->story == bytes)
         return std::nullopt;
 
     struct stat existing {};
@@ -285,12 +303,13 @@ std::optional<SaveError> saveStory(const QString &rootFolder, const QString &sto
              : s.st_nlink > 1      ? EMLINK
                                    : 0;
     };
+    SaveRecord record{name, haveStaging, 0, {}, bytes};
     if (haveStaging) {
         if (const int problem = stagingProblem(staging))
             return failure(problem, stagingAdvice(places));
         // Opened (without following links or blocking on a FIFO put there
         // since) to learn whether the story can be written to it.
-        const Fd file(::openat(stagingFolder.get(), StagingFileName, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        const Fd file(::openat(stagingFolder.get(), StagingFileName, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         if (!file.valid()) {
             const int error = errno;
             if (error == EACCES || error == EPERM)
@@ -304,20 +323,56 @@ std::optional<SaveError> saveStory(const QString &rootFolder, const QString &sto
             return failure(errno);
         if (const int problem = stagingProblem(staging))
             return failure(problem, stagingAdvice(places));
+        // Its bytes are on disk before its size goes into the record, so
+        // that after a power cut the record's size and checksum still
+        // describe it; its end is what proves it at the next start.
+        if (::fdatasync(file.get()) != 0)
+            return failure(errno);
+        record.stagingSize = std::uint64_t(staging.st_size);
+        QByteArray tail;
+        const qsizetype tailSize = qsizetype(std::min<off_t>(staging.st_size, StagingTailBytes));
+        if (const int error = readAt(file.get(), &tail, tailSize, staging.st_size - tailSize))
+            return failure(error);
+        record.stagingTail = stagingTailChecksum(tail);
+    }
+    bool recordLeft = false;
+    if (const int error = publishRecord(root.get(), record, &recordLeft)) {
+        SaveError result = failure(error);
+        if (error == EFBIG)
+            result.advice = QStringLiteral("The save's record, which holds the whole story, would be larger than "
+                                           "the file-size limit you are allowed (ulimit -f): raise the limit")
+                          + PressDoneAgain;
+        if (recordLeft) {
+            result.advice = QStringLiteral("Nothing was saved yet, but the disk failed while Wrenfield was writing "
+                                           "down what it was about to do, and the record %1 could not be removed.")
+                                .arg(rootFolder + QLatin1Char('/') + QLatin1String(SaveRecordName))
+                          + NextStart;
+            result.unfinished = true;
+        }
+        return result;
     }
 
-    SaveRecord record{name, haveStaging, std::uint64_t(staging.st_dev), std::uint64_t(staging.st_ino),
-                      haveStaging ? std::uint64_t(staging.st_size) : 0, bytes};
-    if (!haveStaging)
-        record.stagingDevice = record.stagingInode = 0;
-    if (const int error = publishRecord(root.get(), record))
-        return failure(error);
-
-    RecordedSave save(root.get(), record, false);
-    const int error = save.finish();
-    if (error == 0) {
-        // The story is whole and on disk; a record left behind would only
-        // be finished again, harmlessly, at the next start.
+    RecordedSave save(root.get(), record);
+    int error = save.moveStaging();
+    if (!error)
+        error = save.writeStory();
+    if (!error) {
+        // After a failed sync nothing is known about what is on disk: the
+        // record stays, and the next start looks at the files.
+        int synced = save.syncStory();
+        if (!synced)
+            synced = save.syncFolders();
+        if (synced) {
+            SaveError result = failure(synced);
+            result.advice = QStringLiteral("The disk reported an error while Wrenfield was saving the story, so it "
+                                           "may not be on disk: the story folder holds the whole story, but the "
+                                           "disk may not keep it.")
+                          + NextStart;
+            result.unfinished = true;
+            return result;
+        }
+        // The story is whole and on disk. A record that cannot be removed
+        // is found whole at the next start, and removed then.
         removeRecord(root.get());
         return std::nullopt;
     }
@@ -325,10 +380,14 @@ std::optional<SaveError> saveStory(const QString &rootFolder, const QString &sto
     if (save.undo() != 0) {
         result.advice = leftHalfDone(save, record, places);
         result.unfinished = true;
+    } else if (const int removal = removeRecord(root.get())) {
+        result.advice = QStringLiteral("Nothing was saved and the story folder is as it was, but Wrenfield could "
+                                       "not remove its record %1 (%2).")
+                            .arg(rootFolder + QLatin1Char('/') + QLatin1String(SaveRecordName),
+                                 QString::fromLocal8Bit(std::strerror(removal)))
+                      + NextStart;
+        result.unfinished = true;
     }
-    else if (removeRecord(root.get()) != 0)
-        result.advice += QStringLiteral(" Wrenfield will still finish this save the next time it starts or saves "
-                                        "a story.");
     return result;
 }
 

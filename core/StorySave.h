@@ -36,9 +36,10 @@ struct SaveError {
     QString realPath;     // where that is on disk
     QString advice;       // what to do about it, and the files' state when a save
                           // could not be undone
-    bool unfinished = false;  // the save could be neither completed nor undone:
-                              // its record stays and the next start or save
-                              // finishes it
+    bool unfinished = false;  // the save could be neither completed nor undone,
+                              // or the disk failed to sync it: its record
+                              // stays, and the next start or save finishes it
+                              // where the files prove how far it got
 
     // All of the above as a few lines for the user, e.g.
     // "17: File exists" / story path / real path / advice.
@@ -64,9 +65,11 @@ inline constexpr std::chrono::milliseconds SaveLockWait{10000};
 // Returns nothing when the story is saved. On failure it returns the error
 // and leaves the folder as it found it: the staging file keeps its name and
 // bytes, no existing file is changed and no new file is left behind. An
-// existing story file is never overwritten or appended to. Only when putting
-// the staging file back fails too does the error's advice say where things
-// stand; the record then stays, and the next start or save finishes the save.
+// existing story file is never overwritten or appended to. When putting the
+// staging file back fails too, or the disk fails to sync the story, the
+// error's advice says where things stand; the record then stays, and the next
+// start or save finishes the save where the files prove how far it got.
+// Saves refuse to run where the story folder cannot be locked.
 std::optional<SaveError> saveStory(const QString &rootFolder, const QString &storyFilePath,
                                    const QString &storyText, std::chrono::milliseconds lockWait = SaveLockWait);
 

@@ -3,6 +3,8 @@
 
 #pragma once
 
+#include "SaveRecord.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -24,10 +26,19 @@ inline QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-// The names in a folder, hidden ones too, sorted.
+// The lock file that every save leaves in the story folder; snapshots and
+// listings leave it out.
+inline bool isSaveLock(const QString &path)
+{
+    return path.endsWith(QLatin1Char('/') + QLatin1String(SaveLockName)) || path == QLatin1String(SaveLockName);
+}
+
+// The names in a folder, hidden ones too (but for the save's lock), sorted.
 inline QStringList entryNames(const QString &folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    names.removeIf(isSaveLock);
+    return names;
 }
 
 // One entry of a snapshot: its path under the folder, mode (file type and
@@ -52,6 +63,8 @@ inline QStringList folderSnapshot(const QString &folder)
     QStringList lines;
     for (const fs::directory_entry &entry : fs::recursive_directory_iterator(folder.toStdString())) {
         const QString path = QString::fromStdString(entry.path().string());
+        if (isSaveLock(path))
+            continue;
         struct stat s {};
         ::lstat(entry.path().c_str(), &s);
         const QByteArray content = S_ISLNK(s.st_mode) ? QByteArray::fromStdString(fs::read_symlink(entry.path()))

@@ -4,7 +4,7 @@
 // Preloaded into a save to play another program that creates the story file
 // at the worst moment: just before the save's rename or hard link, it puts a
 // file of its own at the target name. Renames back to temp.txt (a rollback)
-// are left alone.
+// and the save's own hidden files are left alone.
 
 #include <cerrno>
 #include <cstdio>
@@ -18,7 +18,8 @@ namespace {
 void createRival(int folder, const char *name)
 {
     const int saved = errno;
-    const int fd = std::strcmp(name, "temp.txt") == 0 ? -1 : ::openat(folder, name, O_WRONLY | O_CREAT | O_EXCL, 0644);
+    const bool own = std::strcmp(name, "temp.txt") == 0 || std::strncmp(name, ".wrenfield", 10) == 0;
+    const int fd = own ? -1 : ::openat(folder, name, O_WRONLY | O_CREAT | O_EXCL, 0644);
     if (fd >= 0) {
         ::dprintf(fd, "rival file");
         ::close(fd);

@@ -299,7 +299,7 @@ void SaveCrashTest::damagedRecord_data()
     // A sound record of a save without a staging file, which the start-up
     // would finish by making the story file; each row spoils it one way, so
     // that a record followed all the same shows as a story file.
-    const SaveRecord sound{"Story.txt", false, 0, 0, 0, StoryBytes};
+    const SaveRecord sound{"Story.txt", false, 0, {}, StoryBytes};
     const QByteArray bytes = encodeSaveRecord(sound);
     const auto withName = [&](const QByteArray &name) {
         SaveRecord record = sound;
@@ -314,14 +314,15 @@ void SaveCrashTest::damagedRecord_data()
     QTest::newRow("cut short") << bytes.left(bytes.size() / 2);
     QTest::newRow("story longer than told") << QByteArray(bytes).replace("story 9\n", "story 8\n");
     QTest::newRow("checksum wrong") << QByteArray(bytes).replace("A story", "B story");
-    QTest::newRow("unknown version") << QByteArray(bytes).replace("version 1", "version 2");
+    QTest::newRow("unknown version") << QByteArray(bytes).replace("version 2", "version 3");
     QTest::newRow("bytes after the end") << bytes + "x";
     QTest::newRow("number with a leading zero") << resealed(QByteArray(bytes).replace("story 9\n", "story 09\n"));
     QTest::newRow("name with a slash") << withName("../Story.txt");
     QTest::newRow("name of a record") << withName(SaveRecordName);
-    // A staging file whose identity, 0/0, is no real file's.
+    // A staging file of the right size whose end is not the recorded one.
     QTest::newRow("not the staging file")
-        << encodeSaveRecord({"Story.txt", true, 0, 0, quint64(EarlierNotes.size()), StoryBytes});
+        << encodeSaveRecord({"Story.txt", true, quint64(EarlierNotes.size()), stagingTailChecksum("other notes"),
+                             StoryBytes});
     QTest::newRow("a link") << QByteArray();
     QTest::newRow("a folder") << QByteArray("/");
 }

@@ -56,28 +56,41 @@ void SaveFaultsTest::systemCallFails_data()
     QTest::addColumn<QString>("finishedBy");  // left half-done, then finished by the next "start"
                                               // or by saving the same story "again"
 
-    // Counted from the process start: the story's fdatasync is the second
-    // (the first syncs the save's record), fsync 1 is the helper's mark.
+    // Counted from the process start: fdatasync 1 syncs the staging file, 2
+    // the save's record, 3 the story; fsync 1 is the helper's mark, 2 syncs
+    // the folder after the record, 3 the folders after the story.
     const auto row = [](const char *tag, const QStringList &faults, int number, const QString &advice = {},
                         const QString &finishedBy = {}, bool rival = false) {
         QTest::newRow(tag) << faults << rival << number << advice << finishedBy;
     };
     const QString noNoReplace = QStringLiteral("renameat2:error=EINVAL");
-    const QString storySyncFails = QStringLiteral("fdatasync:error=EIO:when=2");
+    const QString storyWriteFails = QStringLiteral("pwrite64:error=EIO:when=2");
     const QString nothingChanged = QStringLiteral("Nothing was saved and nothing was changed");
+    const QString maybeNotOnDisk = QStringLiteral("may not be on disk");
+    const QString notPutBack = QStringLiteral("The staging file could not be given its name back: it is now ");
     row("rival file before the rename", {}, EEXIST, "already exists", {}, true);
     row("rival file before the hard link", {noNoReplace}, EEXIST, "already exists", {}, true);
     row("no RENAME_NOREPLACE: hard link", {noNoReplace}, 0);
     row("no RENAME_NOREPLACE, old name stays", {noNoReplace, "unlinkat:error=EPERM:when=1"}, EPERM, "may not change");
-    row("record's sync fails", {"fdatasync:error=EIO:when=1"}, EIO, nothingChanged);
-    row("story's sync fails", {storySyncFails}, EIO, nothingChanged);
-    row("folder sync fails", {"fsync:error=EIO:when=3"}, EIO, nothingChanged);
+    row("staging file's sync fails", {"fdatasync:error=EIO:when=1"}, EIO, nothingChanged);
+    row("record's sync fails", {"fdatasync:error=EIO:when=2"}, EIO, nothingChanged);
+    row("record's folder sync fails, record removed", {"fsync:error=EIO:when=2"}, EIO, nothingChanged);
+    row("record's folder sync fails, record stays", {"fsync:error=EIO:when=2", "unlinkat:error=EIO"}, EIO,
+        QStringLiteral("/.wrenfield-unfinished-save could not be removed"), "start");
+    // After a failed sync nothing is known: the record stays.
+    row("story's sync fails", {"fdatasync:error=EIO:when=3"}, EIO, maybeNotOnDisk, "start");
+    row("folder sync fails", {"fsync:error=EIO:when=3"}, EIO, maybeNotOnDisk, "again");
     row("write interrupted", {"pwrite64:error=EINTR:when=2"}, 0);
-    row("story's write fails", {"pwrite64:error=EIO:when=2"}, EIO, nothingChanged);
-    row("story cannot be cut off again", {storySyncFails, "ftruncate:error=EIO"}, EIO,
-        "now holds the staging file's text and the whole story. Wrenfield will finish this save", "start");
-    row("staging file cannot be renamed back", {storySyncFails, "renameat2:error=EACCES:when=2"}, EIO,
-        "The staging file could not be given its name back: it is now ", "again");
+    row("story's write fails", {storyWriteFails}, EIO, nothingChanged);
+    row("story's write fails, record stays", {storyWriteFails, "unlinkat:error=EIO"}, EIO,
+        "the story folder is as it was, but Wrenfield could not remove its record", "start");
+    row("record too big for the file-size limit", {"pwrite64:error=EFBIG:when=1"}, EFBIG,
+        "The save's record, which holds the whole story, would be larger than the file-size limit");
+    row("story cannot be cut off again", {storyWriteFails, "ftruncate:error=EIO"}, EIO, notPutBack, "start");
+    row("staging file cannot be renamed back", {storyWriteFails, "renameat2:error=EACCES:when=2"}, EIO, notPutBack,
+        "again");
+    // The record removed: saved, and the next start finds nothing to do.
+    row("record cannot be removed", {"unlinkat:error=EIO"}, 0, {}, "start");
 }
 
 // The save runs in a helper process under strace, which makes system calls
@@ -120,9 +133,13 @@ void SaveFaultsTest::systemCallFails()
 
     if (!finishedBy.isEmpty()) {
         QVERIFY(QFileInfo::exists(root + QLatin1Char('/') + QLatin1String(SaveRecordName)));
-        if (finishedBy == QLatin1String("start"))
-            resolveUnfinishedSaveAtStart(root);
-        else
+        if (finishedBy == QLatin1String("start")) {
+            // Told in a window only when the start did the finishing.
+            const Resolution resolution = resolveUnfinishedSaveAtStart(root);
+            QCOMPARE(resolution.message.isEmpty(), resolution.outcome == Resolution::Outcome::AlreadyWhole);
+            QVERIFY(resolution.outcome == Resolution::Outcome::AlreadyWhole
+                    || resolution.outcome == Resolution::Outcome::Finished);
+        } else
             QVERIFY(!saveStory(root, StoryPath, QStringLiteral("A story")));
     }
     if (number == 0 || !finishedBy.isEmpty()) {
