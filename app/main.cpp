@@ -3,6 +3,7 @@
 
 #include "ControlTable.h"
 #include "Module1.h"
+#include "SaveNotice.h"
 #include "StartUp.h"
 #include "StoryNotifier.h"
 #include "StorySave.h"
@@ -27,9 +28,10 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("org.wrenfield.Wrenfield"));
     Layout::installLookAndFeel();
 
-    // A save cut short by a crash or a power cut is finished first.
+    // A save cut short by a crash or a power cut is finished first, and the
+    // user is told what became of it before the first window.
     const QString storyRoot = storyRootFolder();
-    resolveUnfinishedSaveAtStart(storyRoot);
+    tellAboutUnfinishedSave(resolveUnfinishedSaveAtStart(storyRoot), storyRoot);
     WindowRegistry windows(Module1::Story, storyRoot);
     // Every saved story is announced by a desktop notification; the notifier
     // does nothing until the first save.

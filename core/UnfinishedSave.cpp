@@ -82,6 +82,11 @@ int setRecordAside(int root, QByteArray *asideName)
     return EEXIST;
 }
 
+// Where the story is kept when its record is set aside; %1: the file.
+const QString KeptIn = QStringLiteral(
+    " The story's text is kept in the hidden file %1, after a few lines about the save (a file manager shows "
+    "hidden files after Ctrl+H): copy it from there into a file of your own, then remove that file.");
+
 // Why the files do not prove where a save stood.
 QString unprovenReason(const RecordedSave &save, const SaveRecord &record, const QString &rootFolder, int error)
 {
@@ -177,9 +182,7 @@ Resolution resolveUnfinishedSaveIn(int root, const QString &rootFolder)
                         QStringLiteral("Saving the story %1 was cut short, and Wrenfield could not finish it: ")
                                 .arg(quoted(result.storyFile))
                             + reason
-                            + QStringLiteral(". So that nothing of yours is lost, it changed no file. The story's "
-                                             "text is kept in the hidden file %1, after a few lines about the save: "
-                                             "copy it from there into a file of your own, then remove that file."));
+                            + QStringLiteral(". So that nothing of yours is lost, it changed no file.") + KeptIn);
     }
     const bool wasWhole = found == Content::WholeStory && !save.foundAtStagingName();
     if (const int failed = save.finish()) {
@@ -190,9 +193,7 @@ Resolution resolveUnfinishedSaveIn(int root, const QString &rootFolder)
                         QStringLiteral("Saving the story %1 was cut short, and finishing it failed (%2); the file "
                                        "may hold only part of the story.")
                                 .arg(quoted(result.storyFile), errorText(failed))
-                            + QStringLiteral(" The story's text is kept in the hidden file %1, after a few lines "
-                                             "about the save: copy it from there into a file of your own, then "
-                                             "remove that file."));
+                            + KeptIn);
     }
     // The story is whole and on disk; a record that cannot be removed is
     // found whole again, and removed, next time.

@@ -6,6 +6,7 @@
 #include "UnfinishedSave.h"
 
 #include "FolderSnapshot.h"
+#include "ForkedChild.h"
 
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -167,11 +168,14 @@ private slots:
     void initTestCase();
     void killAtEveryStep_data();
     void killAtEveryStep();
+    void thenTheUserOrTheDisk_data();
+    void thenTheUserOrTheDisk();
     void damagedRecord_data();
     void damagedRecord();
 
 private:
     QString strace;
+    QStringList stagingCalls;  // the file calls of a save with a staging file
     std::vector<std::unique_ptr<Case>> cases;
 };
 
@@ -190,6 +194,8 @@ void SaveCrashTest::initTestCase()
         const QString log = base.path() + QStringLiteral("/trace");
         run(traced(strace, variant, QString(), log, {rootOf(base), StoryPath, StoryText}));
         const QStringList calls = callsAfterMark(log);
+        if (variant.staging && variant.fault.isEmpty())
+            stagingCalls = calls;
         QString recoverFrom;
         QHash<QString, int> seen;
         for (qsizetype i = 0; i < calls.size(); ++i) {
@@ -290,6 +296,202 @@ void SaveCrashTest::killAtEveryStep()
 
     QVERIFY(!saveStory(root, QStringLiteral("c:\\Next.txt"), QStringLiteral("Next")));
     QVERIFY(!entryNames(root).join('\n').contains(QLatin1String(SaveRecordName)));
+}
+
+// What a user or the disk may do to the files between a save cut short and
+// the next start.
+enum class Then {
+    Nothing,
+    AppendToStory,          // the user adds a line to the story file
+    RewriteSameFile,        // the file that holds the save (story or staging file) gets other bytes
+    Truncate,               // it loses its end (unsynced bytes lost)
+    ReplaceStaging,         // a new staging file
+    NewFileAtStoryName,     // the story file moved away and another made under its name
+    RecordUnreadable,       // the record owned by root, mode 0600, read by another user
+    FolderAtTemporaryName,  // a folder where an earlier version wrote its record
+    RecordOfVersion1,       // the record as the previous version wrote it
+};
+Q_DECLARE_METATYPE(Then)
+
+void SaveCrashTest::thenTheUserOrTheDisk_data()
+{
+    QTest::addColumn<QString>("killAt");   // the save's call killed at, counted from its start
+    QTest::addColumn<int>("keep");         // bytes of the story the story file keeps (cut off); -1: all
+    QTest::addColumn<Then>("then");
+    QTest::addColumn<int>("outcome");      // Resolution::Outcome at the next start
+
+    using O = Resolution::Outcome;
+    const int finished = int(O::Finished), setAside = int(O::SetAside), whole = int(O::AlreadyWhole);
+    struct Kill {
+        const char *name, *call;
+        int keep;
+        int ownOutcome;  // with nothing done in between
+    };
+    const Kill kills[] = {
+        {"before the rename", "renameat2 1", -1, finished},
+        {"before the append", "pwrite64 2", -1, finished},
+        {"story cut off", "fdatasync 3", 3, finished},
+        {"before the record's removal", "unlinkat 1", -1, whole},
+    };
+    for (const Kill &k : kills) {
+        const bool renamed = QByteArrayView(k.call) != "renameat2 1";
+        const auto row = [&](const char *then, Then what, int outcome) {
+            QTest::addRow("%s, then %s", k.name, then) << k.call << k.keep << what << outcome;
+        };
+        row("nothing", Then::Nothing, k.ownOutcome);
+        if (renamed)
+            row("a line appended", Then::AppendToStory, k.ownOutcome == whole ? whole : setAside);
+        row("other bytes in the same file", Then::RewriteSameFile, setAside);
+        row("the file cut to 5 bytes", Then::Truncate, setAside);
+        row("a new staging file", Then::ReplaceStaging, renamed ? k.ownOutcome : setAside);
+        row("another file at the story's name", Then::NewFileAtStoryName, setAside);
+        row("the record unreadable", Then::RecordUnreadable, setAside);
+        row("a folder at the temporary name", Then::FolderAtTemporaryName, k.ownOutcome);
+        // An old record proves nothing by the staging file's identity:
+        // only story bytes in the file count.
+        row("the record of version 1", Then::RecordOfVersion1, renamed && k.keep > 0 ? finished
+                                                               : k.ownOutcome == whole ? whole
+                                                                                      : setAside);
+    }
+}
+
+// A save killed at one of its steps, then something done to the files by the
+// user or the disk, then the next start: it changes no file unless the bytes
+// prove the save's state, and then only finishes the save; the story is
+// either saved or kept in a set-aside file; the user is told (but for a
+// record left beside a whole story); and a later save works.
+void SaveCrashTest::thenTheUserOrTheDisk()
+{
+    if (strace.isEmpty())
+        QSKIP("strace is not installed");
+    QFETCH(QString, killAt);
+    QFETCH(int, keep);
+    QFETCH(Then, then);
+    QFETCH(int, outcome);
+
+    QString kill;
+    QHash<QString, int> seen;
+    for (const QString &call : std::as_const(stagingCalls)) {
+        const QString name = call.section(QLatin1Char(':'), 0, 0);
+        if (name + QLatin1Char(' ') + QString::number(++seen[name]) == killAt)
+            kill = call;
+    }
+    QVERIFY2(!kill.isEmpty(), "no such call");
+    QTemporaryDir dir;
+    const QString root = rootOf(dir), story = dir.path() + Story, staging = dir.path() + Staging;
+    const Variant &variant = Variants[0];
+    prepare(dir, variant);
+    struct stat stagingBefore {};
+    ::lstat(QFile::encodeName(staging).constData(), &stagingBefore);
+    QVERIFY(killed(run(traced(strace, variant, kill, QString(), {root, StoryPath, StoryText}))));
+    QVERIFY(QFileInfo::exists(dir.path() + Record));
+    if (keep >= 0)
+        QVERIFY(QFile::resize(story, EarlierNotes.size() + keep));
+
+    const QString saved = QFileInfo::exists(story) ? story : staging;  // the file that holds the save
+    const auto overwrite = [](const QString &path, const QByteArray &bytes) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    };
+    switch (then) {
+    case Then::Nothing:
+        break;
+    case Then::AppendToStory: {
+        QFile file(story);
+        QVERIFY(file.open(QIODevice::Append) && file.write("a line of my own\r\n") > 0);
+        break;
+    }
+    case Then::RewriteSameFile:
+        QVERIFY(overwrite(saved, "typed by hand: 45 bytes long, written over it"));
+        break;
+    case Then::Truncate:
+        QVERIFY(QFile::resize(saved, 5));
+        break;
+    case Then::ReplaceStaging:
+        QFile::remove(staging);
+        QVERIFY(writeFile(staging, "new notes"));
+        break;
+    case Then::NewFileAtStoryName:
+        QVERIFY(!QFileInfo::exists(story) || QFile::rename(story, root + QStringLiteral("/moved.txt")));
+        QVERIFY(writeFile(story, "a story of my own"));
+        break;
+    case Then::RecordUnreadable:
+        if (::geteuid() != 0)
+            QSKIP("a record only root may read needs root");
+        QVERIFY(QFile::setPermissions(dir.path() + Record, QFile::ReadOwner | QFile::WriteOwner));
+        for (const QString &folder : {dir.path(), root})
+            QVERIFY(QFile::setPermissions(folder, QFile::Permissions(0x7777)));
+        break;
+    case Then::FolderAtTemporaryName:
+        QVERIFY(QDir().mkpath(root + QLatin1Char('/') + QLatin1String(NewSaveRecordName)));
+        break;
+    case Then::RecordOfVersion1: {
+        const std::optional<SaveRecord> record = parseSaveRecord(readFile(dir.path() + Record));
+        QVERIFY(record);
+        QByteArray old = "Wrenfield unfinished save\nversion 1\nname 9\nStory.txt\nstaging "
+                       + QByteArray::number(quint64(stagingBefore.st_dev)) + ' '
+                       + QByteArray::number(quint64(stagingBefore.st_ino)) + ' '
+                       + QByteArray::number(EarlierNotes.size()) + "\nstory 9\n" + StoryBytes + '\n';
+        old += "sha256 " + QCryptographicHash::hash(old, QCryptographicHash::Sha256).toHex() + '\n';
+        QVERIFY(overwrite(dir.path() + Record, old));
+        break;
+    }
+    }
+
+    const auto withoutRecords = [&] {
+        QStringList lines = folderSnapshot(dir.path());
+        lines.removeIf([](const QString &line) { return line.startsWith(QLatin1String("/C/.wrenfield-unfinished")); });
+        return lines;
+    };
+    const QStringList before = withoutRecords();
+    Resolution resolution;
+    if (then == Then::RecordUnreadable) {
+        // The start as the user "nobody", who may change the story folder
+        // but not read the record.
+        const int result = exitCodeInChild([&] {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                return 255;
+            const Resolution r = resolveUnfinishedSave(root);
+            return int(r.outcome) * 10 + (r.message.isEmpty() ? 0 : 1);
+        });
+        resolution.outcome = Resolution::Outcome(result / 10);
+        resolution.message = result % 10 ? QStringLiteral("shown") : QString();
+    } else {
+        resolution = resolveUnfinishedSave(root);
+    }
+    const QStringList after = withoutRecords();
+    QCOMPARE(int(resolution.outcome), outcome);
+    QCOMPARE(resolution.message.isEmpty(), resolution.outcome == Resolution::Outcome::AlreadyWhole);
+
+    const QStringList records = entryNames(root).filter(QLatin1String(".wrenfield-unfinished-save"));
+    if (resolution.outcome == Resolution::Outcome::SetAside) {
+        // Nothing of the user's touched; the story is in the set-aside record.
+        QCOMPARE(after, before);
+        QCOMPARE(records.size(), 1);
+        QVERIFY(records[0].startsWith(QLatin1String(".wrenfield-unfinished-save.set-aside-")));
+        QVERIFY(readFile(root + QLatin1Char('/') + records[0]).contains(StoryBytes));
+    } else {
+        // Finished: only the file that held the save's bytes changed, by the
+        // rest of the story after them, under the story's name.
+        QVERIFY(records.isEmpty() || records == QStringList{QLatin1String(NewSaveRecordName)});
+        const QByteArray text = readFile(story);
+        QVERIFY2(text.startsWith(EarlierNotes + StoryBytes), text.constData());
+        QStringList expected = before;
+        expected.removeIf([&](const QString &line) {
+            return line.startsWith(Story + QLatin1String(" mode "))
+                || (saved == staging && line.startsWith(Staging + QLatin1String(" mode ")));
+        });
+        struct stat s {};
+        ::lstat(QFile::encodeName(story).constData(), &s);
+        QCOMPARE(s.st_ino, stagingBefore.st_ino);
+        expected << snapshotLine(Story, s.st_mode, s.st_ino, text);
+        expected.sort();
+        QCOMPARE(after, expected);
+    }
+
+    QVERIFY(!saveStory(root, QStringLiteral("c:\\Next.txt"), QStringLiteral("Next")));
+    QVERIFY(readFile(root + QStringLiteral("/Next.txt")).endsWith("Next\r\n"));
+    QVERIFY(!QFileInfo::exists(dir.path() + Record));
 }
 
 void SaveCrashTest::damagedRecord_data()

@@ -125,10 +125,10 @@ void Form1::save(const QString &storyFilePath, const QString &storyText)
 // also offers the first free name with a number, which saves there at once.
 void Form1::showSaveError(const SaveError &error, const QString &storyText)
 {
-    // A save that could be neither completed nor undone has left part of the
-    // story on disk, to be finished at the next start: "not saved" would be
-    // untrue.
-    const QString heading = error.unfinished ? tr("The story is not saved completely yet.")
+    // A save that could be neither completed nor undone, or whose sync the
+    // disk failed, has left the story (or part of it) in the story folder, to
+    // be finished at the next start: "not saved" would be untrue.
+    const QString heading = error.unfinished ? tr("The story may not be saved completely yet.")
                                              : tr("The story was not saved.");
     auto *box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Wrenfield"), heading, QMessageBox::Ok, this);
     box->setObjectName(QStringLiteral("saveError"));
