@@ -243,21 +243,30 @@ void SaveFaultsTest::refusedInChild()
 
 void SaveFaultsTest::twoSavesAtOnce_data()
 {
-    QTest::addColumn<int>("lockWait");      // how long the second save waits for the first, ms
-    QTest::addColumn<int>("secondNumber");  // the second save's error; 0: saved after the first
+    QTest::addColumn<int>("lockWait");        // how long the second save waits for the first, ms
+    QTest::addColumn<QStringList>("noLock");  // lock calls that fail for both copies (strace)
+    QTest::addColumn<int>("secondNumber");    // the second save's error; 0: saved after the first
 
-    QTest::newRow("the second waits its turn") << 10000 << 0;
-    QTest::newRow("the second gives up") << 200 << EAGAIN;
+    QTest::newRow("the second waits its turn") << 10000 << QStringList() << 0;
+    QTest::newRow("the second gives up") << 200 << QStringList() << EAGAIN;
+    // Where flock fails (as on some network file systems), the lock of an
+    // open file description keeps saves one at a time all the same.
+    QTest::newRow("no flock: the second waits its turn") << 10000 << QStringList{"flock"} << 0;
+    QTest::newRow("no flock: the second gives up") << 200 << QStringList{"flock"} << EAGAIN;
+    // Where no lock at all can be had, both refuse rather than race.
+    QTest::newRow("no lock at all: both refuse") << 10000 << QStringList{"flock", "fcntl"} << ENOLCK;
 }
 
 // Two copies of the program save at once: the first is held up inside its
 // save (strace delays its writing of the story by a second) while the
 // second begins. The second waits and then saves on its own, as a new file
 // since the first has taken the staging file; or, told to wait less, gives
-// up having changed nothing.
+// up having changed nothing. Where locks fail with ENOLCK, each copy runs
+// under strace; where no lock can be had, both refuse and nothing changes.
 void SaveFaultsTest::twoSavesAtOnce()
 {
     QFETCH(int, lockWait);
+    QFETCH(QStringList, noLock);
     QFETCH(int, secondNumber);
     const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
     if (strace.isEmpty())
@@ -266,19 +275,34 @@ void SaveFaultsTest::twoSavesAtOnce()
     QTemporaryDir tmp;
     const QString root = tmp.path() + QStringLiteral("/C");
     QVERIFY(writeFile(root + StagingName, "earlier"));
+    const QStringList before = folderSnapshot(tmp.path());
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0");
+    QStringList lockFaults;
+    for (const QString &call : noLock)
+        lockFaults << "-e" << "inject=" + call + ":error=ENOLCK";
+    const QStringList traceCalls{"-e", "trace=" + (QStringList{"pwrite64"} + noLock).join(QLatin1Char(','))};
     QProcess first, second;
     first.setProcessEnvironment(environment);
-    first.start(strace, {"-qq", "-o", "/dev/null", "-e", "trace=pwrite64", "-e",
-                         "inject=pwrite64:delay_enter=1000000:when=2", "--", SAVE_HELPER, root, "c:\\First.txt",
-                         "First story"});
+    second.setProcessEnvironment(environment);
+    first.start(strace, QStringList{"-qq", "-o", "/dev/null"} + traceCalls + lockFaults
+                            + QStringList{"-e", "inject=pwrite64:delay_enter=1000000:when=2", "--", SAVE_HELPER, root,
+                                          "c:\\First.txt", "First story"});
     // Its record is there from before the rename until the story is whole.
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(root + QLatin1Char('/') + QLatin1String(SaveRecordName)), 5000);
-    second.start(SAVE_HELPER, {root, "c:\\Second.txt", "Second story", QString::number(lockWait)});
+    if (secondNumber != ENOLCK)
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(root + QLatin1Char('/') + QLatin1String(SaveRecordName)), 5000);
+    second.start(strace, QStringList{"-qq", "-o", "/dev/null"} + traceCalls + lockFaults
+                             + QStringList{"--", SAVE_HELPER, root, "c:\\Second.txt", "Second story",
+                                           QString::number(lockWait)});
     QVERIFY(second.waitForFinished() && first.waitForFinished());
-    QCOMPARE(first.exitCode(), 0);
     QCOMPARE(second.exitCode(), secondNumber);
+    if (secondNumber == ENOLCK) {
+        QCOMPARE(first.exitCode(), ENOLCK);
+        QVERIFY(second.readAllStandardOutput().contains("cannot be locked"));
+        QCOMPARE(folderSnapshot(tmp.path()), before);
+        return;
+    }
+    QCOMPARE(first.exitCode(), 0);
     if (secondNumber)
         QVERIFY(second.readAllStandardOutput().contains("Another copy of Wrenfield has been saving"));
 
