@@ -170,12 +170,15 @@ private slots:
     void killAtEveryStep();
     void thenTheUserOrTheDisk_data();
     void thenTheUserOrTheDisk();
+    void reorderedStates_data();
+    void reorderedStates();
     void damagedRecord_data();
     void damagedRecord();
 
 private:
     QString strace;
     QStringList stagingCalls;  // the file calls of a save with a staging file
+    QByteArray detailedTrace;  // that save traced with file names and bytes
     std::vector<std::unique_ptr<Case>> cases;
 };
 
@@ -194,8 +197,20 @@ void SaveCrashTest::initTestCase()
         const QString log = base.path() + QStringLiteral("/trace");
         run(traced(strace, variant, QString(), log, {rootOf(base), StoryPath, StoryText}));
         const QStringList calls = callsAfterMark(log);
-        if (variant.staging && variant.fault.isEmpty())
+        if (variant.staging && variant.fault.isEmpty()) {
             stagingCalls = calls;
+            QTemporaryDir again;
+            prepare(again, variant);
+            QStringList arguments = traced(strace, variant, QString(), log, {rootOf(again), StoryPath, StoryText});
+            arguments.insert(1, QStringLiteral("-y"));
+            arguments.insert(1, QStringLiteral("-xx"));
+            arguments.insert(1, QStringLiteral("-s1000000"));
+            run(arguments);
+            QByteArray escaped;  // the story folder's path as strace -xx writes it
+            for (const char c : QFile::encodeName(rootOf(again)))
+                escaped += "\\x" + QByteArray::number(uchar(c), 16).rightJustified(2, '0');
+            detailedTrace = readFile(log).replace(escaped, "");
+        }
         QString recoverFrom;
         QHash<QString, int> seen;
         for (qsizetype i = 0; i < calls.size(); ++i) {
@@ -492,6 +507,234 @@ void SaveCrashTest::thenTheUserOrTheDisk()
     QVERIFY(!saveStory(root, QStringLiteral("c:\\Next.txt"), QStringLiteral("Next")));
     QVERIFY(readFile(root + QStringLiteral("/Next.txt")).endsWith("Next\r\n"));
     QVERIFY(!QFileInfo::exists(dir.path() + Record));
+}
+
+namespace {
+
+// One step of a traced save, as a file system that keeps only what was
+// synced sees it.
+struct Step {
+    enum Kind { Write, SyncData, Link, Unlink, Rename, SyncFolder } kind;
+    int file = -1;         // Write, SyncData, Link: which file
+    QByteArray bytes {};   // Write
+    qint64 offset = 0;
+    QString from {}, to {};   // Unlink: from; Link: to; Rename: both; SyncFolder: the folder in to
+    QStringList folders() const
+    {
+        const auto folderOf = [](const QString &path) { return path.section(QLatin1Char('/'), 0, -2); };
+        return kind == Rename ? QStringList{folderOf(from), folderOf(to)}
+             : kind == Link   ? QStringList{folderOf(to)}
+                              : QStringList{folderOf(from)};
+    }
+    bool changesFolder() const { return kind == Link || kind == Unlink || kind == Rename; }
+};
+
+// The steps of a save after the helper's mark, from an strace log taken with
+// -y -xx and the story folder's path taken out: paths are relative to the
+// story folder, files are numbered as they appear (0: the staging file).
+std::vector<Step> stepsOf(const QByteArray &log)
+{
+    static const QRegularExpression line(QStringLiteral("^(?:\\d+ +)?(\\w+)\\((.*)\\) += (\\d+)(?:<([0-9a-fx\\\\]*)>)?"));
+    static const QRegularExpression token(QStringLiteral("(-?\\d+|AT_FDCWD)<([0-9a-fx\\\\]*)>|\"([0-9a-fx\\\\]*)\"|(-?\\d+)"));
+    const auto text = [](const QString &hex) {
+        return QString::fromUtf8(QByteArray::fromHex(QString(hex).remove(QStringLiteral("\\x")).toLatin1()));
+    };
+    const auto join = [](const QString &folder, const QString &name) {
+        const QString path = folder.isEmpty() ? name : folder.mid(1) + QLatin1Char('/') + name;
+        return path.startsWith(QLatin1Char('/')) ? path.mid(1) : path;
+    };
+    std::vector<Step> steps;
+    QHash<QString, int> names{{QStringLiteral("program files/temp.txt"), 0}};
+    QHash<int, int> files;  // fd -> file
+    int nextFile = 1;
+    bool marked = false;
+    for (const QByteArray &raw : log.split('\n')) {
+        if (raw.contains("fsync(-1)")) {
+            marked = true;
+            continue;
+        }
+        const QRegularExpressionMatch m = line.match(QString::fromLatin1(raw));
+        if (!marked || !m.hasMatch())
+            continue;
+        const QString call = m.captured(1);
+        QStringList folders, strings;
+        QList<int> fds;
+        QList<qint64> numbers;
+        for (auto it = token.globalMatch(m.captured(2)); it.hasNext();) {
+            const QRegularExpressionMatch t = it.next();
+            if (t.hasCaptured(2) && !t.captured(1).isEmpty()) {
+                fds << t.captured(1).toInt();
+                folders << text(t.captured(2));
+            } else if (t.hasCaptured(3) && !t.captured(3).isNull() && t.capturedStart(3) >= 0) {
+                strings << t.captured(3);
+            } else if (t.hasCaptured(4)) {
+                numbers << t.captured(4).toLongLong();
+            }
+        }
+        const int result = m.captured(3).toInt();
+        if (call == QLatin1String("openat") && !folders.isEmpty() && !strings.isEmpty()) {
+            const QString path = join(folders[0], text(strings[0]));
+            if (raw.contains("O_TMPFILE")) {
+                files[result] = nextFile++;
+            } else if (raw.contains("O_DIRECTORY")) {
+                files.remove(result);
+            } else if (names.contains(path)) {
+                files[result] = names[path];
+            } else if (raw.contains("O_CREAT")) {
+                files[result] = nextFile;
+                names[path] = nextFile++;
+                steps.push_back({.kind = Step::Link, .file = files[result], .to = path});
+            }
+        } else if (call == QLatin1String("pwrite64") && files.contains(fds.value(0)) && !strings.isEmpty()) {
+            steps.push_back({.kind = Step::Write, .file = files[fds[0]],
+                             .bytes = QByteArray::fromHex(QString(strings[0]).remove(QStringLiteral("\\x")).toLatin1()),
+                             .offset = numbers.value(1)});
+        } else if (call == QLatin1String("fdatasync") && files.contains(fds.value(0))) {
+            steps.push_back({.kind = Step::SyncData, .file = files[fds[0]]});
+        } else if (call == QLatin1String("fsync") && !folders.isEmpty()) {
+            steps.push_back({.kind = Step::SyncFolder, .to = join(folders[0], QStringLiteral("x")).section('/', 0, -2)});
+        } else if (call == QLatin1String("linkat") && strings.size() == 2 && folders.size() == 2) {
+            const int fd = text(strings[0]).section(QLatin1Char('/'), -1).toInt();
+            const QString to = join(folders[1], text(strings[1]));
+            names[to] = files.value(fd, -1);
+            steps.push_back({.kind = Step::Link, .file = names[to], .to = to});
+        } else if (call == QLatin1String("renameat2") && strings.size() == 2 && folders.size() == 2) {
+            const QString from = join(folders[0], text(strings[0])), to = join(folders[1], text(strings[1]));
+            names[to] = names.take(from);
+            steps.push_back({.kind = Step::Rename, .from = from, .to = to});
+        } else if (call == QLatin1String("unlinkat") && strings.size() == 1 && folders.size() == 1) {
+            const QString from = join(folders[0], text(strings[0]));
+            names.remove(from);
+            steps.push_back({.kind = Step::Unlink, .from = from});
+        }
+    }
+    return steps;
+}
+
+// A state the files may be found in after a crash: names and their files'
+// bytes; several names may share a file.
+struct CrashState {
+    QMap<QString, int> names;
+    QHash<int, QByteArray> bytes;
+    // Each name, its file's number and what the file holds.
+    QString key() const
+    {
+        QStringList parts;
+        for (auto it = names.begin(); it != names.end(); ++it) {
+            const QByteArray &b = bytes.value(it.value());
+            const QString holds = b.isEmpty()                        ? QStringLiteral("empty")
+                                : b == EarlierNotes                  ? QStringLiteral("notes")
+                                : b == EarlierNotes + StoryBytes     ? QStringLiteral("notes+story")
+                                : b.startsWith("Wrenfield unfinished") ? QStringLiteral("a record")
+                                                                       : QString::fromLatin1(b.toPercentEncoding());
+            parts << QStringLiteral("%1 (%2): %3").arg(it.key()).arg(it.value()).arg(holds);
+        }
+        return parts.join(QStringLiteral(", "));
+    }
+};
+
+} // namespace
+Q_DECLARE_METATYPE(CrashState)
+
+// Every state a file system that keeps only what was synced may leave after
+// a crash at any point of one traced save: file data written since its
+// file's last fdatasync kept or dropped, and each change to a folder since
+// that folder's last fsync kept or dropped, in any combination. The start
+// then finishes the save whenever its record is there, and otherwise finds
+// the files as before the save or the story whole.
+void SaveCrashTest::reorderedStates_data()
+{
+    QTest::addColumn<CrashState>("state");
+    if (strace.isEmpty()) {
+        QTest::newRow("no strace") << CrashState{};
+        return;
+    }
+    const std::vector<Step> steps = stepsOf(detailedTrace);
+    QSet<QString> seen;
+    for (std::size_t crash = 0; crash <= steps.size(); ++crash) {
+        const auto synced = [&](std::size_t i) {
+            for (std::size_t j = i + 1; j < crash; ++j) {
+                if (steps[i].kind == Step::Write && steps[j].kind == Step::SyncData && steps[j].file == steps[i].file)
+                    return true;
+                if (steps[i].changesFolder() && steps[j].kind == Step::SyncFolder
+                    && steps[i].folders().contains(steps[j].to))
+                    return true;
+            }
+            return false;
+        };
+        std::vector<std::size_t> open;  // folder changes that may or may not have reached the disk
+        for (std::size_t i = 0; i < crash; ++i)
+            if (steps[i].changesFolder() && !synced(i))
+                open.push_back(i);
+        for (unsigned mask = 0; mask < (1u << open.size()); ++mask) {
+            for (const bool keepUnsynced : {false, true}) {
+                CrashState state;
+                state.names[QStringLiteral("program files/temp.txt")] = 0;
+                state.bytes[0] = EarlierNotes;
+                for (std::size_t i = 0; i < crash; ++i) {
+                    const Step &step = steps[i];
+                    const auto at = std::find(open.begin(), open.end(), i);
+                    if (at != open.end() && !(mask & (1u << (at - open.begin()))))
+                        continue;
+                    if (step.kind == Step::Write && (keepUnsynced || synced(i))) {
+                        QByteArray &bytes = state.bytes[step.file];
+                        if (bytes.size() < step.offset + step.bytes.size())
+                            bytes.resize(step.offset + step.bytes.size(), '\0');
+                        bytes.replace(step.offset, step.bytes.size(), step.bytes);
+                    } else if (step.kind == Step::Link && !state.names.contains(step.to)) {
+                        state.names[step.to] = step.file;
+                    } else if (step.kind == Step::Rename && state.names.contains(step.from)
+                               && !state.names.contains(step.to)) {
+                        state.names[step.to] = state.names.take(step.from);
+                    } else if (step.kind == Step::Unlink) {
+                        state.names.remove(step.from);
+                    }
+                }
+                if (!seen.contains(state.key())) {
+                    seen.insert(state.key());
+                    QTest::addRow("%s", qPrintable(QString(state.key()).replace(QLatin1String(SaveRecordName), "R")))
+                        << state;
+                }
+            }
+        }
+    }
+}
+
+void SaveCrashTest::reorderedStates()
+{
+    if (strace.isEmpty())
+        QSKIP("strace is not installed");
+    QFETCH(CrashState, state);
+    QTemporaryDir dir;
+    const QString root = rootOf(dir);
+    QHash<int, QString> made;
+    for (auto it = state.names.begin(); it != state.names.end(); ++it) {
+        const QString path = root + QLatin1Char('/') + it.key();
+        QDir().mkpath(QFileInfo(path).path());
+        if (made.contains(it.value()))
+            QVERIFY(::link(QFile::encodeName(made[it.value()]).constData(), QFile::encodeName(path).constData()) == 0);
+        else
+            QVERIFY(writeFile(path, state.bytes.value(it.value())));
+        made[it.value()] = path;
+    }
+    QDir().mkpath(root + QStringLiteral("/program files"));
+    const bool recorded = state.names.contains(QLatin1String(SaveRecordName));
+
+    const Resolution resolution = resolveUnfinishedSave(root);
+    const QByteArray story = readFile(dir.path() + Story), staging = readFile(dir.path() + Staging);
+    if (recorded) {
+        QVERIFY2(resolution.outcome == Resolution::Outcome::Finished
+                     || resolution.outcome == Resolution::Outcome::AlreadyWhole,
+                 qPrintable(resolution.line));
+        QCOMPARE(story, EarlierNotes + StoryBytes);
+        QCOMPARE(staging, QByteArray("<missing>"));
+    } else {
+        QCOMPARE(int(resolution.outcome), int(Resolution::Outcome::NothingToDo));
+        QVERIFY2((story == "<missing>" && staging == EarlierNotes)
+                     || (story == EarlierNotes + StoryBytes && staging == "<missing>"),
+                 story + " / " + staging);
+    }
+    QVERIFY(!saveStory(root, QStringLiteral("c:\\Next.txt"), QStringLiteral("Next")));
 }
 
 void SaveCrashTest::damagedRecord_data()
