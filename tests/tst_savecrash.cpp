@@ -451,78 +451,56 @@ void SaveCrashTest::killAtEveryStep()
     QVERIFY(!c.disk || c.disk->unmount());
 }
 
-// What a user or the disk may do to the files between a save cut short and
-// the next start.
-enum class Then {
-    Nothing,
-    AppendToStory,          // the user adds a line to the story file
-    RewriteSameFile,        // the file that holds the save (story or staging file) gets other bytes
-    Truncate,               // it loses its end (unsynced bytes lost)
-    ReplaceStaging,         // a new staging file
-    NewFileAtStoryName,     // the story file moved away and another made under its name
-    RecordUnreadable,       // the record owned by root, mode 0600, read by another user
-    FolderAtTemporaryName,  // a folder where an earlier version wrote its record
-    RecordOfVersion1,       // the record as the previous version wrote it
-    // A record that cannot be trusted or followed:
-    RecordCutShort,
-    RecordChecksumWrong,
-    RecordNamesFileOutside,  // "../Story.txt", with a checksum that matches
-    RecordUnknownVersion,
-    RecordIsLink,            // to elsewhere.txt
-    RecordIsFolder,
-};
-Q_DECLARE_METATYPE(Then)
-
 void SaveCrashTest::thenTheUserOrTheDisk_data()
 {
-    QTest::addColumn<QString>("killAt");   // the save's call killed at, counted from its start
-    QTest::addColumn<int>("keep");         // bytes of the story the story file keeps (cut off); -1: all
-    QTest::addColumn<Then>("then");
-    QTest::addColumn<int>("outcome");      // Resolution::Outcome at the next start
+    QTest::addColumn<QString>("killAt");  // the save's call killed at, counted from its start
+    QTest::addColumn<QString>("then");    // sh in the story folder: F is the file that holds the
+                                          // save (story or staging file), T the staging file, R the
+                                          // record; "nobody:" first: the start runs as that user
+    QTest::addColumn<int>("outcome");     // Resolution::Outcome at the next start
 
     using O = Resolution::Outcome;
     const int finished = int(O::Finished), setAside = int(O::SetAside), whole = int(O::AlreadyWhole);
+    // The record as the previous version wrote it, with the staging file's
+    // identity: that proves nothing, only story bytes in the file count.
+    const QString version1 = QStringLiteral(
+        "printf 'Wrenfield unfinished save\\nversion 1\\nname 9\\nStory.txt\\nstaging %s %s 13\\nstory 9\\nA story"
+        "\\r\\n\\n' $(stat -c '%d %i' \"$F\") >r; printf 'sha256 %s\\n' $(sha256sum <r | cut -c1-64) >>r; mv r $R");
     struct Kill {
-        const char *name, *call;
-        int keep;
-        int ownOutcome;  // with nothing done in between
+        const char *name, *call, *cut;  // cut: sh that cuts off the story's end
+        int outcome;                    // with nothing done in between
     };
-    const Kill kills[] = {
-        {"before the rename", "renameat2 1", -1, finished},
-        {"before the append", "pwrite64 2", -1, finished},
-        {"story cut off", "fdatasync 3", 3, finished},
-        {"before the record's removal", "unlinkat 1", -1, whole},
-    };
-    for (const Kill &k : kills) {
+    for (const Kill &k : {Kill{"before the rename", "renameat2 1", "", finished},
+                          Kill{"before the append", "pwrite64 2", "", finished},
+                          Kill{"story cut off", "fdatasync 3", "truncate -s 16 Story.txt; ", finished},
+                          Kill{"before the record's removal", "unlinkat 1", "", whole}}) {
         const bool renamed = QByteArrayView(k.call) != "renameat2 1";
-        const auto row = [&](const char *then, Then what, int outcome) {
-            QTest::addRow("%s, then %s", k.name, then) << k.call << k.keep << what << outcome;
+        const auto row = [&](const char *then, const QString &sh, int outcome) {
+            QTest::addRow("%s, then %s", k.name, then) << k.call << QString::fromLatin1(k.cut) + sh << outcome;
         };
-        row("nothing", Then::Nothing, k.ownOutcome);
+        row("nothing", "", k.outcome);
         if (renamed)
-            row("a line appended", Then::AppendToStory, k.ownOutcome == whole ? whole : setAside);
-        row("other bytes in the same file", Then::RewriteSameFile, setAside);
-        row("the file cut to 5 bytes", Then::Truncate, setAside);
-        row("a new staging file", Then::ReplaceStaging, renamed ? k.ownOutcome : setAside);
-        row("another file at the story's name", Then::NewFileAtStoryName, setAside);
-        row("the record unreadable", Then::RecordUnreadable, setAside);
-        row("a folder at the temporary name", Then::FolderAtTemporaryName, k.ownOutcome);
-        // An old record proves nothing by the staging file's identity:
-        // only story bytes in the file count.
-        row("the record of version 1", Then::RecordOfVersion1, renamed && k.keep > 0 ? finished
-                                                               : k.ownOutcome == whole ? whole
-                                                                                      : setAside);
+            row("a line appended", "printf 'a line of my own\\r\\n' >>Story.txt", k.outcome == whole ? whole : setAside);
+        row("other bytes in the same file", "echo 'typed by hand: 45 bytes long, written over it' >\"$F\"", setAside);
+        row("the file cut to 5 bytes", "truncate -s 5 \"$F\"", setAside);
+        row("a new staging file", "rm -f \"$T\"; echo new notes >\"$T\"", renamed ? k.outcome : setAside);
+        row("another file at the story's name", "[ ! -e Story.txt ] || mv Story.txt moved.txt; echo mine >Story.txt",
+            setAside);
+        row("the record unreadable", "nobody: chmod 600 $R; chmod 777 . ..", setAside);
+        row("a folder at the temporary name", "mkdir $R.new", k.outcome);
+        row("the record of version 1", version1, renamed && *k.cut ? finished : k.outcome == whole ? whole : setAside);
     }
-    const Kill &k = kills[0];
-    const auto row = [&](const char *then, Then what) {
-        QTest::addRow("%s, then %s", k.name, then) << k.call << k.keep << what << setAside;
+    // Records that cannot be trusted or followed.
+    const auto row = [&](const char *then, const char *sh) {
+        QTest::addRow("before the rename, then %s", then) << "renameat2 1" << QString::fromLatin1(sh) << setAside;
     };
-    row("the record cut short", Then::RecordCutShort);
-    row("the record's checksum wrong", Then::RecordChecksumWrong);
-    row("the record naming a file outside", Then::RecordNamesFileOutside);
-    row("a record of an unknown version", Then::RecordUnknownVersion);
-    row("a link as the record", Then::RecordIsLink);
-    row("a folder as the record", Then::RecordIsFolder);
+    row("the record cut short", "truncate -s 100 $R");
+    row("the record's checksum wrong", "sed -i 's/^A story/B story/' $R");
+    row("the record naming a file outside", "sed -i 's/^name 9$/name 12/; s|^Story.txt$|../Story.txt|; /^sha256/d' $R; "
+                                            "printf 'sha256 %s\\n' $(sha256sum <$R | cut -c1-64) >>$R");
+    row("a record of an unknown version", "sed -i 's/^version 2$/version 3/' $R");
+    row("a link as the record", "rm $R; ln -s ../elsewhere.txt $R");
+    row("a folder as the record", "rm $R; mkdir $R");
 }
 
 // A save killed at one of its steps, then something done to the files by the
@@ -535,100 +513,30 @@ void SaveCrashTest::thenTheUserOrTheDisk()
     if (strace.isEmpty())
         QSKIP("strace is not installed");
     QFETCH(QString, killAt);
-    QFETCH(int, keep);
-    QFETCH(Then, then);
+    QFETCH(QString, then);
     QFETCH(int, outcome);
+    const bool asNobody = then.contains(QLatin1String("nobody: "));
+    if (asNobody && ::geteuid() != 0)
+        QSKIP("a record another user may not read needs root");
 
     QString kill;
     QHash<QString, int> seen;
-    for (const QString &call : std::as_const(stagingCalls)) {
-        const QString name = call.section(QLatin1Char(':'), 0, 0);
-        if (name + QLatin1Char(' ') + QString::number(++seen[name]) == killAt)
+    for (const QString &call : std::as_const(stagingCalls))
+        if (const QString name = call.section(QLatin1Char(':'), 0, 0);
+            name + QLatin1Char(' ') + QString::number(++seen[name]) == killAt)
             kill = call;
-    }
-    QVERIFY2(!kill.isEmpty(), "no such call");
     QTemporaryDir dir;
     const QString root = rootOf(dir), story = dir.path() + Story, staging = dir.path() + Staging;
-    const Variant &variant = Variants[0];
-    prepare(dir, variant);
+    prepare(dir, Variants[0]);
     struct stat stagingBefore {};
     ::lstat(QFile::encodeName(staging).constData(), &stagingBefore);
-    QVERIFY(killed(run(traced(strace, variant, kill, QString(), {root, StoryPath, StoryText}))));
-    QVERIFY(QFileInfo::exists(dir.path() + Record));
-    if (keep >= 0)
-        QVERIFY(QFile::resize(story, EarlierNotes.size() + keep));
-
+    QVERIFY(killed(run(traced(strace, Variants[0], kill, QString(), {root, StoryPath, StoryText}))));
     const QString saved = QFileInfo::exists(story) ? story : staging;  // the file that holds the save
-    const auto overwrite = [](const QString &path, const QByteArray &bytes) {
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-    };
-    switch (then) {
-    case Then::Nothing:
-        break;
-    case Then::AppendToStory: {
-        QFile file(story);
-        QVERIFY(file.open(QIODevice::Append) && file.write("a line of my own\r\n") > 0);
-        break;
-    }
-    case Then::RewriteSameFile:
-        QVERIFY(overwrite(saved, "typed by hand: 45 bytes long, written over it"));
-        break;
-    case Then::Truncate:
-        QVERIFY(QFile::resize(saved, 5));
-        break;
-    case Then::ReplaceStaging:
-        QFile::remove(staging);
-        QVERIFY(writeFile(staging, "new notes"));
-        break;
-    case Then::NewFileAtStoryName:
-        QVERIFY(!QFileInfo::exists(story) || QFile::rename(story, root + QStringLiteral("/moved.txt")));
-        QVERIFY(writeFile(story, "a story of my own"));
-        break;
-    case Then::RecordUnreadable:
-        if (::geteuid() != 0)
-            QSKIP("a record only root may read needs root");
-        QVERIFY(QFile::setPermissions(dir.path() + Record, QFile::ReadOwner | QFile::WriteOwner));
-        for (const QString &folder : {dir.path(), root})
-            QVERIFY(QFile::setPermissions(folder, QFile::Permissions(0x7777)));
-        break;
-    case Then::FolderAtTemporaryName:
-        QVERIFY(QDir().mkpath(root + QLatin1Char('/') + QLatin1String(NewSaveRecordName)));
-        break;
-    case Then::RecordCutShort:
-        QVERIFY(QFile::resize(dir.path() + Record, QFileInfo(dir.path() + Record).size() / 2));
-        break;
-    case Then::RecordChecksumWrong:
-        QVERIFY(overwrite(dir.path() + Record, readFile(dir.path() + Record).replace("A story", "B story")));
-        break;
-    case Then::RecordNamesFileOutside: {
-        QByteArray text = readFile(dir.path() + Record).replace("name 9\nStory.txt", "name 12\n../Story.txt");
-        text.truncate(text.indexOf("sha256 "));
-        QVERIFY(overwrite(dir.path() + Record,
-                          text + "sha256 " + QCryptographicHash::hash(text, QCryptographicHash::Sha256).toHex() + '\n'));
-        break;
-    }
-    case Then::RecordUnknownVersion:
-        QVERIFY(overwrite(dir.path() + Record, readFile(dir.path() + Record).replace("version 2", "version 3")));
-        break;
-    case Then::RecordIsLink:
-    case Then::RecordIsFolder:
-        QVERIFY(QFile::remove(dir.path() + Record));
-        QVERIFY(then == Then::RecordIsLink ? QFile::link(QStringLiteral("../elsewhere.txt"), dir.path() + Record)
-                                           : QDir().mkpath(dir.path() + Record));
-        break;
-    case Then::RecordOfVersion1: {
-        const std::optional<SaveRecord> record = parseSaveRecord(readFile(dir.path() + Record));
-        QVERIFY(record);
-        QByteArray old = "Wrenfield unfinished save\nversion 1\nname 9\nStory.txt\nstaging "
-                       + QByteArray::number(quint64(stagingBefore.st_dev)) + ' '
-                       + QByteArray::number(quint64(stagingBefore.st_ino)) + ' '
-                       + QByteArray::number(EarlierNotes.size()) + "\nstory 9\n" + StoryBytes + '\n';
-        old += "sha256 " + QCryptographicHash::hash(old, QCryptographicHash::Sha256).toHex() + '\n';
-        QVERIFY(overwrite(dir.path() + Record, old));
-        break;
-    }
-    }
+    QProcess shell;
+    shell.setWorkingDirectory(root);
+    shell.start("sh", {"-ec", QStringLiteral("F='%1'; T='program files/temp.txt'; R=%2; %3")
+                                  .arg(saved.mid(root.size() + 1), SaveRecordName, QString(then).remove("nobody: "))});
+    QVERIFY(shell.waitForFinished() && shell.exitCode() == 0);
 
     const auto withoutRecords = [&] {
         QStringList lines = folderSnapshot(dir.path());
@@ -637,17 +545,13 @@ void SaveCrashTest::thenTheUserOrTheDisk()
     };
     const QStringList before = withoutRecords();
     Resolution resolution;
-    if (then == Then::RecordUnreadable) {
-        // The start as the user "nobody", who may change the story folder
-        // but not read the record.
+    if (asNobody) {  // may change the story folder, but not read the record
         const int result = exitCodeInChild([&] {
-            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-                return 255;
-            const Resolution r = resolveUnfinishedSave(root);
-            return int(r.outcome) * 10 + (r.message.isEmpty() ? 0 : 1);
+            const Resolution r = ::setgid(65534) || ::setuid(65534) ? Resolution{} : resolveUnfinishedSave(root);
+            return int(r.outcome) * 10 + !r.message.isEmpty();
         });
         resolution.outcome = Resolution::Outcome(result / 10);
-        resolution.message = result % 10 ? QStringLiteral("shown") : QString();
+        resolution.message = QString(result % 10, QLatin1Char('!'));
     } else {
         resolution = resolveUnfinishedSave(root);
     }
@@ -661,7 +565,7 @@ void SaveCrashTest::thenTheUserOrTheDisk()
         QCOMPARE(after, before);
         QCOMPARE(records.size(), 1);
         QVERIFY(records[0].startsWith(QLatin1String(".wrenfield-unfinished-save.set-aside-")));
-        QVERIFY(then >= Then::RecordCutShort || readFile(root + QLatin1Char('/') + records[0]).contains(StoryBytes));
+        QVERIFY(then.contains("$R") || readFile(root + QLatin1Char('/') + records[0]).contains(StoryBytes));
     } else {
         // Finished: only the file that held the save's bytes changed, by the
         // rest of the story after them, under the story's name.
@@ -670,17 +574,12 @@ void SaveCrashTest::thenTheUserOrTheDisk()
         QVERIFY2(text.startsWith(EarlierNotes + StoryBytes), text.constData());
         QStringList expected = before;
         expected.removeIf([&](const QString &line) {
-            return line.startsWith(Story + QLatin1String(" mode "))
-                || (saved == staging && line.startsWith(Staging + QLatin1String(" mode ")));
+            return line.startsWith(Story + " mode ") || (saved == staging && line.startsWith(Staging + " mode "));
         });
-        struct stat s {};
-        ::lstat(QFile::encodeName(story).constData(), &s);
-        QCOMPARE(s.st_ino, stagingBefore.st_ino);
-        expected << snapshotLine(Story, s.st_mode, s.st_ino, text);
+        expected << snapshotLine(Story, stagingBefore.st_mode, stagingBefore.st_ino, text);
         expected.sort();
         QCOMPARE(after, expected);
     }
-
     QVERIFY(!saveStory(root, QStringLiteral("c:\\Next.txt"), QStringLiteral("Next")));
     QVERIFY(readFile(root + QStringLiteral("/Next.txt")).endsWith("Next\r\n"));
     QVERIFY(!QFileInfo::exists(dir.path() + Record));
@@ -689,101 +588,72 @@ void SaveCrashTest::thenTheUserOrTheDisk()
 namespace {
 
 // One step of a traced save, as a file system that keeps only what was
-// synced sees it.
+// synced sees it; paths are relative to the story folder.
 struct Step {
     enum Kind { Write, SyncData, Link, Unlink, Rename, SyncFolder } kind;
-    int file = -1;         // Write, SyncData, Link: which file
-    QByteArray bytes {};   // Write
+    int file = -1;  // Write, SyncData, Link: files are numbered as they appear, 0: the staging file
+    QByteArray bytes {};
     qint64 offset = 0;
-    QString from {}, to {};   // Unlink: from; Link: to; Rename: both; SyncFolder: the folder in to
-    QStringList folders() const
+    QString from {}, to {};  // Unlink: from; Link: to; SyncFolder: the folder in to
+    bool inFolder(const QString &folder) const
     {
-        const auto folderOf = [](const QString &path) { return path.section(QLatin1Char('/'), 0, -2); };
-        return kind == Rename ? QStringList{folderOf(from), folderOf(to)}
-             : kind == Link   ? QStringList{folderOf(to)}
-                              : QStringList{folderOf(from)};
+        return (kind == Unlink || kind == Rename) && from.section('/', 0, -2) == folder
+            || (kind == Link || kind == Rename) && to.section('/', 0, -2) == folder;
     }
-    bool changesFolder() const { return kind == Link || kind == Unlink || kind == Rename; }
 };
 
-// The steps of a save after the helper's mark, from an strace log taken with
-// -y -xx and the story folder's path taken out: paths are relative to the
-// story folder, files are numbered as they appear (0: the staging file).
+// The steps after the helper's mark in an strace log taken with -y -xx, the
+// story folder's path taken out.
 std::vector<Step> stepsOf(const QByteArray &log)
 {
-    static const QRegularExpression line(QStringLiteral("^(?:\\d+ +)?(\\w+)\\((.*)\\) += (\\d+)(?:<([0-9a-fx\\\\]*)>)?"));
-    static const QRegularExpression token(QStringLiteral("(-?\\d+|AT_FDCWD)<([0-9a-fx\\\\]*)>|\"([0-9a-fx\\\\]*)\"|(-?\\d+)"));
-    const auto text = [](const QString &hex) {
-        return QString::fromUtf8(QByteArray::fromHex(QString(hex).remove(QStringLiteral("\\x")).toLatin1()));
-    };
-    const auto join = [](const QString &folder, const QString &name) {
-        const QString path = folder.isEmpty() ? name : folder.mid(1) + QLatin1Char('/') + name;
-        return path.startsWith(QLatin1Char('/')) ? path.mid(1) : path;
-    };
+    static const QRegularExpression line(QStringLiteral("^\\d* *(\\w+)\\((.*)\\) += (\\d+)"));
+    static const QRegularExpression token(QStringLiteral("(\\d+)?<([^>]*)>|\"([^\"]*)\"|, (\\d+)"));
+    const auto bytes = [](QString hex) { return QByteArray::fromHex(hex.remove(QStringLiteral("\\x")).toLatin1()); };
     std::vector<Step> steps;
     QHash<QString, int> names{{QStringLiteral("program files/temp.txt"), 0}};
-    QHash<int, int> files;  // fd -> file
-    int nextFile = 1;
-    bool marked = false;
-    for (const QByteArray &raw : log.split('\n')) {
-        if (raw.contains("fsync(-1)")) {
-            marked = true;
-            continue;
-        }
+    QHash<int, int> files;  // descriptor -> file
+    for (const QByteArray &raw : log.mid(log.indexOf("fsync(-1)")).split('\n')) {
         const QRegularExpressionMatch m = line.match(QString::fromLatin1(raw));
-        if (!marked || !m.hasMatch())
-            continue;
-        const QString call = m.captured(1);
-        QStringList folders, strings;
         QList<int> fds;
+        QStringList paths;  // of descriptors and of names, joined to the folder before them
         QList<qint64> numbers;
+        bool afterFd = false;
         for (auto it = token.globalMatch(m.captured(2)); it.hasNext();) {
             const QRegularExpressionMatch t = it.next();
-            if (t.hasCaptured(2) && !t.captured(1).isEmpty()) {
+            if (t.capturedStart(2) >= 0) {
                 fds << t.captured(1).toInt();
-                folders << text(t.captured(2));
-            } else if (t.hasCaptured(3) && !t.captured(3).isNull() && t.capturedStart(3) >= 0) {
-                strings << t.captured(3);
-            } else if (t.hasCaptured(4)) {
+                paths << QString::fromUtf8(bytes(t.captured(2))).mid(1);
+            } else if (t.capturedStart(3) >= 0) {
+                const QString folder = afterFd ? paths.takeLast() : QString();
+                paths << (folder.isEmpty() ? QString() : folder + '/') + QString::fromUtf8(bytes(t.captured(3)));
+            } else {
                 numbers << t.captured(4).toLongLong();
             }
+            afterFd = t.capturedStart(2) >= 0;
         }
-        const int result = m.captured(3).toInt();
-        if (call == QLatin1String("openat") && !folders.isEmpty() && !strings.isEmpty()) {
-            const QString path = join(folders[0], text(strings[0]));
-            if (raw.contains("O_TMPFILE")) {
-                files[result] = nextFile++;
-            } else if (raw.contains("O_DIRECTORY")) {
-                files.remove(result);
-            } else if (names.contains(path)) {
-                files[result] = names[path];
-            } else if (raw.contains("O_CREAT")) {
-                files[result] = nextFile;
-                names[path] = nextFile++;
-                steps.push_back({.kind = Step::Link, .file = files[result], .to = path});
-            }
-        } else if (call == QLatin1String("pwrite64") && files.contains(fds.value(0)) && !strings.isEmpty()) {
-            steps.push_back({.kind = Step::Write, .file = files[fds[0]],
-                             .bytes = QByteArray::fromHex(QString(strings[0]).remove(QStringLiteral("\\x")).toLatin1()),
+        const QString call = m.captured(1);
+        const int result = m.captured(3).toInt(), fd = fds.value(0, -1), file = files.value(fd, -1);
+        if (call == "openat" && raw.contains("O_TMPFILE"))
+            files[result] = int(names.size() + files.size() + 1);
+        else if (call == "openat" && !raw.contains("O_DIRECTORY") && names.contains(paths.value(0)))
+            files[result] = names[paths[0]];
+        else if (call == "openat" && raw.contains("O_CREAT"))
+            steps.push_back({.kind = Step::Link, .file = files[result] = names[paths[0]] = int(names.size() + 100),
+                             .to = paths[0]});
+        else if (call == "pwrite64" && file >= 0)
+            steps.push_back({.kind = Step::Write, .file = file, .bytes = bytes(m.captured(2).section('"', 1, 1)),
                              .offset = numbers.value(1)});
-        } else if (call == QLatin1String("fdatasync") && files.contains(fds.value(0))) {
-            steps.push_back({.kind = Step::SyncData, .file = files[fds[0]]});
-        } else if (call == QLatin1String("fsync") && !folders.isEmpty()) {
-            steps.push_back({.kind = Step::SyncFolder, .to = join(folders[0], QStringLiteral("x")).section('/', 0, -2)});
-        } else if (call == QLatin1String("linkat") && strings.size() == 2 && folders.size() == 2) {
-            const int fd = text(strings[0]).section(QLatin1Char('/'), -1).toInt();
-            const QString to = join(folders[1], text(strings[1]));
-            names[to] = files.value(fd, -1);
-            steps.push_back({.kind = Step::Link, .file = names[to], .to = to});
-        } else if (call == QLatin1String("renameat2") && strings.size() == 2 && folders.size() == 2) {
-            const QString from = join(folders[0], text(strings[0])), to = join(folders[1], text(strings[1]));
-            names[to] = names.take(from);
-            steps.push_back({.kind = Step::Rename, .from = from, .to = to});
-        } else if (call == QLatin1String("unlinkat") && strings.size() == 1 && folders.size() == 1) {
-            const QString from = join(folders[0], text(strings[0]));
-            names.remove(from);
-            steps.push_back({.kind = Step::Unlink, .from = from});
-        }
+        else if (call == "fdatasync" && file >= 0)
+            steps.push_back({.kind = Step::SyncData, .file = file});
+        else if (call == "fsync" && fd >= 0)
+            steps.push_back({.kind = Step::SyncFolder, .to = paths.value(0)});
+        else if (call == "linkat")
+            steps.push_back({.kind = Step::Link, .file = files.value(paths[0].section('/', -1).toInt()),
+                             .to = paths.value(1)});
+        else if (call == "renameat2" && (names[paths.value(1)] = names.take(paths.value(0)), true))
+            steps.push_back({.kind = Step::Rename, .from = paths[0], .to = paths[1]});
+        else if (call == "unlinkat")
+            steps.push_back({.kind = Step::Unlink, .from = paths.value(0)});
     }
     return steps;
 }
@@ -793,20 +663,16 @@ std::vector<Step> stepsOf(const QByteArray &log)
 struct CrashState {
     QMap<QString, int> names;
     QHash<int, QByteArray> bytes;
-    // Each name, its file's number and what the file holds.
-    QString key() const
+    QString key() const  // each name, its file's number and what the file holds
     {
         QStringList parts;
         for (auto it = names.begin(); it != names.end(); ++it) {
             const QByteArray &b = bytes.value(it.value());
-            const QString holds = b.isEmpty()                        ? QStringLiteral("empty")
-                                : b == EarlierNotes                  ? QStringLiteral("notes")
-                                : b == EarlierNotes + StoryBytes     ? QStringLiteral("notes+story")
-                                : b.startsWith("Wrenfield unfinished") ? QStringLiteral("a record")
-                                                                       : QString::fromLatin1(b.toPercentEncoding());
-            parts << QStringLiteral("%1 (%2): %3").arg(it.key()).arg(it.value()).arg(holds);
+            parts << QStringLiteral("%1 (%2): %3").arg(it.key()).arg(it.value()).arg(
+                b == EarlierNotes ? "notes" : b == EarlierNotes + StoryBytes ? "notes+story"
+                : b.startsWith("Wrenfield unfinished") ? "a record" : QString::fromLatin1(b.toPercentEncoding()));
         }
-        return parts.join(QStringLiteral(", "));
+        return parts.join(QStringLiteral(", ")).replace(QLatin1String(SaveRecordName), QLatin1String("R"));
     }
 };
 
@@ -822,95 +688,65 @@ Q_DECLARE_METATYPE(CrashState)
 void SaveCrashTest::reorderedStates_data()
 {
     QTest::addColumn<CrashState>("state");
-    if (strace.isEmpty()) {
-        QTest::newRow("no strace") << CrashState{};
-        return;
-    }
     const std::vector<Step> steps = stepsOf(detailedTrace);
+    QVERIFY(strace.isEmpty() || steps.size() > 8);
     QSet<QString> seen;
     for (std::size_t crash = 0; crash <= steps.size(); ++crash) {
         const auto synced = [&](std::size_t i) {
-            for (std::size_t j = i + 1; j < crash; ++j) {
-                if (steps[i].kind == Step::Write && steps[j].kind == Step::SyncData && steps[j].file == steps[i].file)
+            for (std::size_t j = i + 1; j < crash; ++j)
+                if ((steps[j].kind == Step::SyncData && steps[i].kind == Step::Write && steps[j].file == steps[i].file)
+                    || (steps[j].kind == Step::SyncFolder && steps[i].inFolder(steps[j].to)))
                     return true;
-                if (steps[i].changesFolder() && steps[j].kind == Step::SyncFolder
-                    && steps[i].folders().contains(steps[j].to))
-                    return true;
-            }
             return false;
         };
         std::vector<std::size_t> open;  // folder changes that may or may not have reached the disk
         for (std::size_t i = 0; i < crash; ++i)
-            if (steps[i].changesFolder() && !synced(i))
+            if (steps[i].kind >= Step::Link && steps[i].kind <= Step::Rename && !synced(i))
                 open.push_back(i);
-        for (unsigned mask = 0; mask < (1u << open.size()); ++mask) {
-            for (const bool keepUnsynced : {false, true}) {
-                CrashState state;
-                state.names[QStringLiteral("program files/temp.txt")] = 0;
-                state.bytes[0] = EarlierNotes;
-                for (std::size_t i = 0; i < crash; ++i) {
-                    const Step &step = steps[i];
-                    const auto at = std::find(open.begin(), open.end(), i);
-                    if (at != open.end() && !(mask & (1u << (at - open.begin()))))
-                        continue;
-                    if (step.kind == Step::Write && (keepUnsynced || synced(i))) {
-                        QByteArray &bytes = state.bytes[step.file];
-                        if (bytes.size() < step.offset + step.bytes.size())
-                            bytes.resize(step.offset + step.bytes.size(), '\0');
-                        bytes.replace(step.offset, step.bytes.size(), step.bytes);
-                    } else if (step.kind == Step::Link && !state.names.contains(step.to)) {
-                        state.names[step.to] = step.file;
-                    } else if (step.kind == Step::Rename && state.names.contains(step.from)
-                               && !state.names.contains(step.to)) {
-                        state.names[step.to] = state.names.take(step.from);
-                    } else if (step.kind == Step::Unlink) {
-                        state.names.remove(step.from);
-                    }
-                }
-                if (!seen.contains(state.key())) {
-                    seen.insert(state.key());
-                    QTest::addRow("%s", qPrintable(QString(state.key()).replace(QLatin1String(SaveRecordName), "R")))
-                        << state;
+        for (unsigned mask = 0; mask < (2u << open.size()); ++mask) {  // the last bit: keep unsynced data
+            CrashState state{{{QStringLiteral("program files/temp.txt"), 0}}, {{0, EarlierNotes}}};
+            for (std::size_t i = 0; i < crash; ++i) {
+                const Step &step = steps[i];
+                const auto at = std::find(open.begin(), open.end(), i);
+                if (at != open.end() && !(mask & (1u << (at - open.begin()))))
+                    continue;
+                if (step.kind == Step::Write && (synced(i) || mask >> open.size())) {
+                    QByteArray &bytes = state.bytes[step.file];
+                    bytes.resize(std::max(bytes.size(), step.offset + step.bytes.size()));
+                    bytes.replace(step.offset, step.bytes.size(), step.bytes);
+                } else if ((step.kind == Step::Link || step.kind == Step::Rename) && !state.names.contains(step.to)) {
+                    if (step.kind == Step::Link || state.names.contains(step.from))
+                        state.names[step.to] = step.kind == Step::Link ? step.file : state.names.take(step.from);
+                } else if (step.kind == Step::Unlink) {
+                    state.names.remove(step.from);
                 }
             }
+            if (!seen.contains(state.key()))
+                QTest::newRow(qPrintable(*seen.insert(state.key()))) << state;
         }
     }
 }
 
 void SaveCrashTest::reorderedStates()
 {
-    if (strace.isEmpty())
-        QSKIP("strace is not installed");
     QFETCH(CrashState, state);
     QTemporaryDir dir;
     const QString root = rootOf(dir);
     QHash<int, QString> made;
+    QDir().mkpath(root + QStringLiteral("/program files"));
     for (auto it = state.names.begin(); it != state.names.end(); ++it) {
         const QString path = root + QLatin1Char('/') + it.key();
-        QDir().mkpath(QFileInfo(path).path());
-        if (made.contains(it.value()))
-            QVERIFY(::link(QFile::encodeName(made[it.value()]).constData(), QFile::encodeName(path).constData()) == 0);
-        else
-            QVERIFY(writeFile(path, state.bytes.value(it.value())));
+        QVERIFY(made.contains(it.value()) ? ::link(qPrintable(made[it.value()]), qPrintable(path)) == 0
+                                          : writeFile(path, state.bytes.value(it.value())));
         made[it.value()] = path;
     }
-    QDir().mkpath(root + QStringLiteral("/program files"));
-    const bool recorded = state.names.contains(QLatin1String(SaveRecordName));
-
     const Resolution resolution = resolveUnfinishedSave(root);
     const QByteArray story = readFile(dir.path() + Story), staging = readFile(dir.path() + Staging);
-    if (recorded) {
-        QVERIFY2(resolution.outcome == Resolution::Outcome::Finished
-                     || resolution.outcome == Resolution::Outcome::AlreadyWhole,
-                 qPrintable(resolution.line));
-        QCOMPARE(story, EarlierNotes + StoryBytes);
-        QCOMPARE(staging, QByteArray("<missing>"));
-    } else {
-        QCOMPARE(int(resolution.outcome), int(Resolution::Outcome::NothingToDo));
-        QVERIFY2((story == "<missing>" && staging == EarlierNotes)
-                     || (story == EarlierNotes + StoryBytes && staging == "<missing>"),
-                 story + " / " + staging);
-    }
+    const bool whole = story == EarlierNotes + StoryBytes && staging == "<missing>";
+    if (state.names.contains(QLatin1String(SaveRecordName)))
+        QVERIFY2(whole && resolution.outcome != Resolution::Outcome::SetAside, qPrintable(resolution.line));
+    else
+        QVERIFY2(whole || (story == "<missing>" && staging == EarlierNotes), story + " / " + staging);
     QVERIFY(!saveStory(root, QStringLiteral("c:\\Next.txt"), QStringLiteral("Next")));
 }
 
