@@ -19,14 +19,10 @@
 #include <fcntl.h>
 #include <memory>
 #include <optional>
-#include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
-#include <sys/wait.h>
 #include <thread>
 #include <vector>
-
-extern char **environ;
 
 namespace {
 
@@ -93,43 +89,27 @@ struct Disk {
 struct Case {
     QString tag;
     const Variant *variant = nullptr;
-    QString saveKill;        // "call:when=N", N counted from the process start
+    QString saveKill {};     // "call:when=N", N counted from the process start
     QString resolveKill {};  // the same for the start-up after it; empty: not killed
     bool cutOff = false;     // the story file then loses its end, as in a long write cut short
     Disk *disk = nullptr;    // where the power is cut; none: a kill in a temporary folder
     QTemporaryDir dir {};
     QStringList before {};   // the folder before the save
     struct stat staging {};  // the staging file before the save
-    int saveStatus = 0, resolveStatus = 0;
+    bool saveKilled = false, resolveKilled = false;
     bool recordAfterKill = false;  // whether the save's record had reached the disk
     QString base() const { return disk ? disk->mountPoint : dir.path(); }
 };
 
-// Runs a command with no output and returns its wait status.
-int run(const QStringList &arguments)
+// Runs a command with no output; whether SIGKILL ended it.
+bool killedRun(const QStringList &arguments)
 {
-    std::vector<QByteArray> bytes;
-    std::vector<char *> argv;
-    for (const QString &argument : arguments)
-        bytes.push_back(argument.toLocal8Bit());
-    for (QByteArray &b : bytes)
-        argv.push_back(b.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t child = 0;
-    int status = -1;
-    if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0)
-        ::waitpid(child, &status, 0);
-    posix_spawn_file_actions_destroy(&actions);
-    return status;
-}
-
-bool killed(int status)
-{
-    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(arguments[0], arguments.mid(1));
+    process.waitForFinished(-1);
+    return process.exitStatus() == QProcess::CrashExit && process.exitCode() == SIGKILL;
 }
 
 // The helper, traced for the file calls, with the variant's fault and a kill
@@ -171,10 +151,6 @@ QString rootOf(const QString &base)
 {
     return base + QStringLiteral("/C");
 }
-QString rootOf(const QTemporaryDir &dir)
-{
-    return rootOf(dir.path());
-}
 
 void prepare(const QString &base, const Variant &variant)
 {
@@ -183,10 +159,6 @@ void prepare(const QString &base, const Variant &variant)
         writeFile(base + Staging, EarlierNotes);
         writeFile(rootOf(base) + QStringLiteral("/other story.txt"), "other story");
     }
-}
-void prepare(const QTemporaryDir &dir, const Variant &variant)
-{
-    prepare(dir.path(), variant);
 }
 
 // Runs a command; its standard output, or nothing when it failed.
@@ -247,7 +219,8 @@ void SaveCrashTest::setUpDisks()
 {
     const QString losetup = QStandardPaths::findExecutable(QStringLiteral("losetup"));
     for (const auto &[type, size] : {std::pair("ext4", 32), std::pair("xfs", 300), std::pair("btrfs", 128)}) {
-        Disk &disk = disks.emplace_back(Disk{.type = type});
+        Disk &disk = disks.emplace_back();
+        disk.type = type;
         disk.image = images.path() + QLatin1Char('/') + type + QStringLiteral(".img");
         disk.mountPoint = images.path() + QLatin1Char('/') + type;
         const QString mkfs = QStandardPaths::findExecutable(QStringLiteral("mkfs.") + type, {"/usr/sbin", "/sbin"});
@@ -282,14 +255,14 @@ void SaveCrashTest::initTestCase()
     setUpDisks();
     for (Disk &disk : disks)  // one row that says why
         if (!disk.skip.isEmpty())
-            cases.emplace_back(new Case{.tag = QString::fromLatin1(disk.type) + ", power cuts", .disk = &disk});
+            cases.emplace_back(new Case{.tag = QString::fromLatin1(disk.type) + ", power cuts", .saveKill = {}, .disk = &disk});
 
     // One traced run of each variant tells its calls; each call becomes a row.
     for (const Variant &variant : Variants) {
         QTemporaryDir base;
-        prepare(base, variant);
+        prepare(base.path(), variant);
         const QString log = base.path() + QStringLiteral("/trace");
-        run(traced(strace, variant, QString(), log, {rootOf(base), StoryPath, StoryText}));
+        killedRun(traced(strace, variant, QString(), log, {rootOf(base.path()), StoryPath, StoryText}));
         const QStringList calls = callsAfterMark(log);
         const QString storySync = calls.filter(QStringLiteral("fdatasync")).value(variant.staging ? 2 : 1);
         const bool powerCuts = variant.staging && variant.fault.isEmpty();
@@ -297,12 +270,12 @@ void SaveCrashTest::initTestCase()
             stagingCalls = calls;
             // Once more with file names and bytes, for the reordering model.
             QTemporaryDir again;
-            prepare(again, variant);
-            QStringList arguments = traced(strace, variant, QString(), log, {rootOf(again), StoryPath, StoryText});
+            prepare(again.path(), variant);
+            QStringList arguments = traced(strace, variant, QString(), log, {rootOf(again.path()), StoryPath, StoryText});
             arguments.insert(1, QStringLiteral("-yxxs1000000"));
-            run(arguments);
+            killedRun(arguments);
             QByteArray escaped;  // the story folder's path as strace -xx writes it
-            for (const char c : QFile::encodeName(rootOf(again)))
+            for (const char c : QFile::encodeName(rootOf(again.path())))
                 escaped += "\\x" + QByteArray::number(uchar(c), 16).rightJustified(2, '0');
             detailedTrace = readFile(log).replace(escaped, "");
         }
@@ -337,9 +310,9 @@ void SaveCrashTest::initTestCase()
         // The start-up after a save killed there, itself killed at each of
         // its calls.
         QTemporaryDir crashed;
-        prepare(crashed, variant);
-        run(traced(strace, variant, recoverFrom, QString(), {rootOf(crashed), StoryPath, StoryText}));
-        run(traced(strace, variant, QString(), log, {QStringLiteral("--resolve"), rootOf(crashed)}));
+        prepare(crashed.path(), variant);
+        killedRun(traced(strace, variant, recoverFrom, QString(), {rootOf(crashed.path()), StoryPath, StoryText}));
+        killedRun(traced(strace, variant, QString(), log, {QStringLiteral("--resolve"), rootOf(crashed.path())}));
         const QStringList resolveCalls = callsAfterMark(log);
         QVERIFY2(!resolveCalls.isEmpty(), qPrintable(variant.name));
         for (qsizetype i = 0; i < resolveCalls.size(); ++i)
@@ -356,16 +329,16 @@ void SaveCrashTest::initTestCase()
             Case &c = *cases[i];
             if (c.disk)
                 continue;  // one at a time, in its row
-            prepare(c.dir, *c.variant);
+            prepare(c.dir.path(), *c.variant);
             c.before = shape(c.base());
             ::lstat(QFile::encodeName(c.base() + Staging).constData(), &c.staging);
-            c.saveStatus = run(traced(strace, *c.variant, c.saveKill, QString(), {rootOf(c.dir), StoryPath, StoryText}));
+            c.saveKilled = killedRun(traced(strace, *c.variant, c.saveKill, QString(), {rootOf(c.dir.path()), StoryPath, StoryText}));
             c.recordAfterKill = QFileInfo::exists(c.base() + Record);
             if (c.cutOff)
                 QFile::resize(c.base() + Story, (c.variant->staging ? EarlierNotes.size() : 0) + 3);
             if (!c.resolveKill.isEmpty())
-                c.resolveStatus = run(traced(strace, *c.variant, c.resolveKill, QString(),
-                                             {QStringLiteral("--resolve"), rootOf(c.dir)}));
+                c.resolveKilled = killedRun(traced(strace, *c.variant, c.resolveKill, QString(),
+                                             {QStringLiteral("--resolve"), rootOf(c.dir.path())}));
         }
     };
     std::vector<std::thread> workers;
@@ -414,18 +387,18 @@ void SaveCrashTest::killAtEveryStep()
         ::sync();
         c.before = shape(c.base());
         ::lstat(QFile::encodeName(c.base() + Staging).constData(), &c.staging);
-        c.saveStatus = run(traced(strace, *c.variant, c.saveKill, QString(), {root, StoryPath, StoryText}));
+        c.saveKilled = killedRun(traced(strace, *c.variant, c.saveKill, QString(), {root, StoryPath, StoryText}));
         QVERIFY(c.disk->cut() && c.disk->unmount());
         if (!c.resolveKill.isEmpty()) {
             QVERIFY(c.disk->mount());
-            c.resolveStatus = run(traced(strace, *c.variant, c.resolveKill, QString(), {"--resolve", root}));
+            c.resolveKilled = killedRun(traced(strace, *c.variant, c.resolveKill, QString(), {"--resolve", root}));
             QVERIFY(c.disk->cut() && c.disk->unmount());
         }
         QVERIFY(c.disk->mount());  // the next boot
         c.recordAfterKill = QFileInfo::exists(c.base() + Record);
     }
-    QVERIFY2(killed(c.saveStatus), "the save was not killed there");
-    QVERIFY2(c.resolveKill.isEmpty() || killed(c.resolveStatus), "the start-up was not killed there");
+    QVERIFY2(c.saveKilled, "the save was not killed there");
+    QVERIFY2(c.resolveKill.isEmpty() || c.resolveKilled, "the start-up was not killed there");
 
     // The next start, which tells the user of a save it finished.
     const Resolution resolution = resolveUnfinishedSaveAtStart(root);
@@ -526,11 +499,11 @@ void SaveCrashTest::thenTheUserOrTheDisk()
             name + QLatin1Char(' ') + QString::number(++seen[name]) == killAt)
             kill = call;
     QTemporaryDir dir;
-    const QString root = rootOf(dir), story = dir.path() + Story, staging = dir.path() + Staging;
-    prepare(dir, Variants[0]);
+    const QString root = rootOf(dir.path()), story = dir.path() + Story, staging = dir.path() + Staging;
+    prepare(dir.path(), Variants[0]);
     struct stat stagingBefore {};
     ::lstat(QFile::encodeName(staging).constData(), &stagingBefore);
-    QVERIFY(killed(run(traced(strace, Variants[0], kill, QString(), {root, StoryPath, StoryText}))));
+    QVERIFY(killedRun(traced(strace, Variants[0], kill, QString(), {root, StoryPath, StoryText})));
     const QString saved = QFileInfo::exists(story) ? story : staging;  // the file that holds the save
     QProcess shell;
     shell.setWorkingDirectory(root);
@@ -597,8 +570,8 @@ struct Step {
     QString from {}, to {};  // Unlink: from; Link: to; SyncFolder: the folder in to
     bool inFolder(const QString &folder) const
     {
-        return (kind == Unlink || kind == Rename) && from.section('/', 0, -2) == folder
-            || (kind == Link || kind == Rename) && to.section('/', 0, -2) == folder;
+        return ((kind == Unlink || kind == Rename) && from.section('/', 0, -2) == folder)
+            || ((kind == Link || kind == Rename) && to.section('/', 0, -2) == folder);
     }
 };
 
@@ -731,7 +704,7 @@ void SaveCrashTest::reorderedStates()
 {
     QFETCH(CrashState, state);
     QTemporaryDir dir;
-    const QString root = rootOf(dir);
+    const QString root = rootOf(dir.path());
     QHash<int, QString> made;
     QDir().mkpath(root + QStringLiteral("/program files"));
     for (auto it = state.names.begin(); it != state.names.end(); ++it) {
