@@ -478,6 +478,9 @@ void SaveCrashTest::thenTheUserOrTheDisk_data()
     row("a record of an unknown version", "sed -i 's/^version 2$/version 3/' $R");
     row("a link as the record", "rm $R; ln -s ../elsewhere.txt $R");
     row("a folder as the record", "rm $R; mkdir $R");
+    // A rename lost but data kept (a file system that does not keep order).
+    QTest::newRow("before the rename, then the story's start in the staging file")
+        << "renameat2 1" << QStringLiteral("printf 'A s' >>\"$T\"") << finished;
 }
 
 // A save killed at one of its steps, then something done to the files by the
