@@ -3,9 +3,13 @@
 
 #include "Accessibility.h"
 
+#include "AccessibleText.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QGroupBox>
+#include <QLabel>
+#include <QRadioButton>
 
 namespace Layout {
 namespace {
@@ -59,7 +63,63 @@ private:
     }
 };
 
-QAccessibleInterface *containerFactory(const QString &, QObject *object)
+// An option button. Qt gives every control in a frame the frame as its
+// label; for an option a screen reader then says the frame's name as the
+// name of the option's group as well as when the focus enters the frame, so
+// an option leaves that relation out.
+class Option : public QAccessibleWidget {
+public:
+    explicit Option(QRadioButton *option)
+        : QAccessibleWidget(option, QAccessible::RadioButton)
+    {
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
+            return spokenCaption(option()->text());
+        return QAccessibleWidget::text(t);
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.checkable = true;
+        state.checked = option()->isChecked();
+        return state;
+    }
+
+    QStringList actionNames() const override
+    {
+        QStringList names;
+        if (widget()->isEnabled())
+            names << toggleAction();
+        return names + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString &action) override
+    {
+        if (action == toggleAction() || action == pressAction())
+            option()->click();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+
+    QList<QPair<QAccessibleInterface *, QAccessible::Relation>>
+    relations(QAccessible::Relation match) const override
+    {
+        auto related = QAccessibleWidget::relations(match);
+        related.removeIf([this](const QPair<QAccessibleInterface *, QAccessible::Relation> &r) {
+            return r.second == QAccessible::Label && r.first->object() == widget()->parentWidget();
+        });
+        return related;
+    }
+
+private:
+    QRadioButton *option() const { return static_cast<QRadioButton *>(widget()); }
+};
+
+QAccessibleInterface *controlFactory(const QString &, QObject *object)
 {
     auto *widget = qobject_cast<QWidget *>(object);
     if (!widget || !widget->window()->property(tableWindowProperty).toBool())
@@ -68,7 +128,9 @@ QAccessibleInterface *containerFactory(const QString &, QObject *object)
         return new Container(widget, QAccessible::Window);
     if (qobject_cast<QGroupBox *>(widget))
         return new Container(widget, QAccessible::Grouping);
-    return nullptr;
+    if (auto *option = qobject_cast<QRadioButton *>(widget))
+        return new Option(option);
+    return newAccessibleTextBox(widget);
 }
 
 } // namespace
@@ -93,6 +155,13 @@ void nameForScreenReaders(QWidget *window, std::span<const SpokenName> names)
             widget->setAccessibleName(QString::fromUtf8(entry.name));
         else
             widget->setProperty(unspokenProperty, true);
+        // A label's buddy is what Qt reports it the label for, and the buddy
+        // labelled by it. None of the prompts has an access key.
+        if (entry.prompt) {
+            auto *prompt = window->findChild<QLabel *>(QString::fromLatin1(entry.prompt));
+            Q_ASSERT_X(prompt, "Layout::nameForScreenReaders", entry.prompt);
+            prompt->setBuddy(widget);
+        }
     }
 }
 
@@ -103,7 +172,7 @@ void markTableWindow(QWidget *window)
 
 void installAccessibility()
 {
-    QAccessible::installFactory(containerFactory);
+    QAccessible::installFactory(controlFactory);
 }
 
 } // namespace Layout

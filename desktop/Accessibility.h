@@ -11,16 +11,20 @@
 // What screen readers are told about the windows, through Qt's accessibility
 // (AT-SPI on Linux). Options, buttons and frames are named by their captions,
 // as Qt does by itself; each window is presented as a frame with its
-// caption; the rest is said by each window's table of spoken names.
+// caption; the rest is said by each window's table of spoken names. Text
+// boxes answer every question about their text (see AccessibleText.h).
 namespace Layout {
 
 // The name a screen reader speaks for a control whose caption does not say
 // what it is: a text box by the label that prompts it, a picture by what it
 // shows. A control given no name (nullptr) is left out of the accessibility
-// tree altogether: it shows nothing a person could see or use.
+// tree altogether: it shows nothing a person could see or use. A box's
+// prompt, when it has one, is linked to it both ways (the box labelled by
+// it, it the label for the box), so that it is read once, as the box's label.
 struct SpokenName {
     const char *control;
     const char *name;
+    const char *prompt = nullptr;  // the label that prompts the control
 };
 
 // Gives `window`'s controls their spoken names.
@@ -33,8 +37,10 @@ QString spokenCaption(const QString &caption);
 void markTableWindow(QWidget *window);
 
 // Presents every window built from a table as a frame with its caption, and
-// its frames as groupings, both without the controls left out. Called once,
-// before the first window is built.
+// its frames as groupings, both without the controls left out; its text boxes
+// with the answers of AccessibleText.h; its options without their frame as a
+// label, since the frame, entered, already says the group's name. Called
+// once, before the first window is built.
 void installAccessibility();
 
 } // namespace Layout

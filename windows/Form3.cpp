@@ -31,7 +31,7 @@ const Control controls[] = {
 
 // What screen readers say for the contact text: the heading above it.
 const SpokenName spoken[] = {
-    {"Text1", "How to contact the creator"},
+    {"Text1", "How to contact the creator", "Label1"},
 };
 
 } // namespace

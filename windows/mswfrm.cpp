@@ -48,14 +48,14 @@ const Control controls[] = {
 // What screen readers say for each box: its frame and its speaker. The two
 // labels that show nothing are left out.
 const SpokenName spoken[] = {
-    {"Text1", "First Speeches, First Speaker"},
-    {"Text2", "First Speeches, Second Speaker"},
-    {"Text3", "Second Speeches, First Speaker"},
-    {"Text4", "Second Speeches, Second Speaker"},
-    {"Text6", "Third Speeches, First Speaker"},
-    {"Text5", "Third Speeches, Second Speaker"},
-    {"Text8", "Fourth Speeches, First Speaker"},
-    {"Text7", "Fourth Speeches, Second Speaker"},
+    {"Text1", "First Speeches, First Speaker", "Label1(0)"},
+    {"Text2", "First Speeches, Second Speaker", "Label2(0)"},
+    {"Text3", "Second Speeches, First Speaker", "Label1(3)"},
+    {"Text4", "Second Speeches, Second Speaker", "Label2(2)"},
+    {"Text6", "Third Speeches, First Speaker", "Label1(2)"},
+    {"Text5", "Third Speeches, Second Speaker", "Label2(3)"},
+    {"Text8", "Fourth Speeches, First Speaker", "Label1(4)"},
+    {"Text7", "Fourth Speeches, Second Speaker", "Label2(4)"},
     {"Label1(1)", nullptr},
     {"Label2(1)", nullptr},
 };
