@@ -4,6 +4,7 @@
 #include "ControlTable.h"
 
 #include "Accessibility.h"
+#include "ControlStyle.h"
 #include "Legibility.h"
 #include "Placement.h"
 #include "TextBox.h"
@@ -317,7 +318,7 @@ void recordOptionCodes(QWidget *window, std::span<const OptionCode> codes, Story
 
 void installLookAndFeel()
 {
-    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setStyle(newControlStyle());
     installAccessibility();
     new ProgramIconWhenShown(qApp);
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
