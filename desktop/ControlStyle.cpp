@@ -13,6 +13,7 @@
 #include <QStyleOption>
 
 #include <algorithm>
+#include <cmath>
 
 namespace Layout {
 namespace {
@@ -20,13 +21,25 @@ namespace {
 // `wanted`, or the least change of it, that stands out VisibleContrast from
 // both the window and the base (a box's inside) of `palette`: made to stand
 // out from the one nearer to it first, then from the other if need be.
+// The aim is a little above the bar: a curve's edge pixels are drawn at
+// nearly, not quite, full strength.
 QColor visibleOnBoth(const QColor &wanted, const QPalette &palette)
 {
+    constexpr double aim = VisibleContrast + 0.4;
     QColor window = palette.color(QPalette::Window), base = palette.color(QPalette::Base);
     if (contrastRatio(wanted, window) > contrastRatio(wanted, base))
         std::swap(window, base);
-    const QColor shade = legibleOn(legibleOn(wanted, window, VisibleContrast), base, VisibleContrast);
-    return contrastRatio(shade, window) >= VisibleContrast ? shade : legibleOn(shade, window, VisibleContrast);
+    const QColor shade = legibleOn(legibleOn(wanted, window, aim), base, aim);
+    return contrastRatio(shade, window) >= aim ? shade : legibleOn(shade, window, aim);
+}
+
+// The thinnest line that covers at least one whole device pixel across
+// wherever it falls, so that antialiasing never draws it at part strength:
+// one logical pixel, or two device pixels on a screen with a fractional scale.
+qreal hairline(const QPainter *painter)
+{
+    const qreal scale = painter->device()->devicePixelRatioF();
+    return std::ceil(scale) / scale;
 }
 
 class ControlStyle : public QProxyStyle {
@@ -81,17 +94,26 @@ private:
     {
         const QPalette &palette = option->palette;
         const bool focus = option->state.testFlag(State_HasFocus);
-        const qreal radius = std::min(option->rect.width(), option->rect.height()) / 2.0 - 0.5;
-        const QPointF centre = QRectF(option->rect).center();
+        // a square of an odd number of whole pixels, so that the line falls
+        // on pixels' middles at the circle's left, right, top and bottom
+        const int side = (std::min(option->rect.width(), option->rect.height()) - 1) | 1;
+        const QPointF corner = option->rect.topLeft()
+            + QPoint((option->rect.width() - side) / 2, (option->rect.height() - side) / 2);
+        const qreal line = hairline(painter);
+        const QPointF centre = corner + QPointF(side / 2.0, side / 2.0);
+        const qreal radius = side / 2.0;
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing);
-        painter->setPen(QPen(focus ? focusColour(palette) : edgeColour(palette), 1));
+        // the edge as a disc with the inside over it: a filled shape's edge
+        // pixels are drawn at fuller strength than a stroked curve's
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(focus ? focusColour(palette) : edgeColour(palette));
+        painter->drawEllipse(centre, radius, radius);
         painter->setBrush(option->state.testFlag(State_Sunken) ? palette.color(QPalette::Window)
                                                                  : palette.color(QPalette::Base));
-        painter->drawEllipse(centre, radius, radius);
+        painter->drawEllipse(centre, radius - line, radius - line);
         if (option->state.testFlag(State_On)) {
             // the dot in the text colour, which reads on the base
-            painter->setPen(Qt::NoPen);
             painter->setBrush(palette.color(QPalette::Text));
             painter->drawEllipse(centre, radius / 2.2, radius / 2.2);
         }
@@ -100,14 +122,15 @@ private:
 
     static void drawBoxEdge(const QStyleOption *option, QPainter *painter, bool focus)
     {
-        const QRectF edge = QRectF(option->rect).adjusted(0.5, 0.5, -0.5, -0.5);
+        const qreal line = hairline(painter);
+        const QRectF edge = QRectF(option->rect).adjusted(line / 2, line / 2, -line / 2, -line / 2);
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing);
         painter->setBrush(Qt::NoBrush);
-        painter->setPen(QPen(focus ? focusColour(option->palette) : edgeColour(option->palette), 1));
+        painter->setPen(QPen(focus ? focusColour(option->palette) : edgeColour(option->palette), line));
         painter->drawRoundedRect(edge, 2, 2);
         if (focus)  // a second ring inside the first: the focus is more than a change of colour
-            painter->drawRoundedRect(edge.adjusted(1, 1, -1, -1), 1.5, 1.5);
+            painter->drawRoundedRect(edge.adjusted(line, line, -line, -line), 1.5, 1.5);
         painter->restore();
     }
 
@@ -116,8 +139,10 @@ private:
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing);
         painter->setBrush(Qt::NoBrush);
-        painter->setPen(QPen(focusColour(palette), 1));
-        painter->drawRoundedRect(QRectF(rect).adjusted(inset - 0.5, inset - 0.5, 0.5 - inset, 0.5 - inset), 2, 2);
+        const qreal line = hairline(painter);
+        const qreal in = inset - 1 + line / 2;
+        painter->setPen(QPen(focusColour(palette), line));
+        painter->drawRoundedRect(QRectF(rect).adjusted(in, in, -in, -in), 2, 2);
         painter->restore();
     }
 };

@@ -18,3 +18,16 @@ inline QPalette darkPalette()
     palette.setColor(QPalette::Highlight, QColor(0x15, 0x53, 0x9e));
     return palette;
 }
+
+// Adwaita-dark as the GTK theme hands it to Qt: a lighter #353535 window and
+// #2d2d2d base, off-white text, the same blue highlight.
+inline QPalette adwaitaDarkPalette()
+{
+    QPalette palette(QColor(0x35, 0x35, 0x35), QColor(0x35, 0x35, 0x35));  // button, window
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(role, QColor(0xee, 0xee, 0xec));
+    palette.setColor(QPalette::Base, QColor(0x2d, 0x2d, 0x2d));
+    palette.setColor(QPalette::Highlight, QColor(0x15, 0x53, 0x9e));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    return palette;
+}

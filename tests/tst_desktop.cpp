@@ -10,6 +10,7 @@
 #include "WindowFixture.h"
 
 #include "Accessibility.h"
+#include "ControlStyle.h"
 #include "DarkPalette.h"
 #include "Legibility.h"
 #include "Placement.h"
@@ -27,6 +28,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyleOption>
 
 namespace {
 
@@ -114,6 +116,39 @@ QMargins frameMargins(const QWidget *window)
             frame.bottom() - client.bottom()};
 }
 
+// The most contrast against `ground` of the pixels met going from each edge
+// of `image` to its middle, along its middle rows and columns: the least of
+// the four, so that an outline is seen on every side.
+double outlineContrast(const QImage &image, const QColor &ground)
+{
+    const int w = image.width(), h = image.height();
+    double least = 21;
+    for (const auto &[from, step, count] : {std::tuple(QPoint(0, h / 2), QPoint(1, 0), w / 2),
+                                            std::tuple(QPoint(w - 1, h / 2), QPoint(-1, 0), w / 2),
+                                            std::tuple(QPoint(w / 2, 0), QPoint(0, 1), h / 2),
+                                            std::tuple(QPoint(w / 2, h - 1), QPoint(0, -1), h / 2)}) {
+        double most = 1;
+        const QPoint across(step.y(), step.x());
+        for (int i = 0; i < count; ++i)
+            for (int side = -1; side <= 1; ++side)  // the middle line and one either side
+                most = std::max(most, Layout::contrastRatio(image.pixelColor(from + i * step + side * across), ground));
+        least = std::min(least, most);
+    }
+    return least;
+}
+
+// The most contrast against `ground` of the pixels where `focused` differs
+// from `unfocused`; 1 where none differs.
+double changeContrast(const QImage &focused, const QImage &unfocused, const QColor &ground)
+{
+    double most = 1;
+    for (int y = 0; y < focused.height(); ++y)
+        for (int x = 0; x < focused.width(); ++x)
+            if (focused.pixel(x, y) != unfocused.pixel(x, y))
+                most = std::max(most, Layout::contrastRatio(focused.pixelColor(x, y), ground));
+    return most;
+}
+
 } // namespace
 
 class Desktop : public WindowFixture {
@@ -132,6 +167,8 @@ private slots:
     void legibleShade();
     void promptsLegibleInLightAndDarkThemes_data();
     void promptsLegibleInLightAndDarkThemes();
+    void controlsVisibleInLightAndDarkThemes_data();
+    void controlsVisibleInLightAndDarkThemes();
     void placedWithinArea_data();
     void placedWithinArea();
     void clientSizeWithin_data();
@@ -265,6 +302,74 @@ void Desktop::promptsLegibleInLightAndDarkThemes()
     QVERIFY2(std::abs(text.hslHue() - hueOf.hslHue()) <= 2, qPrintable(text.name() + " vs " + hueOf.name()));
     if (box && !dark)
         QCOMPARE(text, QColor(0x000080));
+}
+
+void Desktop::controlsVisibleInLightAndDarkThemes_data()
+{
+    QTest::addColumn<QPalette>("palette");
+    QTest::addColumn<QString>("control");
+    const std::pair<const char *, QPalette> palettes[] = {
+        {"light", QApplication::style()->standardPalette()}, {"dark", darkPalette()}, {"Adwaita-dark", adwaitaDarkPalette()}};
+    for (const auto &[name, palette] : palettes)
+        for (const char *control : {"option circle", "option dot", "option focus", "box edge", "box focus", "button focus"})
+            QTest::addRow("%s, %s", name, control) << palette << QString(control);
+}
+
+// Drawn under each palette, what shows a control stands out at least 3 : 1:
+// an empty option's circle on every side from the frame around it and from
+// its inside; a selected option's dot from the circle's inside; the title
+// box's edge on every side from the window and from the box's inside; the
+// focus, as the windows first show it (the genre window's first option, the
+// main window's first button, the title box), where it changes the look,
+// from the window.
+void Desktop::controlsVisibleInLightAndDarkThemes()
+{
+    QFETCH(QPalette, palette);
+    QFETCH(QString, control);
+    QApplication::setPalette(palette);
+    const QColor window = palette.color(QPalette::Window), base = palette.color(QPalette::Base);
+    const auto check = [&](double contrast) {
+        QVERIFY2(contrast >= Layout::VisibleContrast, qPrintable(QString::number(contrast)));
+    };
+    if (control.startsWith("option")) {
+        show(Window::frmgenre);
+        auto *option = qobject_cast<QRadioButton *>(QApplication::focusWidget());
+        QVERIFY(option);
+        if (control == "option focus") {
+            const QImage focused = option->grab().toImage();
+            at(Window::frmgenre, "Command1")->setFocus();
+            return check(changeContrast(focused, option->grab().toImage(), window));
+        }
+        if (control == "option dot")
+            option->setChecked(true);
+        QStyleOptionButton o;
+        o.initFrom(option);
+        const QRect indicator = option->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &o, option);
+        QImage circle = option->grab(indicator).toImage();
+        if (control == "option dot")
+            return check(Layout::contrastRatio(circle.pixelColor(circle.width() / 2, circle.height() / 2), base));
+        at(Window::frmgenre, "Command1")->setFocus();
+        circle = option->grab(indicator).toImage();
+        check(outlineContrast(circle, window));
+        check(outlineContrast(circle, circle.pixelColor(circle.width() / 2, circle.height() / 2)));
+        return;
+    }
+    if (control == "button focus") {
+        show(Window::Form2);
+        QWidget *button = QApplication::focusWidget();
+        QVERIFY(qobject_cast<QPushButton *>(button));
+        const QImage focused = button->grab().toImage();
+        at(Window::Form2, "Command3")->setFocus();
+        return check(changeContrast(focused, button->grab().toImage(), window));
+    }
+    show(Window::frmp2);
+    QWidget *box = at(Window::frmp2, "Text1");
+    if (control == "box focus")
+        box->setFocus();
+    const QImage image = box->grab().toImage();
+    check(outlineContrast(image, window));
+    if (control == "box edge")
+        check(outlineContrast(image, image.pixelColor(image.width() / 2, image.height() / 2)));
 }
 
 void Desktop::placedWithinArea_data()
