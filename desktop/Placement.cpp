@@ -64,6 +64,14 @@ public:
         if (event->type() == QEvent::Show) {
             place(false);
             awaitingPaint = true;
+        } else if (event->type() == QEvent::Hide && !event->spontaneous()) {
+            // A window the window system placed keeps that place, or the
+            // one the user moved it to, when it is shown again: asked for
+            // by the program from now on, it is no longer chosen afresh.
+            // (Moving the widget to where it is would not do: Qt leaves the
+            // window system to place it as long as its place never changed.)
+            if (QWindow *handle = window->windowHandle())
+                handle->setPosition(handle->position());
         } else if (event->type() == QEvent::Paint && awaitingPaint) {
             awaitingPaint = false;
             // Not while the window paints: as soon as it is done.

@@ -23,6 +23,8 @@ QPoint placedWithin(const QRect &frame, const QRect &area);
 // the desktop's panels) whenever it is shown, frame included. A window that
 // fits stays exactly where it is; one larger than the area shows what fits
 // and scrolls the rest into view (see Scrolling.h).
+// A window without a place of its own is placed by the window system when
+// first shown and shown again where it was when hidden.
 void keepOnScreen(QWidget *window);
 
 } // namespace Layout

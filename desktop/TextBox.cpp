@@ -94,6 +94,8 @@ QPlainTextEdit *newMultiLine(const QString &text, QWidget *parent)
 {
     auto *box = new QPlainTextEdit(text, parent);
     box->setTabChangesFocus(true);
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     box->installEventFilter(new StrayAltKeyFilter(box));
     return box;
 }

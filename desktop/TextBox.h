@@ -20,8 +20,9 @@ namespace TextBox {
 // alone. Tabs stay. What the box shows is exactly what its field gets.
 QLineEdit *newOneLine(const QString &text, QWidget *parent);
 
-// A multi-line box; its line breaks stay, and Tab moves on to the next
-// control instead of typing a tab.
+// A multi-line box; its line breaks stay, its lines wrap at its width, it
+// shows no scroll bars (what is typed past its bottom scrolls into view with
+// the caret), and Tab moves on to the next control instead of typing a tab.
 QPlainTextEdit *newMultiLine(const QString &text, QWidget *parent);
 
 } // namespace TextBox

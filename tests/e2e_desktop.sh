@@ -9,12 +9,13 @@
 # window, taller than the screen, scrolled by the wheel to "Click When Done";
 # after "DONE!" one notification with the story's path and the actions "Open"
 # and "Show in folder", which open the file and call ShowItems with its URI;
-# the window icon set; and the names and roles screen readers get over AT-SPI.
+# the window icon set; the names and roles screen readers get over AT-SPI;
+# every text box's answers to their text calls; then keys still obeyed.
 #
 # Then under a window manager with frames (openbox) and with no notification
 # service: the same story by clicks, every window's frame on screen, the
 # speeches window scrolled by dragging its scroll bar, and the main window
-# after "DONE!" as always.
+# after "DONE!" as always; the about window, moved, keeps its place.
 #
 # usage: e2e_desktop.sh PATH/TO/wrenfield
 set -euo pipefail
@@ -121,6 +122,38 @@ story_by_clicks() {
         | cmp - "$HOME/Documents/Wrenfield/CFSSOOMNTea&Cake.txt" || fail "the story file's bytes differ"
 }
 
+# text_answers_then_keys: every text box answers every AT-SPI text call at
+# every offset and boundary, quickly and in agreement with its text
+# (atspi_text.py); then, from the main window, the program still answers the
+# keyboard: Return on "About the creator" shows the about window, Return on
+# its "Back" the main window again (each has the focus, clicked last time).
+text_answers_then_keys() {
+    /usr/bin/python3 "$here/atspi_text.py" Wrenfield >"$work/text" 2>&1 || fail "$(cat "$work/text")"
+    xdotool windowfocus --sync "$main" key Return
+    local about
+    about=$(wait_for "About Me")
+    xdotool windowfocus --sync "$about" key Return
+    main=$(wait_for Form2)
+    wait_gone "About Me"
+}
+# about_keeps_its_place: the about window, placed by the window manager,
+# then moved, hidden and shown again, comes back where it was moved to.
+about_keeps_its_place() {
+    local about X Y WIDTH HEIGHT moved
+    click "$main" 0 0 1200 3240 2895 735           # About the creator
+    about=$(wait_for "About Me")
+    xdotool windowmove --sync "$about" 37 53
+    sleep 0.3
+    geometry "$about"; moved="$X,$Y"
+    click "$about" 0 0 5760 1800 1455 735          # Back
+    main=$(wait_for Form2)
+    click "$main" 0 0 1200 3240 2895 735           # About the creator
+    about=$(wait_for "About Me")
+    sleep 0.3
+    geometry "$about"
+    [ "$X,$Y" = "$moved" ] || fail "the about window came back at $X,$Y, not at $moved where it was moved to"
+}
+
 # --- Without a window manager: clicks, notification, icon, screen reader --
 background /usr/libexec/at-spi-bus-launcher --launch-immediately
 accessibility_bus=$last
@@ -174,6 +207,7 @@ done
 [ "$(grep -c '^  [^ ]' "$work/raw")" -eq 7 ] && [ "$(grep -c '^  frame|' "$work/raw")" -eq 7 ] \
     || fail "a window is not a frame: $(grep '^  [^ ]' "$work/raw")"
 ! grep -qx 'label|' "$work/tree" || fail "an empty label is exposed"
+text_answers_then_keys
 click "$main" 0 0 0 3960 2895 735              # Exit
 waited eval '! kill -0 "$app_pid" 2>/dev/null' || fail "Exit did not end the program"
 status=0
@@ -191,5 +225,7 @@ pids+=($!)
 genre=$(wait_for Talemoss)
 waited eval 'xprop -id "$genre" _NET_FRAME_EXTENTS | grep -q =' || fail "openbox gave the window no frame"
 story_by_clicks drag framed
+about_keeps_its_place
 echo "end-to-end desktop: placement and scrolling at 800 x 600 with and without frames, a story by clicks," \
-    "the notification and its actions, the icon, the accessibility tree: all passed"
+    "the notification and its actions, the icon, the accessibility tree, every text box's AT-SPI answers," \
+    "keys after them, the about window's place: all passed"

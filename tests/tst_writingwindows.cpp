@@ -19,6 +19,9 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QAbstractTextDocumentLayout>
+#include <QScrollBar>
+#include <QTextBlock>
 #include <QSignalSpy>
 
 #include <cerrno>
@@ -53,6 +56,7 @@ private slots:
     void oneLineBoxTakesEverythingWhole();
     void altWithAPlainLetterTypesNothing_data();
     void altWithAPlainLetterTypesNothing();
+    void contactTextWrapsWithoutScrollBars();
     void closingAWindowByItsFrame_data();
     void closingAWindowByItsFrame();
 
@@ -427,6 +431,24 @@ void WritingWindows::closingAWindowByItsFrame()
     QCOMPARE(ended.size(), ends ? 1 : 0);
     QCOMPARE(closing->isVisible(), asked);  // a window asking was not closed
     QVERIFY(moves.isEmpty());
+}
+
+// Typed far past its two lines, the contact box wraps its lines at its
+// width, keeps every character, keeps the caret in view and shows no
+// scroll bar.
+void WritingWindows::contactTextWrapsWithoutScrollBars()
+{
+    QVERIFY(QTest::qWaitForWindowExposed(show(Window::Form3)));
+    auto *box = at<QPlainTextEdit>(Window::Form3, "Text1");
+    box->moveCursor(QTextCursor::End);
+    const QString words = QStringLiteral("and more words to read ").repeated(20);
+    QTest::keyClicks(box, words);
+    QVERIFY(box->toPlainText().endsWith(words));
+    const QRectF lines = box->document()->documentLayout()->blockBoundingRect(box->document()->lastBlock());
+    QVERIFY(lines.height() > 5 * box->fontMetrics().lineSpacing());
+    QVERIFY(box->viewport()->rect().contains(box->cursorRect().center()));
+    QVERIFY(!box->verticalScrollBar()->isVisible());
+    QVERIFY(!box->horizontalScrollBar()->isVisible());
 }
 
 QTEST_MAIN(WritingWindows)
