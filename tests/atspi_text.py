@@ -47,13 +47,11 @@ def check_box(box):
     if text != wanted:
         fail(box, f"holds {text!r} after being filled with {wanted!r}")
     n = len(text)
-    calls = 0
     for offset in range(n + 1):
         for boundary in BOUNDARIES:
             for side, call in (("before", Atspi.Text.get_text_before_offset),
                                ("at", Atspi.Text.get_text_at_offset), ("after", Atspi.Text.get_text_after_offset)):
                 got = timed(call, box, offset, boundary)
-                calls += 1
                 start, end, content = got.start_offset, got.end_offset, got.content
                 where = f"{side} {offset}, {boundary.value_nick}: {content!r} [{start}, {end})"
                 if not (0 <= start <= end <= n) or content != text[start:end]:
@@ -67,12 +65,10 @@ def check_box(box):
             extents = timed(Atspi.Text.get_character_extents, box, offset, Atspi.CoordType.SCREEN)
             if extents.height <= 0 or extents.width < 0:
                 fail(box, f"character {offset} has extents {extents.width} x {extents.height}")
-        calls += 2
-    for offset in (0, n // 2, n):
-        timed(Atspi.Text.set_caret_offset, box, offset)
-        if timed(Atspi.Text.get_caret_offset, box) != offset:
+        if offset in (0, n // 2, n) and timed(Atspi.Text.set_caret_offset, box, offset) \
+                and timed(Atspi.Text.get_caret_offset, box) != offset:
             fail(box, f"the caret put at {offset} is not there")
-    print(f"{box.name!r}: {n} characters, {calls} calls")
+    print(f"{box.name!r}: {n} characters")
 
 
 def boxes(node):

