@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Wrenfield developers
+# A whole story made by keyboard alone with the Orca screen reader running,
+# on a private X server and session bus, Orca's speech read from its debug
+# log (no sound device needed). Orca moves by word in the title box, which
+# must not hang the program, and says the word passed over; it reads every
+# speech box whole as the focus comes back to it; entering a frame, it says
+# the frame's name once. Then the story is saved and the main window shows.
+#
+# usage: e2e_orca.sh PATH/TO/wrenfield
+set -euo pipefail
+
+if [ -z "${WRENFIELD_PRIVATE_BUS:-}" ]; then
+    exec env WRENFIELD_PRIVATE_BUS=1 dbus-run-session -- "$0" "$@" 2>&1
+fi
+program=$(realpath "$1")
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/x11_session.sh"
+
+start_x 1280x1024x24
+export HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime"
+mkdir -p "$HOME/Documents/Wrenfield" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+background /usr/libexec/at-spi-bus-launcher --launch-immediately
+QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$program" >"$work/out.log" 2>&1 &
+pids+=($!)
+# Without speech (no speech server, no sound device): what Orca would say
+# goes to its debug log all the same.
+background orca --debug-file "$work/orca.log"
+started() { grep -q "SPEECH OUTPUT: 'Screen reader on" "$work/orca.log" 2>/dev/null; }
+waited started \
+    || fail "Orca did not start: $(tail -n 20 "$work/background.log"; grep -n "^[0-9]" "$work/orca.log" | tail -n 15 2>&1)"
+
+spoken() { sed -n "s/.*SPEECH OUTPUT: '\(.*\)' \?{.*/\1/p" "$work/orca.log"; }
+said() {
+    local line=$1
+    waited eval 'spoken | grep -qxF -- "$line"' || fail "Orca did not say '$line': $(spoken | tail -n 30)"
+}
+key() { sleep 0.3; xdotool key --delay 60 "$@"; }
+speeches=("Speech one" "Speech two" "Speech three" "Speech four" "Speech five" "Speech six" "Speech seven"
+          "Speech eight")
+
+# Each window is used once Orca has said so, as a person would wait to hear it.
+wait_for Talemoss >/dev/null; said "Talemoss frame."
+key space alt+o                                # the first genre, Ok
+wait_for "Player 1" >/dev/null; said "Player 1 frame."
+key space alt+o
+wait_for "Player 2" >/dev/null; said "Player 2 frame."
+said "Gender panel."
+spoken | grep -qxF "Gender" && fail "Orca said the frame's name twice"
+key shift+Tab                                  # from the first option back round to the title box
+said "Enter one word title here text."
+xdotool type --delay 60 "Tea time"
+sleep 0.3
+xdotool keydown ctrl key --delay 300 Left Left Right keyup ctrl
+said "time"; said "Tea"
+key End alt+o
+wait_for Wrenfield >/dev/null; said "Wrenfield frame."
+for speech in "${speeches[@]}"; do             # the boxes in tab order, the button after them
+    xdotool type --delay 40 "$speech"; key Tab
+done
+for speech in "${speeches[@]}"; do             # back over every box: each read whole
+    key shift+Tab
+done
+for speech in "${speeches[@]}"; do said "$speech"; done
+for speech in "${speeches[@]}"; do key Tab; done
+key Return                                     # Click When Done
+wait_for Form1 >/dev/null; said "Form1 frame."
+xdotool type --delay 40 "Tea and Cake"; key Tab
+xdotool type --delay 40 "Ann"; key Tab Return  # DONE!
+wait_for Form2 >/dev/null
+ls "$HOME/Documents/Wrenfield/"*"Tea time.txt" >/dev/null || fail "no story saved"
+echo "end-to-end with Orca: a story by keyboard, words, speeches read whole, frames named once: all passed"
