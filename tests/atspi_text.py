@@ -7,7 +7,8 @@
 # length, for every kind of boundary, for the text before, at and after it;
 # and for the attribute run, the character's extents and the caret there.
 # Every call must answer within two seconds, and every answer must agree
-# with the box's text. Prints a line a box; exits 1 at the first fault.
+# with the box's text. A box is labelled by its prompt, the prompt the label
+# for the box. Prints a line a box; exits 1 at the first fault.
 #
 # usage: atspi_text.py APP
 import sys
@@ -18,9 +19,7 @@ from gi.repository import Atspi
 
 ONE_LINE = "Tea, time! A caf\u00e9 \u2014 supercalifragilisticexpialidociousness? \u041a\u043e\u0442 end."
 MORE_LINES = ONE_LINE + "\nSecond line, two words.\n\nAfter an empty line\n"
-BOUNDARIES = [Atspi.TextBoundaryType.CHAR, Atspi.TextBoundaryType.WORD_START, Atspi.TextBoundaryType.WORD_END,
-              Atspi.TextBoundaryType.SENTENCE_START, Atspi.TextBoundaryType.SENTENCE_END,
-              Atspi.TextBoundaryType.LINE_START, Atspi.TextBoundaryType.LINE_END]
+BOUNDARIES = [Atspi.TextBoundaryType(i) for i in range(7)]  # character, word, sentence, line start and end
 
 Atspi.set_timeout(2000, -1)  # milliseconds; a call that takes longer fails
 slowest = 0.0
@@ -42,6 +41,11 @@ def fail(box, message):
 def check_box(box):
     multi = box.getState().contains(pyatspi.STATE_MULTI_LINE)
     wanted = MORE_LINES if multi else ONE_LINE
+    prompts = [r.getTarget(0) for r in box.getRelationSet() if r.getRelationType() == pyatspi.RELATION_LABELLED_BY
+               and r.getTarget(0).getRole() == pyatspi.ROLE_LABEL]
+    if not any(r.getRelationType() == pyatspi.RELATION_LABEL_FOR and r.getTarget(0) == box
+               for prompt in prompts for r in prompt.getRelationSet()):
+        fail(box, "is not linked to a prompt both ways")
     timed(Atspi.EditableText.set_text_contents, box, wanted)
     text = timed(Atspi.Text.get_text, box, 0, -1)
     if text != wanted:

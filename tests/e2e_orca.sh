@@ -24,45 +24,32 @@ mkdir -p "$HOME/Documents/Wrenfield" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTI
 background /usr/libexec/at-spi-bus-launcher --launch-immediately
 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$program" >"$work/out.log" 2>&1 &
 pids+=($!)
-# Without speech (no speech server, no sound device): what Orca would say
-# goes to its debug log all the same.
+# Orca starts its work once a program is on the accessibility bus. With no
+# speech server and no sound device, what it says goes to its log all the same.
 background orca --debug-file "$work/orca.log"
-started() { grep -q "SPEECH OUTPUT: 'Screen reader on" "$work/orca.log" 2>/dev/null; }
-waited started \
-    || fail "Orca did not start: $(tail -n 20 "$work/background.log"; grep -n "^[0-9]" "$work/orca.log" | tail -n 15 2>&1)"
-
-spoken() { sed -n "s/.*SPEECH OUTPUT: '\(.*\)' \?{.*/\1/p" "$work/orca.log"; }
-said() {
-    local line=$1
-    waited eval 'spoken | grep -qxF -- "$line"' || fail "Orca did not say '$line': $(spoken | tail -n 30)"
-}
+spoken() { sed -n "s/.*SPEECH OUTPUT: '\(.*\)' \?{.*/\1/p" "$work/orca.log" 2>/dev/null; }
+said() { local line=$1; waited eval 'spoken | grep -qxF -- "$line"' || fail "Orca did not say '$line': $(spoken | tail)"; }
 key() { sleep 0.3; xdotool key --delay 60 "$@"; }
-speeches=("Speech one" "Speech two" "Speech three" "Speech four" "Speech five" "Speech six" "Speech seven"
-          "Speech eight")
+speeches=("Speech one" "Speech two" "Speech three" "Speech four" "Speech five" "Speech six" "Speech seven" "Speech eight")
 
 # Each window is used once Orca has said so, as a person would wait to hear it.
+said "Screen reader on."
 wait_for Talemoss >/dev/null; said "Talemoss frame."
 key space alt+o                                # the first genre, Ok
 wait_for "Player 1" >/dev/null; said "Player 1 frame."
 key space alt+o
-wait_for "Player 2" >/dev/null; said "Player 2 frame."
-said "Gender panel."
-spoken | grep -qxF "Gender" && fail "Orca said the frame's name twice"
+wait_for "Player 2" >/dev/null; said "Player 2 frame."; said "Gender panel."
+! spoken | grep -qxF "Gender" || fail "Orca said the frame's name twice"
 key shift+Tab                                  # from the first option back round to the title box
 said "Enter one word title here text."
-xdotool type --delay 60 "Tea time"
-sleep 0.3
+xdotool type --delay 60 "Tea time"; sleep 0.3
 xdotool keydown ctrl key --delay 300 Left Left Right keyup ctrl
 said "time"; said "Tea"
 key End alt+o
 wait_for Wrenfield >/dev/null; said "Wrenfield frame."
-for speech in "${speeches[@]}"; do             # the boxes in tab order, the button after them
-    xdotool type --delay 40 "$speech"; key Tab
-done
-for speech in "${speeches[@]}"; do             # back over every box: each read whole
-    key shift+Tab
-done
-for speech in "${speeches[@]}"; do said "$speech"; done
+for speech in "${speeches[@]}"; do xdotool type --delay 40 "$speech"; key Tab; done  # then on the button
+for speech in "${speeches[@]}"; do key shift+Tab; done                             # back over every box
+for speech in "${speeches[@]}"; do said "$speech"; done                            # each read whole
 for speech in "${speeches[@]}"; do key Tab; done
 key Return                                     # Click When Done
 wait_for Form1 >/dev/null; said "Form1 frame."

@@ -3,13 +3,12 @@
 
 // What screen readers get from the text boxes and around them: every answer
 // about a box's text, at every offset and for every kind of boundary, agrees
-// with the box's text; a box of a million characters answers too; boxes are
-// linked to their prompts; an option's group is not its label.
+// with the box's text; a box of a million characters answers too; an
+// option's group is not its label. (Over AT-SPI: tests/atspi_text.py.)
 #include "WindowFixture.h"
 
 #include <QAccessible>
 #include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -43,31 +42,20 @@ Answer ask(QAccessibleTextInterface *text, int side, int offset, QAccessible::Te
     return a;
 }
 
-QString describe(const Answer &a)
-{
-    return QStringLiteral("\"%1\" [%2, %3)").arg(a.text).arg(a.start).arg(a.end);
-}
+QString describe(const Answer &a) { return QStringLiteral("\"%1\" [%2, %3)").arg(a.text).arg(a.start).arg(a.end); }
 
-// Whether `segment`, of `boundary` kind, ends where such a segment may end
-// in `all` (at `end`): a word before a word's start, a sentence after its
-// end mark, a line or paragraph after a line break or at the end.
+// Whether a segment of `boundary` kind may end at `end` in `all`: a word
+// before a word's start, a sentence after its end mark, a paragraph after a
+// line break, a character or line anywhere (a line where the box wraps it),
+// any of them at the end of the text, and the whole text nowhere else.
 bool endsWhereItMay(const QString &all, int end, QAccessible::TextBoundaryType boundary)
 {
     if (end == all.size())
         return true;
-    const QChar next = all.at(end);
-    switch (boundary) {
-    case QAccessible::WordBoundary:
-        return next.isLetterOrNumber();
-    case QAccessible::SentenceBoundary:
-        return QStringLiteral(".!?\n").contains(all.left(end).trimmed().back());
-    case QAccessible::ParagraphBoundary:
-        return all.at(end - 1) == u'\n';
-    case QAccessible::NoBoundary:
-        return false;
-    default:
-        return true;  // a character anywhere; a line where the box wraps it
-    }
+    return boundary == QAccessible::WordBoundary        ? all.at(end).isLetterOrNumber()
+           : boundary == QAccessible::SentenceBoundary  ? QStringLiteral(".!?\n").contains(all.left(end).trimmed().back())
+           : boundary == QAccessible::ParagraphBoundary ? all.at(end - 1) == u'\n'
+                                                        : boundary != QAccessible::NoBoundary;
 }
 
 } // namespace
@@ -82,8 +70,6 @@ private slots:
     void everyAnswerAgreesWithTheText();
     void millionCharactersAnswered_data();
     void millionCharactersAnswered();
-    void boxesLinkedToTheirPrompts_data();
-    void boxesLinkedToTheirPrompts();
     void optionsNotLabelledByTheirFrame();
 };
 
@@ -212,31 +198,6 @@ void Accessibility::millionCharactersAnswered()
     text->attributes(1000000, &start, &end);
     QCOMPARE(QPoint(start, end), QPoint(0, 1000000));
     QVERIFY(text->characterRect(0).height() > 0);
-}
-
-void Accessibility::boxesLinkedToTheirPrompts_data()
-{
-    QTest::addColumn<Window>("window");
-    QTest::addColumn<QString>("box");
-    QTest::addColumn<QString>("prompt");
-    QTest::newRow("title word") << Window::frmp2 << "Text1" << "Label2";
-    QTest::newRow("first speech") << Window::mswfrm << "Text1" << "Label1(0)";
-    QTest::newRow("sixth speech") << Window::mswfrm << "Text5" << "Label2(3)";
-    QTest::newRow("author") << Window::Form1 << "Text3" << "Label2";
-    QTest::newRow("contact") << Window::Form3 << "Text1" << "Label1";
-}
-
-// The box is labelled by its prompt, and the prompt is the label for the box.
-void Accessibility::boxesLinkedToTheirPrompts()
-{
-    QFETCH(Window, window);
-    QFETCH(QString, box);
-    QFETCH(QString, prompt);
-    show(window);
-    QAccessibleInterface *boxInterface = QAccessible::queryAccessibleInterface(at(window, qPrintable(box)));
-    QAccessibleInterface *promptInterface = QAccessible::queryAccessibleInterface(at(window, qPrintable(prompt)));
-    QVERIFY(boxInterface->relations(QAccessible::Label).contains(qMakePair(promptInterface, QAccessible::Relation(QAccessible::Label))));
-    QVERIFY(promptInterface->relations(QAccessible::Labelled).contains(qMakePair(boxInterface, QAccessible::Relation(QAccessible::Labelled))));
 }
 
 // Entering a frame, a screen reader says its name; an option that gave its
