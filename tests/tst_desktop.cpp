@@ -331,7 +331,7 @@ void Desktop::controlsVisibleInLightAndDarkThemes()
     show(where);
     QWidget *shown = control.startsWith("box") ? at(where, "Text1") : QApplication::focusWidget();
     QRect part = shown->rect();
-    if (control.startsWith("option")) {
+    if (control == "option circle") {
         QStyleOptionButton o;
         o.initFrom(shown);
         part = shown->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &o, shown);

@@ -47,7 +47,8 @@ protected:
         QStyleOptionButton option;
         initStyleOption(&option);
         const QString caption = option.text;
-        option.text.clear();  // the style draws the indicator (and focus) only
+        option.text.clear();  // the style draws the indicator only
+        option.state &= ~QStyle::State_HasFocus;  // the focus is drawn around the caption below
         painter.drawControl(QStyle::CE_RadioButton, option);
 
         int alignment = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap | Qt::TextDontClip;
