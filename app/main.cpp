@@ -2,6 +2,8 @@
 // Copyright (C) 2026 The Wrenfield developers
 
 #include "ControlTable.h"
+#include "DraftKeeper.h"
+#include "DraftStore.h"
 #include "Module1.h"
 #include "SaveNotice.h"
 #include "StartUp.h"
@@ -11,6 +13,9 @@
 #include "WindowRegistry.h"
 
 #include <QApplication>
+
+#include <cstdio>
+#include <optional>
 
 int main(int argc, char *argv[])
 {
@@ -33,10 +38,35 @@ int main(int argc, char *argv[])
     const QString storyRoot = storyRootFolder();
     tellAboutUnfinishedSave(resolveUnfinishedSaveAtStart(storyRoot), storyRoot);
     WindowRegistry windows(Module1::Story, storyRoot);
+
+    // A story that an earlier run was writing when it was killed, lost its
+    // power or its session: offered back, the newest first. Without a draft
+    // this is one look-up.
+    DraftStore drafts(draftPlace());
+    QStringList draftLines;
+    const QList<LeftDraft> left = drafts.leftDrafts(&draftLines);
+    for (const QString &line : draftLines)
+        std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+    std::optional<Draft> resumed;
+    for (const LeftDraft &draft : left) {
+        if (resumed) {
+            drafts.release(draft);  // offered at the next start
+        } else if (askToContinue(draft.draft)) {
+            drafts.adopt(draft);
+            resumed = draft.draft;
+        } else {
+            drafts.discard(draft);
+        }
+    }
+    DraftKeeper keeper(windows, Module1::Story, drafts);
+
     // Every saved story is announced by a desktop notification; the notifier
     // does nothing until the first save.
     StoryNotifier notifier;
     QObject::connect(&windows, &WindowRegistry::storySaved, &notifier, &StoryNotifier::storySaved);
-    windows.ShowWindow(Window::frmgenre);
+    if (resumed)
+        keeper.restore(*resumed);
+    else
+        windows.ShowWindow(Window::frmgenre);
     return QApplication::exec();
 }

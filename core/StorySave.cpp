@@ -164,6 +164,12 @@ QString homeFolder(bool *fromEnvironment)
 
 } // namespace
 
+QString userHomeFolder()
+{
+    bool fromEnvironment = false;
+    return homeFolder(&fromEnvironment);
+}
+
 QString storyRootFolder()
 {
     // The desktop's documents folder is worked out from $HOME; it is asked

@@ -22,6 +22,10 @@ inline const QString StagingFilePath = QStringLiteral("C:\\program files\\temp.t
 // no home at all.
 QString storyRootFolder();
 
+// The user's home folder, as the story folder is found from: $HOME when it is
+// a full path, otherwise the one the user database names; empty when neither.
+QString userHomeFolder();
+
 // The file a drive path names under rootFolder ("c:\" or "C:\" prefix,
 // backslashes as separators); empty when drivePath does not start with a
 // drive C: prefix.

@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -32,7 +33,8 @@
 // control ends the program, since only one window is on screen between moves
 // and a program with no window left would be stranded. When a choice or a
 // box has changed since the program started or the last story was saved, it
-// first asks whether to throw that work away.
+// first asks whether to throw that work away; but when the desktop session
+// ends it asks nothing, as a draft of the work is kept (see DraftKeeper.h).
 
 WindowRegistry::WindowRegistry(StoryRecord &story, QString storyRoot, QObject *parent)
     : QObject(parent), story(story), storyRoot(std::move(storyRoot))
@@ -43,16 +45,51 @@ WindowRegistry::~WindowRegistry() = default;
 
 void WindowRegistry::ShowWindow(Window which)
 {
+    QWidget *shownWindow = made(which);
+    shownWindow->show();
+    shownWindow->raise();
+    shownWindow->activateWindow();
+    emit shown(which);
+}
+
+QWidget *WindowRegistry::made(Window which)
+{
     auto &slot = created[static_cast<int>(which)];
     if (!slot) {
         slot = create(which);
         slot->installEventFilter(this);
         watchForUnsavedWork(slot.get());
     }
-    slot->show();
-    slot->raise();
-    slot->activateWindow();
-    emit shown(which);
+    return slot.get();
+}
+
+namespace {
+const char *const WindowNames[WindowCount] = {"frmgenre", "frmp1", "frmp2", "mswfrm", "Form1", "Form2", "Form3"};
+}
+
+QString WindowRegistry::nameOf(Window which)
+{
+    return QString::fromLatin1(WindowNames[static_cast<int>(which)]);
+}
+
+std::optional<Window> WindowRegistry::windowNamed(const QString &name)
+{
+    for (int i = 0; i < WindowCount; ++i) {
+        if (name == QLatin1String(WindowNames[i]))
+            return static_cast<Window>(i);
+    }
+    return std::nullopt;
+}
+
+void WindowRegistry::noteRestoredWork()
+{
+    unsavedWork = true;
+}
+
+void WindowRegistry::endSession()
+{
+    sessionEnded = true;
+    emit sessionEnding();
 }
 
 void WindowRegistry::HideWindow(Window which)
@@ -81,24 +118,29 @@ void WindowRegistry::reportStorySaved(const QString &realPath)
 
 // Selecting an option and every edit of a one-line box, typed, pasted or
 // cut, count as unsaved work. The about window's contact text is not part of
-// any story and does not.
+// any story and does not, but is an edit all the same.
 void WindowRegistry::watchForUnsavedWork(QWidget *window)
 {
     for (QRadioButton *option : window->findChildren<QRadioButton *>())
         connect(option, &QRadioButton::toggled, this, &WindowRegistry::noteUnsavedWork);
     for (QLineEdit *box : window->findChildren<QLineEdit *>())
         connect(box, &QLineEdit::textChanged, this, &WindowRegistry::noteUnsavedWork);
+    for (QPlainTextEdit *box : window->findChildren<QPlainTextEdit *>())
+        connect(box, &QPlainTextEdit::textChanged, this, &WindowRegistry::edited);
 }
 
 void WindowRegistry::noteUnsavedWork()
 {
     unsavedWork = true;
+    emit edited();
 }
 
 bool WindowRegistry::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Close) {
-        if (!unsavedWork) {
+        if (sessionEnded) {
+            QCoreApplication::exit(0);  // the draft stays for the next start
+        } else if (!unsavedWork) {
             EndProgram();
         } else {
             event->ignore();

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 // The program's seven windows, in the order it declares them.
 enum class Window { frmgenre, frmp1, frmp2, mswfrm, Form1, Form2, Form3 };
@@ -36,6 +37,23 @@ public:
 
     // The window in that slot, or nullptr while it has never been shown.
     QWidget *window(Window window) const;
+    // The window in that slot, created (not shown) if its slot is empty: for
+    // putting a story back into the windows before any of them shows.
+    QWidget *made(Window window);
+
+    // A window's objectName, and the window of an objectName.
+    static QString nameOf(Window window);
+    static std::optional<Window> windowNamed(const QString &name);
+
+    // Whether a choice or a box has changed since start or the last save.
+    bool hasUnsavedWork() const { return unsavedWork; }
+    // The windows hold a story put back from a draft: unsaved work.
+    void noteRestoredWork();
+
+    // The desktop session is ending (logout, shutdown): sessionEnding is told
+    // at once, and from then on closing a window ends the program without
+    // asking anything.
+    void endSession();
 
     // Told by the story page once a story is safely on disk, with the file's
     // real path; passed on as storySaved to whoever wants to tell the user.
@@ -46,7 +64,9 @@ signals:
     void storySaved(const QString &realPath);
     void shown(Window window);
     void hidden(Window window);
-    void endRequested();
+    void endRequested();  // the user ends the program: "Exit", "Discard and quit"
+    void edited();        // an option, a box or the contact text changed
+    void sessionEnding();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -61,4 +81,5 @@ private:
     const QString storyRoot;
     std::array<std::unique_ptr<QWidget>, WindowCount> created;
     bool unsavedWork = false;  // a choice or a box changed since start or the last save
+    bool sessionEnded = false;
 };

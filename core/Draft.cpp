@@ -1,0 +1,225 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Wrenfield developers
+
+#include "Draft.h"
+
+#include <QCryptographicHash>
+
+#include <array>
+#include <cstdint>
+#include <limits>
+
+namespace {
+
+const QByteArrayView Heading = "Wrenfield draft\n";
+const QByteArrayView Version = "version 1\n";
+constexpr qsizetype ChecksumHexSize = 64;
+
+// The record's fields in the order a draft holds them, with their names.
+struct Field {
+    const char *name;
+    QString StoryRecord::*member;
+};
+constexpr std::array<Field, 20> Fields{{
+    {"GenreCode", &StoryRecord::GenreCode},
+    {"P1GenderCode", &StoryRecord::P1GenderCode},
+    {"P1MaritalCode", &StoryRecord::P1MaritalCode},
+    {"P1PersonalityCode", &StoryRecord::P1PersonalityCode},
+    {"P1AgeCode", &StoryRecord::P1AgeCode},
+    {"P2GenderCode", &StoryRecord::P2GenderCode},
+    {"P2MaritalCode", &StoryRecord::P2MaritalCode},
+    {"P2PersonalityCode", &StoryRecord::P2PersonalityCode},
+    {"TitleWord", &StoryRecord::TitleWord},
+    {"StoryFilePath", &StoryRecord::StoryFilePath},
+    {"Speech1", &StoryRecord::Speech1},
+    {"Speech2", &StoryRecord::Speech2},
+    {"Speech3", &StoryRecord::Speech3},
+    {"Speech4", &StoryRecord::Speech4},
+    {"Speech5", &StoryRecord::Speech5},
+    {"Speech6", &StoryRecord::Speech6},
+    {"Speech7", &StoryRecord::Speech7},
+    {"Speech8", &StoryRecord::Speech8},
+    {"FullTitle", &StoryRecord::FullTitle},
+    {"AuthorName", &StoryRecord::AuthorName},
+}};
+
+QByteArray checksumOf(QByteArrayView bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+}
+
+// Text as UTF-16 little-endian code units, whatever they are.
+void appendText(QByteArray &out, const QString &text)
+{
+    out += QByteArray::number(text.size() * 2) + '\n';
+    const qsizetype start = out.size();
+    out.resize(start + text.size() * 2);
+    char *to = out.data() + start;
+    for (const QChar c : text) {
+        *to++ = char(c.unicode() & 0xff);
+        *to++ = char(c.unicode() >> 8);
+    }
+    out += '\n';
+}
+
+bool isName(QByteArrayView name)
+{
+    if (name.isEmpty() || name.size() > MaxDraftNameSize)
+        return false;
+    for (const char c : name) {
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '(' || c == ')'))
+            return false;
+    }
+    return true;
+}
+
+// Walks through a draft; every read fails once one has failed.
+class Reader {
+public:
+    explicit Reader(QByteArrayView bytes) : bytes(bytes) {}
+
+    bool literal(QByteArrayView text)
+    {
+        ok = ok && bytes.sliced(position).startsWith(text);
+        position += ok ? text.size() : 0;
+        return ok;
+    }
+
+    // A decimal number in its plain form (no sign, no leading zero), at most
+    // max, followed by the byte after.
+    std::uint64_t number(std::uint64_t max, char after)
+    {
+        std::uint64_t value = 0;
+        const qsizetype start = position;
+        while (ok && position < bytes.size() && bytes[position] >= '0' && bytes[position] <= '9') {
+            const unsigned digit = unsigned(bytes[position] - '0');
+            ok = value <= (max - digit) / 10;
+            value = value * 10 + digit;
+            ++position;
+        }
+        const qsizetype digits = position - start;
+        ok = ok && digits > 0 && (digits == 1 || bytes[start] != '0') && literal(QByteArrayView(&after, 1));
+        return ok ? value : 0;
+    }
+
+    // A name of the allowed form, followed by the byte after.
+    QString name(char after)
+    {
+        const qsizetype start = position;
+        while (ok && position < bytes.size() && bytes[position] != after && position - start <= MaxDraftNameSize)
+            ++position;
+        const QByteArrayView found = ok ? bytes.sliced(start, position - start) : QByteArrayView();
+        ok = ok && isName(found) && literal(QByteArrayView(&after, 1));
+        return ok ? QString::fromLatin1(found) : QString();
+    }
+
+    // A length line, that many bytes of UTF-16 and a line break.
+    QString text()
+    {
+        const qsizetype size = qsizetype(number(std::uint64_t(MaxDraftBytes), '\n'));
+        ok = ok && size % 2 == 0 && size <= bytes.size() - position;
+        QString text;
+        if (ok) {
+            text.resize(size / 2);
+            const auto *from = reinterpret_cast<const std::uint8_t *>(bytes.data() + position);
+            for (QChar &c : text) {
+                c = QChar(char16_t(from[0] | from[1] << 8));
+                from += 2;
+            }
+            position += size;
+        }
+        literal("\n");
+        return text;
+    }
+
+    QByteArray take(qsizetype size)
+    {
+        ok = ok && size <= bytes.size() - position;
+        const QByteArray taken = ok ? bytes.sliced(position, size).toByteArray() : QByteArray();
+        position += ok ? size : 0;
+        return taken;
+    }
+
+    bool ok = true;
+    qsizetype position = 0;
+
+private:
+    QByteArrayView bytes;
+};
+
+} // namespace
+
+QByteArray encodeDraft(const Draft &draft)
+{
+    QByteArray out = Heading.toByteArray() + Version.toByteArray();
+    out += "changed " + QByteArray::number(draft.changedMs) + '\n';
+    out += "window " + draft.window.toLatin1() + '\n';
+    for (const Field &field : Fields) {
+        out += QByteArray("field ") + field.name + ' ';
+        appendText(out, draft.story.*field.member);
+    }
+    out += "selected " + QByteArray::number(draft.selected.size()) + '\n';
+    for (const Draft::Selection &s : draft.selected)
+        out += s.window.toLatin1() + ' ' + s.option.toLatin1() + '\n';
+    out += "texts " + QByteArray::number(draft.texts.size()) + '\n';
+    for (const Draft::Text &t : draft.texts) {
+        out += t.window.toLatin1() + ' ' + t.box.toLatin1() + ' ';
+        appendText(out, t.text);
+    }
+    out += "sha256 " + checksumOf(out) + '\n';
+    return out;
+}
+
+std::optional<Draft> parseDraft(QByteArrayView bytes, QString *problem)
+{
+    const auto refuse = [&](const char *why) -> std::optional<Draft> {
+        if (problem)
+            *problem = QString::fromLatin1(why);
+        return std::nullopt;
+    };
+    if (bytes.size() > MaxDraftBytes)
+        return refuse("it is larger than any draft");
+    Reader in(bytes);
+    Draft draft;
+    if (!in.literal(Heading))
+        return refuse("it is not a draft");
+    if (!in.literal(Version))
+        return refuse("it is of an unknown version");
+
+    in.literal("changed ");
+    draft.changedMs = qint64(in.number(std::uint64_t(std::numeric_limits<qint64>::max()), '\n'));
+    in.literal("window ");
+    draft.window = in.name('\n');
+    for (const Field &field : Fields) {
+        in.literal("field ");
+        in.literal(field.name);
+        in.literal(" ");
+        draft.story.*field.member = in.text();
+    }
+    in.literal("selected ");
+    const auto selections = qsizetype(in.number(MaxDraftEntries, '\n'));
+    for (qsizetype i = 0; in.ok && i < selections; ++i) {
+        Draft::Selection s;
+        s.window = in.name(' ');
+        s.option = in.name('\n');
+        draft.selected.append(s);
+    }
+    in.literal("texts ");
+    const auto texts = qsizetype(in.number(MaxDraftEntries, '\n'));
+    for (qsizetype i = 0; in.ok && i < texts; ++i) {
+        Draft::Text t;
+        t.window = in.name(' ');
+        t.box = in.name(' ');
+        t.text = in.text();
+        draft.texts.append(t);
+    }
+    const qsizetype checked = in.position;
+    in.literal("sha256 ");
+    const QByteArray checksum = in.take(ChecksumHexSize);
+    in.literal("\n");
+    if (!in.ok || in.position != bytes.size())
+        return refuse("it is cut short or its lengths are wrong");
+    if (checksum != checksumOf(bytes.first(checked)))
+        return refuse("its checksum does not match");
+    return draft;
+}

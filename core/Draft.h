@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Wrenfield developers
+
+#pragma once
+
+#include "StoryRecord.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// The story being written, as it stands in the windows: kept on disk while
+// the user works, so that a crash, a power cut or the end of the desktop
+// session loses at most the last moments of typing. It holds the whole story
+// record, every window's selected options and every text box's text (by the
+// controls' names), the window the user is on and when it last changed.
+struct Draft {
+    struct Selection {
+        QString window;  // a window's objectName, e.g. "frmp1"
+        QString option;  // the selected option's objectName, e.g. "Option7"
+    };
+    struct Text {
+        QString window;
+        QString box;     // the text box's objectName, e.g. "Text3"
+        QString text;
+    };
+
+    StoryRecord story;
+    QString window;        // the window on screen
+    qint64 changedMs = 0;  // the last change, milliseconds since 1970 (UTC)
+    QList<Selection> selected;
+    QList<Text> texts;
+};
+
+// The largest draft written or read: every speech and box of the largest
+// story a save takes, twice over (in its box and in the record).
+inline constexpr qsizetype MaxDraftBytes = qsizetype(256) << 20;
+
+// Window and control names are short plain names: letters, digits and
+// parentheses, as in "Label1(3)".
+inline constexpr qsizetype MaxDraftNameSize = 32;
+// No window has more controls than this.
+inline constexpr qsizetype MaxDraftEntries = 256;
+
+// The draft as bytes: a heading and version, then lines with lengths, texts
+// as UTF-16 (so that any text a box can hold comes back unchanged), and a
+// SHA-256 checksum of all before it.
+QByteArray encodeDraft(const Draft &draft);
+
+// Reads a draft strictly: every line in its place, numbers in their plain
+// form, lengths that match, names of the allowed form, nothing after the
+// checksum and a checksum that matches. Anything else gives nothing and, in
+// *problem, why.
+std::optional<Draft> parseDraft(QByteArrayView bytes, QString *problem = nullptr);

@@ -1,0 +1,95 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Wrenfield developers
+
+#pragma once
+
+#include "Draft.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Where drafts live: a folder of the program's own that only its user may
+// enter, with one draft file per running copy of the program:
+//
+//   draft, draft-2, draft-3, ...   the drafts, one per copy
+//   lock                           one byte locked per draft name in use (an
+//                                  open-file-description lock, so it goes
+//                                  away with the copy that held it)
+//   draft.new                      a draft being written, renamed over draft
+//   draft.set-aside-DATE-TIME      a draft that could not be trusted, kept
+struct DraftPlace {
+    QString folder;  // e.g. ~/.local/state/wrenfield
+    QString above;   // the folder above it that must exist and is never made:
+                     // the home folder, or $XDG_STATE_HOME's parent
+};
+
+// $XDG_STATE_HOME/wrenfield when XDG_STATE_HOME is a full path, otherwise
+// <home>/.local/state/wrenfield with the same home the story folder uses.
+// An empty folder when there is no home at all.
+DraftPlace draftPlace();
+
+// A draft that a copy of the program left behind when it ended without
+// saving its story or discarding it (a crash, a kill, a power cut, the end
+// of the session).
+struct LeftDraft {
+    int slot = -1;  // which draft name
+    QString path;
+    Draft draft;
+};
+
+// One running copy's drafts. leftDrafts(), adopt(), discard() and release()
+// belong to the start, before the copy writes anything; write() and remove()
+// may then run on another thread, one call at a time.
+class DraftStore {
+public:
+    explicit DraftStore(DraftPlace place);
+    ~DraftStore();
+    DraftStore(const DraftStore &) = delete;
+    DraftStore &operator=(const DraftStore &) = delete;
+
+    // Drafts whose copy no longer runs, newest first; a running copy's draft
+    // is never among them. Each is held by this copy until it is adopted,
+    // discarded or released. A draft that cannot be trusted (cut short, of
+    // another version, a wrong checksum, too large, not a plain file, not
+    // the user's own or readable by others) is renamed out of the way and
+    // kept, with one line for standard error in *lines. With no folder this
+    // costs one failed look-up.
+    QList<LeftDraft> leftDrafts(QStringList *lines);
+
+    // This copy goes on with that draft: its writes replace it from now on.
+    void adopt(const LeftDraft &left);
+    // Removes a left draft; 0 or an errno.
+    int discard(const LeftDraft &left);
+    // Leaves a left draft for the next start to offer again.
+    void release(const LeftDraft &left);
+
+    // Replaces this copy's draft with bytes, whole or not at all: a new file
+    // is written and synced, renamed over the old one, and the folder synced.
+    // The first write makes the folder and takes a draft name that no other
+    // running copy holds. Returns 0 or an errno; on failure the previous
+    // draft stays as it was.
+    int write(QByteArrayView bytes);
+    // Removes this copy's draft (0 also when there is none) and syncs the folder.
+    int remove();
+
+    // This copy's draft file; empty until it has one.
+    QString path() const;
+
+private:
+    int openFolder(bool make);
+    bool lockSlot(int slot, bool lock);
+    int claimSlot();
+
+    const DraftPlace place;
+    int folder = -1;  // the open folder
+    int lockFile = -1;
+    int slot = -1;    // this copy's draft name
+    int refusal = 0;  // why drafts cannot be kept in the folder, once known
+};
+
+// The file name of a draft slot: "draft", "draft-2", ...; and the slot a
+// name stands for, or -1.
+QByteArray draftFileName(int slot);
+int draftSlotOf(QByteArrayView name);
+inline constexpr int MaxDraftSlots = 64;
