@@ -130,8 +130,8 @@ DraftKeeper::DraftKeeper(WindowRegistry &windows, StoryRecord &story, DraftStore
     connect(&timer, &QTimer::timeout, this, &DraftKeeper::submitWrite);
     connect(&windows, &WindowRegistry::edited, this, &DraftKeeper::noteEdit);
     connect(&windows, &WindowRegistry::shown, this, &DraftKeeper::noteShown);
-    connect(&windows, &WindowRegistry::storySaved, this, &DraftKeeper::storySaved);
-    connect(&windows, &WindowRegistry::endRequested, this, &DraftKeeper::userEnds);
+    connect(&windows, &WindowRegistry::storySaved, this, &DraftKeeper::dropDraft);
+    connect(&windows, &WindowRegistry::endRequested, this, &DraftKeeper::dropDraft);
     connect(&windows, &WindowRegistry::sessionEnding, this, &DraftKeeper::writeNow);
     connect(qApp, &QGuiApplication::commitDataRequest, this, &DraftKeeper::sessionEnds);
 }
@@ -177,20 +177,14 @@ void DraftKeeper::writeNow()
 
 // Once the story is on disk the draft has nothing left to keep; it goes
 // before the main window shows, so that a crash then offers nothing twice.
-void DraftKeeper::storySaved()
+// The same when the user ends the program: the work is thrown away by choice.
+void DraftKeeper::dropDraft()
 {
     timer.stop();
+    if (!writer && store.path().isEmpty())
+        return;  // nothing was ever written or taken over
     if (!writer)
-        return;
-    writer->remove();
-    writer->wait();
-}
-
-void DraftKeeper::userEnds()
-{
-    timer.stop();
-    if (!writer)
-        return;
+        writer = std::make_unique<Writer>(store);
     writer->remove();
     writer->wait();
 }
@@ -284,8 +278,8 @@ bool askToContinue(const Draft &draft)
     const QDateTime changed = QDateTime::fromMSecsSinceEpoch(draft.changedMs);
     box.setInformativeText(title + QLatin1Char('\n')
                            + QObject::tr("Last changed: %1").arg(QLocale().toString(changed, QLocale::LongFormat)));
-    QPushButton *keep = box.addButton(QObject::tr("Continue"), QMessageBox::AcceptRole);
-    QPushButton *discard = box.addButton(QObject::tr("Discard"), QMessageBox::DestructiveRole);
+    QPushButton *keep = box.addButton(QObject::tr("&Continue"), QMessageBox::AcceptRole);
+    QPushButton *discard = box.addButton(QObject::tr("&Discard"), QMessageBox::DestructiveRole);
     keep->setObjectName(QStringLiteral("continue"));
     discard->setObjectName(QStringLiteral("discard"));
     box.setDefaultButton(keep);

@@ -48,8 +48,7 @@ private:
     void noteEdit();
     void noteShown(Window window);
     void writeSoon();
-    void storySaved();
-    void userEnds();
+    void dropDraft();
     void sessionEnds(QSessionManager &manager);
     void submitWrite();
 

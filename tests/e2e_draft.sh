@@ -1,0 +1,149 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright (C) 2026 The Wrenfield developers
+# The draft with the real program on a private X server: a story written in
+# four runs, each killed with SIGKILL (between windows, on a window, in the
+# middle of typing, on the story page) and continued at the next start,
+# saves the same bytes as one written at once. No draft is made before the
+# first change; Discard, a saved story and Exit leave none; a second copy neither offers nor overwrites the first one's draft,
+# and the next start offers both.
+#
+# usage: e2e_draft.sh PATH/TO/wrenfield
+set -euo pipefail
+
+program=$1
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/x11_session.sh"
+
+start_x 1280x1024x24
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/runtime"
+unset XDG_STATE_HOME
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+root="$HOME/Documents/Wrenfield"
+state="$HOME/.local/state/wrenfield"
+mkdir -p "$root/program files"
+printf 'Earlier notes' >"$root/program files/temp.txt"
+
+click() {
+    local id=$1 fl=$2 ft=$3 l=$4 t=$5 w=$6 h=$7
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    click_at $((X + (fl + l + w / 2) / 15)) $((Y + (ft + t + h / 2) / 15))
+}
+type_text() { xdotool type --delay 20 -- "$1"; }
+key() { xdotool key --delay 30 "$@"; }
+drafts() { find "$state" -maxdepth 1 -name 'draft*' ! -name '*.set-aside-*' 2>/dev/null | wc -l; }
+has_draft() { [ "$(drafts)" -ge "${1:-1}" ]; }
+
+start() { "$program" >>"$work/out.log" 2>&1 & app_pid=$!; pids+=("$app_pid"); }
+killed() {
+    kill -KILL "$app_pid"; wait "$app_pid" 2>/dev/null || true
+}
+snapshot() { cp "$state/draft" "$work/before" 2>/dev/null || : >"$work/before"; }
+draft_changed() { waited eval '[ -s "$state/draft" ] && ! cmp -s "$state/draft" "$work/before"' || fail "no draft was written $1"; }
+# Starts again and answers the question with Continue (Return, the default).
+continued() {
+    start
+    wait_for Wrenfield >/dev/null
+    key Return
+}
+
+# Run 1: nothing until the first change; the move to Player 1 writes the
+# draft at once; killed between windows.
+start
+genre=$(wait_for Talemoss)
+sleep 0.5
+[ ! -e "$state" ] || fail "a draft folder was made before any change"
+click "$genre" 0 0 120 720 1095 375            # Comedy
+snapshot; key alt+o
+p1=$(wait_for "Player 1")
+draft_changed "on the move to Player 1"
+killed
+
+# Run 2: Player 1 is back; its choices and Player 2's, the title word typed
+# and written within two seconds; killed on the Player 2 window.
+continued
+p1=$(wait_for "Player 1")
+click "$p1" 0 120 240 720 1335 615             # Female
+click "$p1" 1920 120 120 840 1335 615          # Single
+click "$p1" 3840 120 240 600 1095 735          # Shy
+click "$p1" 0 3240 240 240 1335 495            # Older than P2
+click "$p1" 0 0 1920 5280 1695 615             # Ok
+p2=$(wait_for "Player 2")
+click "$p2" 0 0 240 2520 1455 615              # Opposite to P1
+click "$p2" 1920 0 120 360 1575 495            # Married
+click "$p2" 3840 0 240 2880 1095 495           # Nice
+click "$p2" 0 0 0 5160 1815 615                # the title box
+snapshot; type_text "Picnic"
+sleep 2; draft_changed "after typing the title word"
+killed
+
+# Run 3: the speeches, killed in the middle of typing the fifth.
+continued
+p2=$(wait_for "Player 2")
+key alt+o
+ms=$(wait_for Wrenfield); wait_gone "Player 2"
+type_text "Shall we eat here?";    key Tab   # Text1: Speech1
+type_text "Is it going to rain?";  key Tab   # Text3: Speech3
+type_text "Not today.";            key Tab   # Text4: Speech4
+type_text "Then pass the bread.";  key Tab   # Text5: Speech6
+snapshot; type_text "Ants!"; sleep 2; draft_changed "while typing the speeches"
+type_text " And more"                         # not yet written: lost with the kill
+killed
+
+# Run 4: the speeches window with the focus in its first box again; the
+# rest of the speeches, the story page, killed there.
+continued
+ms=$(wait_for Wrenfield)
+key Tab Tab Tab Tab Tab                       # past Text6, which holds "Ants!"
+type_text "Under the oak tree.";   key Tab   # Text2: Speech2
+type_text "Home, then.";           key Tab   # Text7: Speech8
+type_text "We could run.";         key Tab   # Text8: Speech7
+click "$ms" 0 0 1200 8760 1935 495             # Click When Done
+page=$(wait_for Form1); wait_gone Wrenfield
+type_text "A Day Out"; key Tab
+snapshot; type_text "Ann Author"; sleep 2; draft_changed "on the story page"
+killed
+
+# Run 5: DONE! saves the bytes a story written at once would have, and the
+# draft goes; the about window's text and Exit leave none either.
+continued
+page=$(wait_for Form1)
+click "$page" 0 0 1080 1920 1935 375           # DONE!
+main=$(wait_for Form2)
+printf 'Earlier notes A Day Out\r\n Ann Author\r\n\r\nShall we eat here?\r\n Under the oak tree.\r\n\r\nIs it going to rain?\r\n Not today.\r\n\r\nAnts!\r\n Then pass the bread.\r\n\r\nWe could run.\r\n Home, then.\r\n' \
+    | cmp - "$root/CFSSOOMNPicnic.txt" || fail "the continued story's bytes differ from one written at once"
+! has_draft || fail "a draft is left after the story was saved"
+click "$main" 0 0 1200 3240 2895 735           # About the creator
+about=$(wait_for "About Me")
+type_text "changed"; sleep 1.5
+click "$about" 0 0 5760 1800 1455 735          # Back
+main=$(wait_for Form2)
+! has_draft || fail "the about window's text alone made a draft"
+click "$main" 0 0 0 3960 2895 735              # Exit
+waited eval '! kill -0 "$app_pid" 2>/dev/null' || fail "Exit did not end the program"
+! has_draft || fail "a draft is left after Exit"
+
+# Two copies: the second neither offers the first's draft nor writes over
+# it; killed, the next start offers both, newest first, and Discard removes each.
+start; first=$app_pid
+genre=$(wait_for Talemoss)
+click "$genre" 0 0 120 1920 1215 495           # Horror
+key alt+o; wait_for "Player 1" >/dev/null
+waited has_draft || fail "the first copy wrote no draft"
+start; second=$app_pid
+waited showing Talemoss || fail "the second copy did not start"
+showing Wrenfield 0 || fail "the second copy offered the first copy's draft"
+genre2=$(visible Talemoss)
+click "$genre2" 0 0 120 240 1215 495           # Adventure
+key alt+o
+waited has_draft 2 || fail "the second copy did not keep a draft of its own"
+kill -KILL "$first" "$second"; wait "$first" "$second" 2>/dev/null || true
+start
+question=$(wait_for Wrenfield); key alt+d      # Discard the newest
+other() { [ -n "$(visible Wrenfield)" ] && [ "$(visible Wrenfield)" != "$question" ]; }
+waited other || fail "the older draft was not offered"
+key alt+d
+genre=$(wait_for Talemoss)
+! has_draft || fail "Discard left a draft"
+
+echo "end-to-end drafts: four kills continued to the same bytes, Discard, Exit and two copies: all passed"
