@@ -12,10 +12,14 @@
 //       what the program does at start-up before any window shows.
 //   wrenfield_savehelper --where
 //       prints the program's story folder.
+//   wrenfield_savehelper --draft FOLDER SPEECH
+//       takes over the draft left in FOLDER, as Continue does, and writes
+//       it again with SPEECH as its first speech.
 //
 // Just before the save or the resolving begins it calls fsync(-1), which
 // marks in a system call trace where the work under test starts.
 
+#include "DraftStore.h"
 #include "StorySave.h"
 #include "UnfinishedSave.h"
 
@@ -35,6 +39,19 @@ int main(int argc, char *argv[])
         ::fsync(-1);
         resolveUnfinishedSaveAtStart(QString::fromLocal8Bit(argv[2]));
         return 0;
+    }
+    if (argc == 4 && first == QLatin1String("--draft")) {
+        const QString folder = QString::fromLocal8Bit(argv[2]);
+        DraftStore store({folder, folder.section(QLatin1Char('/'), 0, -2)});
+        QStringList lines;
+        const QList<LeftDraft> left = store.leftDrafts(&lines);
+        if (left.size() != 1)
+            return 254;
+        store.adopt(left.front());
+        Draft draft = left.front().draft;
+        draft.story.Speech1 = QString::fromLocal8Bit(argv[3]);
+        ::fsync(-1);
+        return store.write(encodeDraft(draft));
     }
     if (argc != 4 && argc != 5)
         return 255;

@@ -1,0 +1,321 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Wrenfield developers
+
+#include "Draft.h"
+#include "DraftStore.h"
+
+#include "FolderSnapshot.h"
+
+#include <QCryptographicHash>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// A draft with something in every part: codes of both cases, a lone
+// surrogate, line breaks of every kind, an empty field, and the contact text.
+Draft sample(const QString &speech = QStringLiteral("Shall we eat here?"))
+{
+    Draft draft;
+    draft.story.GenreCode = QStringLiteral("C");
+    draft.story.P1PersonalityCode = QStringLiteral("a");
+    draft.story.P2PersonalityCode = QStringLiteral("A");
+    draft.story.TitleWord = QStringLiteral("Pic") + QChar(0xd800) + QStringLiteral("nic");
+    draft.story.StoryFilePath = QStringLiteral("c:\\CaAPicnic.txt");
+    draft.story.Speech1 = speech;
+    draft.story.Speech8 = QStringLiteral("\u00e9t\u00e9 \U0001f600\r\n\n\r");
+    draft.window = QStringLiteral("mswfrm");
+    draft.changedMs = 1796000000000;
+    draft.selected = {{QStringLiteral("frmgenre"), QStringLiteral("Option2")},
+                      {QStringLiteral("frmp1"), QStringLiteral("Option14")}};
+    draft.texts = {{QStringLiteral("mswfrm"), QStringLiteral("Text1"), speech},
+                   {QStringLiteral("mswfrm"), QStringLiteral("Label1(3)"), QString()},
+                   {QStringLiteral("Form3"), QStringLiteral("Text1"), QStringLiteral("To contact\r\nme \r\n")}};
+    return draft;
+}
+
+// The bytes with the checksum made to match again, for damage that only the
+// strict reading can catch.
+QByteArray rechecked(QByteArray bytes)
+{
+    const qsizetype at = bytes.lastIndexOf("sha256 ");
+    bytes.truncate(at);
+    return bytes + "sha256 " + QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex() + '\n';
+}
+
+struct Place {
+    QTemporaryDir dir;
+    QString folder = dir.path() + QStringLiteral("/state/wrenfield");
+    DraftPlace place() const { return {folder, dir.path()}; }
+    QString draft(const char *name = "draft") const { return folder + QLatin1Char('/') + QLatin1String(name); }
+};
+
+} // namespace
+
+class DraftTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { ::umask(077); }  // the files a test makes are the user's alone, as drafts are
+    void writtenDraftReadsBack();
+    void damagedDraftIsSetAside_data();
+    void damagedDraftIsSetAside();
+    void unsafeFolderIsNotUsed_data();
+    void unsafeFolderIsNotUsed();
+    void runningCopiesKeepTheirOwn();
+    void killedWriteLeavesOldOrNew();
+};
+
+// Through the file and a second store, as the next start reads it: every
+// part comes back as it was, and nothing is made before the first write.
+void DraftTest::writtenDraftReadsBack()
+{
+    Place at;
+    const QByteArray bytes = encodeDraft(sample());
+    const std::optional<Draft> parsed = parseDraft(bytes);
+    QVERIFY(parsed);
+    QCOMPARE(encodeDraft(*parsed), bytes);
+    QCOMPARE(parsed->story.TitleWord, sample().story.TitleWord);
+
+    QStringList lines;
+    {
+        DraftStore store(at.place());
+        QVERIFY(store.leftDrafts(&lines).isEmpty());
+        QVERIFY(!QFileInfo::exists(at.dir.path() + QStringLiteral("/state")));
+        QCOMPARE(store.write(bytes), 0);
+        QCOMPARE(store.path(), at.draft());
+    }
+    QCOMPARE(QFileInfo(at.folder).permissions() & ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                   | QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
+             QFile::Permissions());
+    DraftStore next(at.place());
+    const QList<LeftDraft> left = next.leftDrafts(&lines);
+    QCOMPARE(left.size(), 1);
+    QCOMPARE(encodeDraft(left.front().draft), bytes);
+    QVERIFY(lines.isEmpty());
+    QCOMPARE(next.discard(left.front()), 0);
+    QVERIFY(!QFileInfo::exists(at.draft()));
+}
+
+// How the file at the draft's name is spoiled.
+using Spoil = std::function<void(const Place &)>;
+
+void DraftTest::damagedDraftIsSetAside_data()
+{
+    QTest::addColumn<Spoil>("spoil");
+    QTest::addColumn<QString>("why");
+    const QByteArray good = encodeDraft(sample());
+    const auto bytes = [](QByteArray b) { return Spoil([b](const Place &at) { writeFile(at.draft(), b); }); };
+    QByteArray longer = good;
+    longer.replace("field GenreCode 2\n", "field GenreCode 4\n");
+    QByteArray zero = good;
+    zero.replace("field GenreCode 2\n", "field GenreCode 02\n");
+    QByteArray badName = good;
+    badName.replace("frmgenre Option2", "frmgenre ../etc");
+    QByteArray oddLength = good;
+    oddLength.replace("field P1AgeCode 0\n\n", "field P1AgeCode 1\nx\n");
+
+    QTest::newRow("empty") << bytes({}) << "not a draft";
+    QTest::newRow("cut short") << bytes(good.chopped(30)) << "cut short";
+    QTest::newRow("cut in the checksum") << bytes(good.chopped(2)) << "cut short";
+    QTest::newRow("a byte after the end") << bytes(good + '\n') << "cut short";
+    QTest::newRow("another version") << bytes(QByteArray(good).replace("version 1", "version 2")) << "version";
+    QTest::newRow("a byte changed") << bytes(QByteArray(good).replace("changed 1796000000000", "changed 1796000000001")) << "checksum";
+    QTest::newRow("a length off, checksum matching") << bytes(rechecked(longer)) << "cut short";
+    QTest::newRow("a leading zero, checksum matching") << bytes(rechecked(zero)) << "cut short";
+    QTest::newRow("a path for a name, checksum matching") << bytes(rechecked(badName)) << "cut short";
+    QTest::newRow("half a UTF-16 unit, checksum matching") << bytes(rechecked(oddLength)) << "cut short";
+    QTest::newRow("huge") << Spoil([](const Place &at) {
+        writeFile(at.draft(), {});
+        QVERIFY(::truncate(QFile::encodeName(at.draft()).constData(), MaxDraftBytes + 1) == 0);
+    }) << "larger";
+    QTest::newRow("a folder") << Spoil([](const Place &at) { QDir().mkpath(at.draft()); }) << "plain file";
+    QTest::newRow("a FIFO") << Spoil([](const Place &at) {
+        QVERIFY(::mkfifo(QFile::encodeName(at.draft()).constData(), 0600) == 0);
+    }) << "plain file";
+    QTest::newRow("a link to a good draft") << Spoil([good](const Place &at) {
+        writeFile(at.dir.path() + QStringLiteral("/elsewhere"), good);
+        QFile::link(at.dir.path() + QStringLiteral("/elsewhere"), at.draft());
+    }) << "plain file";
+    QTest::newRow("readable by others") << Spoil([good](const Place &at) {
+        writeFile(at.draft(), good);
+        QFile::setPermissions(at.draft(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    }) << "yours alone";
+    QTest::newRow("another user's") << Spoil([good](const Place &at) {
+        writeFile(at.draft(), good);
+        if (::geteuid() == 0)
+            QVERIFY(::chown(QFile::encodeName(at.draft()).constData(), 65534, 65534) == 0);
+    }) << "yours alone";
+}
+
+// A draft that cannot be trusted is renamed, kept as it is, and named in one
+// line; the start goes on as if there were none, and the next draft is
+// written under the usual name.
+void DraftTest::damagedDraftIsSetAside()
+{
+    QFETCH(Spoil, spoil);
+    QFETCH(QString, why);
+    if (QByteArray(QTest::currentDataTag()) == "another user's" && ::geteuid() != 0)
+        QSKIP("only root can give a file to another user");
+    Place at;
+    QDir().mkpath(at.folder);
+    QFile::setPermissions(at.folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    spoil(at);
+    struct stat before {};
+    QCOMPARE(::lstat(QFile::encodeName(at.draft()).constData(), &before), 0);
+
+    DraftStore store(at.place());
+    QStringList lines;
+    QVERIFY(store.leftDrafts(&lines).isEmpty());
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines.front().contains(QStringLiteral("set aside")) && lines.front().contains(why), qPrintable(lines.front()));
+    const QStringList aside = QDir(at.folder).entryList({QStringLiteral("draft.set-aside-*")}, QDir::AllEntries | QDir::System);
+    QCOMPARE(aside.size(), 1);
+    struct stat kept {};
+    QCOMPARE(::lstat(QFile::encodeName(at.folder + QLatin1Char('/') + aside.front()).constData(), &kept), 0);
+    QCOMPARE(kept.st_ino, before.st_ino);
+    QCOMPARE(store.write(encodeDraft(sample())), 0);
+    QCOMPARE(store.path(), at.draft());
+}
+
+void DraftTest::unsafeFolderIsNotUsed_data()
+{
+    QTest::addColumn<Spoil>("spoil");
+    QTest::newRow("a link to a folder") << Spoil([](const Place &at) {
+        QDir().mkpath(at.dir.path() + QStringLiteral("/other"));
+        QDir().mkpath(at.dir.path() + QStringLiteral("/state"));
+        QFile::link(at.dir.path() + QStringLiteral("/other"), at.folder);
+    });
+    QTest::newRow("others may change it") << Spoil([](const Place &at) {
+        QDir().mkpath(at.folder);
+        QFile::setPermissions(at.folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::WriteOther
+                                             | QFile::ExeOther | QFile::ReadOther);
+    });
+    QTest::newRow("a file") << Spoil([](const Place &at) { writeFile(at.folder, "x"); });
+}
+
+// A draft folder that is not the user's alone is neither read nor written,
+// and says so once.
+void DraftTest::unsafeFolderIsNotUsed()
+{
+    QFETCH(Spoil, spoil);
+    Place at;
+    spoil(at);
+    writeFile(at.dir.path() + QStringLiteral("/other/draft"), encodeDraft(sample()));
+    const QStringList before = folderSnapshot(at.dir.path());
+    DraftStore store(at.place());
+    QStringList lines;
+    QVERIFY(store.leftDrafts(&lines).isEmpty());
+    QCOMPARE(lines.size(), 1);
+    QVERIFY(store.write(encodeDraft(sample())) != 0);
+    QCOMPARE(folderSnapshot(at.dir.path()), before);
+}
+
+// Each running copy writes a draft of its own and never offers another
+// running copy's; once a copy has ended its draft is offered, newest first.
+void DraftTest::runningCopiesKeepTheirOwn()
+{
+    Place at;
+    QStringList lines;
+    auto first = std::make_unique<DraftStore>(at.place());
+    auto second = std::make_unique<DraftStore>(at.place());
+    Draft older = sample(QStringLiteral("older"));
+    Draft newer = sample(QStringLiteral("newer"));
+    newer.changedMs = older.changedMs + 1;
+    QCOMPARE(first->write(encodeDraft(older)), 0);
+    QVERIFY(second->leftDrafts(&lines).isEmpty());
+    QCOMPARE(second->write(encodeDraft(newer)), 0);
+    QCOMPARE(second->path(), at.draft("draft-2"));
+    QCOMPARE(parseDraft(readFile(at.draft()))->story.Speech1, QStringLiteral("older"));
+
+    first.reset();  // ended without removing its draft, as a killed copy does
+    DraftStore third(at.place());
+    QList<LeftDraft> left = third.leftDrafts(&lines);
+    QCOMPARE(left.size(), 1);
+    QCOMPARE(left.front().draft.story.Speech1, QStringLiteral("older"));
+    // While the third holds it, a fourth neither sees it nor takes its name.
+    DraftStore fourth(at.place());
+    QVERIFY(fourth.leftDrafts(&lines).isEmpty());
+    QCOMPARE(fourth.write(encodeDraft(newer)), 0);
+    QCOMPARE(fourth.path(), at.draft("draft-3"));
+    third.release(left.front());
+
+    second.reset();
+    DraftStore fifth(at.place());
+    left = fifth.leftDrafts(&lines);
+    QCOMPARE(left.size(), 2);
+    QCOMPARE(left[0].draft.story.Speech1, QStringLiteral("newer"));
+    QCOMPARE(left[1].draft.story.Speech1, QStringLiteral("older"));
+    QVERIFY(lines.isEmpty());
+}
+
+// A copy killed at each system call of writing its draft over the previous
+// one, as a power cut would stop it: the next start finds the previous draft
+// or the new one, whole, and nothing set aside.
+void DraftTest::killedWriteLeavesOldOrNew()
+{
+    const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+    if (strace.isEmpty())
+        QSKIP("strace is not installed");
+    qputenv("ASAN_OPTIONS", qgetenv("ASAN_OPTIONS") + ":detect_leaks=0");
+    const QString calls = QStringLiteral("openat,write,fdatasync,renameat,fsync,unlinkat,close");
+    const auto prepare = [](const Place &at) {
+        DraftStore store(at.place());
+        QCOMPARE(store.write(encodeDraft(sample(QStringLiteral("old")))), 0);
+    };
+    const auto traced = [&](const Place &at, const QString &inject, const QString &log) {
+        QStringList arguments{"-f", "-qq", "-o", log, "-e", "trace=" + calls};
+        if (!inject.isEmpty())
+            arguments << "-e" << "inject=" + inject + ":signal=SIGKILL";
+        QProcess::execute(strace, arguments << "--" << SAVE_HELPER << "--draft" << at.folder << "new");
+    };
+
+    // One run tells the calls after the helper's mark, fsync(-1).
+    Place first;
+    prepare(first);
+    const QString log = first.dir.path() + QStringLiteral("/trace");
+    traced(first, QString(), log);
+    QCOMPARE(parseDraft(readFile(first.draft()))->story.Speech1, QStringLiteral("new"));
+    static const QRegularExpression call(QStringLiteral("^(?:\\d+ +)?(\\w+)\\((.*)$"));
+    QHash<QString, int> seen;
+    QStringList kills;
+    bool marked = false;
+    for (const QByteArray &line : readFile(log).split('\n')) {
+        const QRegularExpressionMatch match = call.match(QString::fromLocal8Bit(line));
+        if (!match.hasMatch())
+            continue;
+        const int n = ++seen[match.captured(1)];
+        if (marked)
+            kills << QStringLiteral("%1:when=%2").arg(match.captured(1)).arg(n);
+        marked = marked || (match.captured(1) == QLatin1String("fsync") && match.captured(2).startsWith("-1)"));
+    }
+    QVERIFY2(kills.size() >= 6, qPrintable(kills.join(' ')));
+
+    QSet<QString> outcomes;
+    for (const QString &kill : kills) {
+        Place at;
+        prepare(at);
+        traced(at, kill, QStringLiteral("/dev/null"));
+        DraftStore next(at.place());
+        QStringList lines;
+        const QList<LeftDraft> left = next.leftDrafts(&lines);
+        QVERIFY2(lines.isEmpty(), qPrintable(kill + QLatin1String(": ") + lines.join(' ')));
+        QVERIFY2(left.size() == 1, qPrintable(kill));
+        const QString speech = left.front().draft.story.Speech1;
+        QVERIFY2(speech == QLatin1String("old") || speech == QLatin1String("new"), qPrintable(kill));
+        outcomes << speech;
+        QCOMPARE(QDir(at.folder).entryList({QStringLiteral("*.new")}, QDir::Files), QStringList());
+    }
+    QCOMPARE(outcomes.size(), 2);
+}
+
+QTEST_GUILESS_MAIN(DraftTest)
+#include "tst_draft.moc"
