@@ -1,0 +1,228 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Wrenfield developers
+
+// The draft with real windows: a run interrupted anywhere and continued from
+// its draft in fresh windows saves what an uninterrupted run saves; the
+// draft comes with the first change, goes with the saved story and with the
+// user's own end, and stays when the desktop session ends.
+#include "DraftKeeper.h"
+#include "DraftStore.h"
+#include "WindowRegistry.h"
+
+#include "FolderSnapshot.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+// One run of the program: its record, story folder, windows, draft folder
+// and keeper.
+struct Run {
+    explicit Run(const QString &drafts = {})
+        : draftFolder(drafts.isEmpty() ? root.path() + QStringLiteral("/state") : drafts)
+    {
+        QDir().mkpath(root.path() + QStringLiteral("/C/program files"));
+        writeFile(root.path() + QStringLiteral("/C/program files/temp.txt"), "Notes\r\n");
+    }
+
+    QWidget *window(Window w) { return windows.window(w); }
+    template <class T>
+    T *at(Window w, const char *name) { return windows.window(w)->findChild<T *>(QLatin1String(name)); }
+    void click(Window w, const char *name) { QTest::mouseClick(at<QAbstractButton>(w, name), Qt::LeftButton); }
+    void type(Window w, const char *box, const QString &text) { QTest::keyClicks(at<QWidget>(w, box), text); }
+    QByteArray saved(const char *name) { return readFile(root.path() + QStringLiteral("/C/") + QLatin1String(name)); }
+
+    QTemporaryDir root;
+    QString draftFolder;
+    StoryRecord story;
+    WindowRegistry windows{story, root.path() + QStringLiteral("/C")};
+    DraftStore store{{draftFolder, root.path()}};
+    DraftKeeper keeper{windows, story, store};
+};
+
+using Step = std::function<void(Run &)>;
+
+// Two stories, the second begun from what the first left: every kind of
+// control, a move from each window, the about window's text and a title box
+// edited after a window was left.
+const std::vector<std::pair<const char *, Step>> &steps()
+{
+    static const std::vector<std::pair<const char *, Step>> all{
+        {"start", [](Run &r) { r.windows.ShowWindow(Window::frmgenre); }},
+        {"genre", [](Run &r) { r.click(Window::frmgenre, "Option2"); r.click(Window::frmgenre, "Option5"); }},
+        {"to player 1", [](Run &r) { r.click(Window::frmgenre, "Command1"); }},
+        {"player 1", [](Run &r) {
+             for (const char *option : {"Option2", "Option7", "Option14", "Option19", "Option23"})
+                 r.click(Window::frmp1, option);
+             r.click(Window::frmp1, "Command1");
+         }},
+        {"player 2", [](Run &r) {
+             for (const char *option : {"Option4", "Option6", "Option16"})
+                 r.click(Window::frmp2, option);
+             r.type(Window::frmp2, "Text1", QStringLiteral("Picnic"));
+         }},
+        {"to speeches", [](Run &r) { r.click(Window::frmp2, "Command1"); }},
+        {"speeches", [](Run &r) {
+             for (const char *box : {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8"})
+                 r.type(Window::mswfrm, box, QStringLiteral("Said in ") + QLatin1String(box));
+         }},
+        {"to page", [](Run &r) { r.click(Window::mswfrm, "Command1"); }},
+        {"page", [](Run &r) {
+             r.type(Window::Form1, "Text2", QStringLiteral("A Day Out"));
+             r.type(Window::Form1, "Text3", QStringLiteral("Zoe"));
+         }},
+        {"done", [](Run &r) { r.click(Window::Form1, "Command3"); }},
+        {"about", [](Run &r) {
+             r.click(Window::Form2, "Command2");
+             r.at<QPlainTextEdit>(Window::Form3, "Text1")->setPlainText(QStringLiteral("mine now"));
+             r.click(Window::Form3, "Command1");
+             r.click(Window::Form2, "Command1");
+         }},
+        {"second genre", [](Run &r) { r.click(Window::frmgenre, "Option11"); r.click(Window::frmgenre, "Command1"); }},
+        {"second players", [](Run &r) {
+             r.click(Window::frmp1, "Command1");
+             r.type(Window::frmp2, "Text1", QStringLiteral("Two"));
+         }},
+        {"second speeches", [](Run &r) {
+             r.click(Window::frmp2, "Command1");
+             r.type(Window::mswfrm, "Text1", QStringLiteral(" again"));
+             r.click(Window::mswfrm, "Command1");
+         }},
+        {"second done", [](Run &r) { r.click(Window::Form1, "Command3"); }},
+    };
+    return all;
+}
+
+void runSteps(Run &r, std::size_t from, std::size_t to)
+{
+    for (std::size_t i = from; i < to; ++i)
+        steps()[i].second(r);
+}
+
+} // namespace
+
+class DraftWindows : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void continuedRunSavesTheSame_data();
+    void continuedRunSavesTheSame();
+    void draftFollowsTheWork();
+    void sessionEndKeepsTheDraftAndAsksNothing();
+};
+
+void DraftWindows::initTestCase()
+{
+    ::umask(077);
+}
+
+void DraftWindows::continuedRunSavesTheSame_data()
+{
+    QTest::addColumn<int>("after");
+    for (std::size_t i = 1; i + 1 < steps().size(); ++i) {
+        if (QByteArray(steps()[i].first) != "done")
+            QTest::newRow(steps()[i].first) << int(i + 1);
+    }
+}
+
+// The draft is taken after a step, read back from its bytes and put into
+// fresh windows, which show the same window and go on to save the same two
+// stories as windows that were never interrupted.
+void DraftWindows::continuedRunSavesTheSame()
+{
+    QFETCH(int, after);
+    Run whole;
+    runSteps(whole, 0, steps().size());
+
+    Draft draft;
+    {
+        Run interrupted;
+        runSteps(interrupted, 0, std::size_t(after));
+        draft = *parseDraft(encodeDraft(interrupted.keeper.snapshot()));
+    }
+    Run continued;
+    if (after > 9)  // the first story took the staging file with it
+        QVERIFY(QFile::remove(continued.root.path() + QStringLiteral("/C/program files/temp.txt")));
+    continued.keeper.restore(draft);
+    const std::optional<Window> shown = WindowRegistry::windowNamed(draft.window);
+    QVERIFY(shown && continued.window(*shown)->isVisible());
+    for (int w = 0; w < WindowCount; ++w) {
+        if (QWidget *window = continued.window(Window(w)))
+            QCOMPARE(window->isVisible(), Window(w) == *shown);
+    }
+    runSteps(continued, std::size_t(after), steps().size());
+
+    // The first story is saved by the interrupted run when it got that far.
+    if (after <= 9)
+        QCOMPARE(continued.saved("HFSSOOMgPicnic.txt"), whole.saved("HFSSOOMgPicnic.txt"));
+    QCOMPARE(continued.saved("xFSSOOMgPicnicTwo.txt"), whole.saved("xFSSOOMgPicnicTwo.txt"));
+    QVERIFY2(whole.saved("xFSSOOMgPicnicTwo.txt").contains("Said in Text1 again"), whole.saved("xFSSOOMgPicnicTwo.txt").constData());
+    QCOMPARE(continued.at<QPlainTextEdit>(Window::Form3, "Text1")->toPlainText(), QStringLiteral("mine now"));
+}
+
+// Nothing is written before the first change; a move writes at once; the
+// saved story takes the draft with it and so does the user's own end of the
+// program, while the contact text alone never makes one.
+void DraftWindows::draftFollowsTheWork()
+{
+    Run r;
+    const QString draft = r.draftFolder + QStringLiteral("/draft");
+    r.windows.ShowWindow(Window::frmgenre);
+    r.click(Window::frmgenre, "Command1");
+    QCoreApplication::processEvents();
+    QVERIFY(!QFileInfo::exists(r.draftFolder));
+
+    runSteps(r, 1, 8);  // the choices, the speeches and the move to the page
+    QTRY_VERIFY(parseDraft(readFile(draft)) && parseDraft(readFile(draft))->window == QLatin1String("Form1"));
+    steps()[9].second(r);  // DONE!
+    QVERIFY(!QFileInfo::exists(draft));
+    r.click(Window::Form2, "Command2");
+    r.type(Window::Form3, "Text1", QStringLiteral("typed"));
+    r.click(Window::Form3, "Command1");
+    r.keeper.writeNow();
+    QVERIFY(!QFileInfo::exists(draft));
+
+    r.click(Window::Form2, "Command1");
+    r.click(Window::frmgenre, "Option3");
+    r.keeper.writeNow();
+    QCOMPARE(parseDraft(readFile(draft))->story.GenreCode, QStringLiteral("F"));
+    r.windows.EndProgram();  // "Exit" and "Discard and quit"
+    QVERIFY(!QFileInfo::exists(draft));
+}
+
+// The session manager's request: the draft is on disk when it returns, with
+// what was typed a moment before; closing the windows then asks nothing and
+// leaves the draft for the next start.
+void DraftWindows::sessionEndKeepsTheDraftAndAsksNothing()
+{
+    Run r;
+    runSteps(r, 0, 7);
+    r.keeper.writeNow();
+    r.type(Window::mswfrm, "Text8", QStringLiteral(" and more"));
+    r.windows.endSession();
+    const std::optional<Draft> kept = parseDraft(readFile(r.draftFolder + QStringLiteral("/draft")));
+    QVERIFY(kept);
+    QCOMPARE(kept->texts.size() > 0, true);
+    bool found = false;
+    for (const Draft::Text &t : kept->texts)
+        found = found || (t.box == QLatin1String("Text8") && t.text == QLatin1String("Said in Text8 and more"));
+    QVERIFY(found);
+
+    QVERIFY(r.window(Window::mswfrm)->close());
+    QVERIFY(!r.window(Window::mswfrm)->findChild<QMessageBox *>());
+    QVERIFY(QFileInfo::exists(r.draftFolder + QStringLiteral("/draft")));
+}
+
+QTEST_MAIN(DraftWindows)
+#include "tst_draftwindows.moc"
