@@ -2,7 +2,7 @@
 // Copyright (C) 2026 The Wrenfield developers
 
 // Checks properties of the story file name check, the path composition, the
-// story text and the save record on arbitrary input. Built as a libFuzzer target by clang
+// story text, the save record and the draft on arbitrary input. Built as a libFuzzer target by clang
 // (WRENFIELD_FUZZ=ON) and, with replay.cpp, as a test that replays the
 // inputs kept in fuzz/corpus.
 //
@@ -13,8 +13,10 @@
 //   1..8   the eight codes, genre first
 //   9..18  full title, author name, Speech1 ... Speech8
 // Missing fields are empty. With flag bit 1 set the rest of the input is
-// instead a save record, as the start-up reads it from disk.
+// instead a save record, as the start-up reads it from disk; with flag bit 3
+// set, a draft.
 
+#include "Draft.h"
 #include "SaveRecord.h"
 #include "StoryFileName.h"
 #include "StoryRecord.h"
@@ -223,6 +225,36 @@ void checkRecordRoundTrip(const QByteArray &name, const QByteArray &story, std::
           [&] { return shown(QString::fromUtf8(name)); });
 }
 
+// A draft from disk is taken only when it is exactly what the program writes.
+void checkDraftBytes(QByteArrayView bytes)
+{
+    QString problem;
+    const std::optional<Draft> draft = parseDraft(bytes, &problem);
+    const auto detail = [&] { return shown(QString::fromLatin1(bytes.toByteArray().toPercentEncoding())); };
+    if (!draft) {
+        check(!problem.isEmpty(), "a refused draft says why", detail);
+        return;
+    }
+    check(encodeDraft(*draft) == bytes, "a draft read back is written to the same bytes", detail);
+    check(draft->selected.size() <= MaxDraftEntries && draft->texts.size() <= MaxDraftEntries,
+          "a draft read names no more controls than a window has", detail);
+}
+
+// Any draft the program writes reads back the same, whatever its texts hold.
+void checkDraftRoundTrip(const StoryRecord &story, const QString &text)
+{
+    Draft draft;
+    draft.story = story;
+    draft.window = QStringLiteral("mswfrm");
+    draft.changedMs = story.Speech1.size();
+    draft.selected = {{QStringLiteral("frmp1"), QStringLiteral("Option26")}};
+    draft.texts = {{QStringLiteral("Form3"), QStringLiteral("Label1(0)"), text}};
+    const QByteArray bytes = encodeDraft(draft);
+    const std::optional<Draft> read = parseDraft(bytes);
+    check(read && encodeDraft(*read) == bytes && read->texts[0].text == text && read->story.TitleWord == story.TitleWord,
+          "a draft written reads back", [&] { return shown(text); });
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -232,6 +264,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::uint8_t flags = data[0];
     if (flags & 2) {
         checkRecordBytes(QByteArrayView(data + 1, qsizetype(size - 1)));
+        return 0;
+    }
+    if (flags & 8) {
+        checkDraftBytes(QByteArrayView(data + 1, qsizetype(size - 1)));
         return 0;
     }
     const QList<QByteArray> fields =
@@ -256,5 +292,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     checkPath(story);
     checkText(story);
     checkRecordRoundTrip(fields[0], fields.size() > 9 ? fields[9] : QByteArray(), flags);
+    checkDraftRoundTrip(story, flags & 1 ? fromUtf16Le(fields.size() > 9 ? fields[9] : QByteArray()) : field(9));
     return 0;
 }
