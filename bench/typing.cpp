@@ -1,0 +1,105 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Wrenfield developers
+
+// Typing into a speech that already holds 1,000,000 characters (and, for
+// comparison, 10,000): each round times a key press until the box has
+// painted it, with no draft kept and with drafts written (a second after the
+// first unwritten key, as the program does, on their own thread), twice each
+// in turn. Keys come 40 ms after the last one was painted, so drafts are
+// written while the typing goes on. Run it on a real X display (see the
+// README), e.g. under xvfb-run.
+//
+//   wrenfield_bench_typing [KEYS]     (default 40)
+
+#include "ControlTable.h"
+#include "DraftKeeper.h"
+#include "DraftStore.h"
+#include "Median.h"
+#include "PaintWatch.h"
+#include "StoryRecord.h"
+#include "WindowRegistry.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+namespace {
+
+struct Result {
+    double median, tenthWorst, worst;
+    qint64 draftBytes;
+};
+
+Result typeInto(int keys, int length, bool drafts)
+{
+    QTemporaryDir root;
+    StoryRecord story;
+    WindowRegistry windows(story, root.path() + QStringLiteral("/C"));
+    DraftStore store({root.path() + QStringLiteral("/state"), root.path()});
+    std::unique_ptr<DraftKeeper> keeper;
+    if (drafts)
+        keeper = std::make_unique<DraftKeeper>(windows, story, store);
+
+    windows.ShowWindow(Window::mswfrm);
+    QWidget *speeches = windows.window(Window::mswfrm);
+    QApplication::setActiveWindow(speeches);
+    auto *box = Layout::control<QLineEdit>(speeches, "Text1");
+    QString text;
+    text.reserve(length);
+    for (int word = 0; text.size() < length; ++word)
+        text += QStringLiteral("word%1 ").arg(word % 997);
+    text.truncate(length);
+    box->setText(text);
+    box->setFocus();
+    box->end(false);
+    if (!QTest::qWaitForWindowExposed(speeches))
+        std::fprintf(stderr, "the speeches window never appeared\n");
+    PaintWatch watch;
+    box->installEventFilter(&watch);
+
+    std::vector<double> times;
+    for (int i = 0; i < keys; ++i) {
+        QTest::qWait(40);
+        watch.painted = false;
+        QElapsedTimer timer;
+        timer.start();
+        QTest::keyClick(box, char('a' + i % 26));
+        while (!watch.painted && timer.elapsed() < 10000)
+            QCoreApplication::processEvents();
+        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    if (keeper)
+        keeper->writeNow();
+    std::sort(times.begin(), times.end());
+    return {median(times), times[times.size() * 9 / 10], times.back(),
+            drafts ? QFileInfo(store.path()).size() : 0};
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const int keys = argc > 1 ? std::max(10, std::atoi(argv[1])) : 40;
+    Layout::installLookAndFeel();
+
+    std::printf("%d keys into a speech; ms from the key press to the box painted\n", keys);
+    std::printf("%-10s %-7s %8s %8s %8s %12s\n", "speech", "drafts", "median", "90th %", "max", "draft bytes");
+    for (const int length : {10000, 1000000}) {
+        for (const bool drafts : {false, true, false, true}) {
+            const Result r = typeInto(keys, length, drafts);
+            std::printf("%-10d %-7s %8.2f %8.2f %8.2f %12lld\n", length, drafts ? "kept" : "none", r.median,
+                        r.tenthWorst, r.worst, static_cast<long long>(r.draftBytes));
+        }
+    }
+    return 0;
+}
