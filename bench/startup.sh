@@ -37,7 +37,7 @@ done
 export DISPLAY=:$(head -n1 "$work/displayfd")
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/run
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-unset QT_QPA_PLATFORM
+unset QT_QPA_PLATFORM XDG_STATE_HOME
 
 : > "$work/floor" && : > "$work/wrenfield"
 for i in $(seq "$runs"); do

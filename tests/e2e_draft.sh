@@ -17,7 +17,6 @@ source "$here/x11_session.sh"
 
 start_x 1280x1024x24
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/runtime"
-unset XDG_STATE_HOME
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 root="$HOME/Documents/Wrenfield"
 state="$HOME/.local/state/wrenfield"

@@ -35,7 +35,8 @@ start_x() {
     exec 3>&-
     waited test -s "$work/display" || fail "Xvfb did not start"
     export DISPLAY=":$(head -n1 "$work/display")"
-    unset QT_QPA_PLATFORM
+    # Drafts go under each script's private home, never the user's own.
+    unset QT_QPA_PLATFORM XDG_STATE_HOME
 }
 
 # Windows on screen by title: the first one's id; whether there are exactly
