@@ -242,13 +242,16 @@ QList<LeftDraft> DraftStore::leftDrafts(QStringList *lines)
         return found;
     }
     std::vector<int> named;
-    if (DIR *listing = ::fdopendir(::fcntl(folder, F_DUPFD_CLOEXEC, 0))) {
+    const int listed = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
+    if (DIR *listing = listed >= 0 ? ::fdopendir(listed) : nullptr) {
         while (const dirent *entry = ::readdir(listing)) {
             const int s = draftSlotOf(QByteArrayView(entry->d_name));
             if (s >= 0)
                 named.push_back(s);
         }
         ::closedir(listing);
+    } else if (listed >= 0) {
+        ::close(listed);
     }
     for (const int s : named) {
         if (!lockSlot(s, true))

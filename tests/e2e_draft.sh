@@ -8,10 +8,11 @@
 # first change; Discard, a saved story and Exit leave none; a second copy neither offers nor overwrites the first one's draft,
 # and the next start offers both.
 #
-# usage: e2e_draft.sh PATH/TO/wrenfield
+# usage: e2e_draft.sh PATH/TO/wrenfield [PATH/TO/wrenfield_sessionmanager]
 set -euo pipefail
 
 program=$1
+session_manager=${2:-}
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/x11_session.sh"
 
@@ -39,10 +40,12 @@ killed() {
 }
 snapshot() { cp "$state/draft" "$work/before" 2>/dev/null || : >"$work/before"; }
 draft_changed() { waited eval '[ -s "$state/draft" ] && ! cmp -s "$state/draft" "$work/before"' || fail "no draft was written $1"; }
-# Starts again and answers the question with Continue (Return, the default).
+# The question, once it takes keys; starting again and answering Continue
+# (Return, the default).
+question() { wait_for Wrenfield; sleep 0.3; }
 continued() {
     start
-    wait_for Wrenfield >/dev/null
+    question >/dev/null
     key Return
 }
 
@@ -138,11 +141,34 @@ key alt+o
 waited has_draft 2 || fail "the second copy did not keep a draft of its own"
 kill -KILL "$first" "$second"; wait "$first" "$second" 2>/dev/null || true
 start
-question=$(wait_for Wrenfield); key alt+d      # Discard the newest
-other() { [ -n "$(visible Wrenfield)" ] && [ "$(visible Wrenfield)" != "$question" ]; }
+first_question=$(question); key alt+d          # Discard the newest
+other() { [ -n "$(visible Wrenfield)" ] && [ "$(visible Wrenfield)" != "$first_question" ]; }
 waited other || fail "the older draft was not offered"
-key alt+d
+sleep 0.3; key alt+d
 genre=$(wait_for Talemoss)
 ! has_draft || fail "Discard left a draft"
 
-echo "end-to-end drafts: four kills continued to the same bytes, Discard, Exit and two copies: all passed"
+# The session ends: a logout through the session manager, moments after
+# typing, before any timed write.
+if [ -n "$session_manager" ]; then
+    background "$session_manager" "$work/session"; manager=$last
+    waited test -s "$work/session" || fail "the session manager did not start"
+    export SESSION_MANAGER; SESSION_MANAGER=$(cat "$work/session")
+    start
+    unset SESSION_MANAGER
+    genre=$(wait_for Talemoss)
+    key alt+o; p1=$(wait_for "Player 1")
+    click "$p1" 0 0 1920 5280 1695 615         # Ok
+    p2=$(wait_for "Player 2")
+    click "$p2" 0 0 0 5160 1815 615            # the title box
+    type_text "Teatime"; sleep 0.3            # typed, and a second yet to go before a timed write
+    kill -USR1 "$manager"
+    waited eval '! kill -0 "$app_pid" 2>/dev/null' || fail "the program did not end with the session"
+    status=0; wait "$app_pid" || status=$?
+    [ "$status" -eq 0 ] || fail "the program ended with status $status at the session's end"
+    wait "$manager" || fail "the session manager did not see the program save"
+    python3 -c 'import sys; sys.exit("Teatime".encode("utf-16-le") not in open(sys.argv[1], "rb").read())' \
+        "$state/draft" || fail "the draft lacks what was typed before the session ended"
+fi
+
+echo "end-to-end drafts: four kills continued to the same bytes, Discard, Exit, two copies and the session end: all passed"

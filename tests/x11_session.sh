@@ -31,7 +31,10 @@ waited() { for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done; return 1; 
 # screen such as 1280x1024x24; sets DISPLAY.
 start_x() {
     exec 3>"$work/display"
-    background Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp
+    # -noreset: the server stays as it is when its last client goes (a test
+    # that kills the program); a reset would give up its display and could
+    # find it taken by another server meanwhile.
+    background Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp -noreset
     exec 3>&-
     waited test -s "$work/display" || fail "Xvfb did not start"
     export DISPLAY=":$(head -n1 "$work/display")"

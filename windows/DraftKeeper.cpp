@@ -272,18 +272,26 @@ bool askToContinue(const Draft &draft)
     QMessageBox box(QMessageBox::Question, QStringLiteral("Wrenfield"),
                     QObject::tr("Continue the story you were writing?"));
     box.setObjectName(QStringLiteral("draftQuestion"));
+    // The title word is shown as it was typed: escaped, so that what looks
+    // like markup in it is shown as text.
     const QString title = draft.story.TitleWord.isEmpty()
                             ? QObject::tr("It has no title word yet.")
-                            : QObject::tr("Title word: \u201c%1\u201d").arg(draft.story.TitleWord.left(80));
+                            : QObject::tr("Title word: \u201c%1\u201d").arg(draft.story.TitleWord.left(80).toHtmlEscaped());
     const QDateTime changed = QDateTime::fromMSecsSinceEpoch(draft.changedMs);
-    box.setInformativeText(title + QLatin1Char('\n')
-                           + QObject::tr("Last changed: %1").arg(QLocale().toString(changed, QLocale::LongFormat)));
+    box.setInformativeText(QStringLiteral("<p>%1<br>%2</p>")
+                               .arg(title, QObject::tr("Last changed: %1")
+                                               .arg(QLocale().toString(changed, QLocale::LongFormat).toHtmlEscaped())));
     QPushButton *keep = box.addButton(QObject::tr("&Continue"), QMessageBox::AcceptRole);
     QPushButton *discard = box.addButton(QObject::tr("&Discard"), QMessageBox::DestructiveRole);
     keep->setObjectName(QStringLiteral("continue"));
     discard->setObjectName(QStringLiteral("discard"));
     box.setDefaultButton(keep);
     box.setEscapeButton(keep);
+    // The question is the only window: its closing must not count as the
+    // last window closed, which would end the next question's wait at once.
+    const bool quitOnLastWindowClosed = QGuiApplication::quitOnLastWindowClosed();
+    QGuiApplication::setQuitOnLastWindowClosed(false);
     box.exec();
+    QGuiApplication::setQuitOnLastWindowClosed(quitOnLastWindowClosed);
     return box.clickedButton() != discard;
 }

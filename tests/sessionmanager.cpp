@@ -1,0 +1,182 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright (C) 2026 The Wrenfield developers
+
+// A stand-in for the desktop's session manager (XSMP, as the X11 desktops
+// speak it), enough to end one client's session as a logout does.
+//
+//   wrenfield_sessionmanager FILE
+//
+// Writes the address for SESSION_MANAGER into FILE, waits for a client to
+// register, and on SIGUSR1 tells it that the session is shutting down
+// ("save yourself", both its files and its state, interaction allowed, as
+// a logout asks), then "die" once it has saved. Exits 0 when the client has
+// saved and closed its connection, 1 when it closed without saving.
+
+#include <X11/ICE/ICElib.h>
+#include <X11/SM/SMlib.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <poll.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+int wakePipe[2];
+SmsConn client = nullptr;
+bool saved = false;
+bool closed = false;
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t ignored = ::write(wakePipe[1], &byte, 1);
+}
+
+Bool acceptAnyHost(char *)
+{
+    return True;
+}
+
+Status registerClient(SmsConn conn, SmPointer, char *)
+{
+    char *id = SmsGenerateClientID(conn);
+    SmsRegisterClientReply(conn, id ? id : const_cast<char *>("1wrenfield-test"));
+    std::free(id);
+    client = conn;
+    std::fprintf(stderr, "session manager: a client registered\n");
+    return 1;
+}
+
+void interactRequest(SmsConn conn, SmPointer, int) { SmsInteract(conn); }
+void interactDone(SmsConn, SmPointer, Bool) {}
+void saveYourselfRequest(SmsConn, SmPointer, int, Bool, int, Bool, Bool) {}
+void phase2Request(SmsConn conn, SmPointer) { SmsSaveYourselfPhase2(conn); }
+
+void saveYourselfDone(SmsConn conn, SmPointer, Bool success)
+{
+    saved = success;
+    std::fprintf(stderr, "session manager: the client saved (%s); telling it to die\n", success ? "ok" : "failed");
+    SmsDie(conn);
+}
+
+void closeConnection(SmsConn conn, SmPointer, int count, char **reasons)
+{
+    SmFreeReasons(count, reasons);
+    SmsCleanUp(conn);
+    client = nullptr;
+    closed = true;
+}
+
+void setProperties(SmsConn, SmPointer, int count, SmProp **properties)
+{
+    for (int i = 0; i < count; ++i)
+        SmFreeProperty(properties[i]);
+    std::free(properties);
+}
+
+void deleteProperties(SmsConn, SmPointer, int count, char **names)
+{
+    for (int i = 0; i < count; ++i)
+        std::free(names[i]);
+    std::free(names);
+}
+
+void getProperties(SmsConn conn, SmPointer) { SmsReturnProperties(conn, 0, nullptr); }
+
+Status newClient(SmsConn, SmPointer, unsigned long *mask, SmsCallbacks *callbacks, char **)
+{
+    *mask = SmsRegisterClientProcMask | SmsInteractRequestProcMask | SmsInteractDoneProcMask
+          | SmsSaveYourselfRequestProcMask | SmsSaveYourselfP2RequestProcMask | SmsSaveYourselfDoneProcMask
+          | SmsCloseConnectionProcMask | SmsSetPropertiesProcMask | SmsDeletePropertiesProcMask
+          | SmsGetPropertiesProcMask;
+    callbacks->register_client.callback = registerClient;
+    callbacks->interact_request.callback = interactRequest;
+    callbacks->interact_done.callback = interactDone;
+    callbacks->save_yourself_request.callback = saveYourselfRequest;
+    callbacks->save_yourself_phase2_request.callback = phase2Request;
+    callbacks->save_yourself_done.callback = saveYourselfDone;
+    callbacks->close_connection.callback = closeConnection;
+    callbacks->set_properties.callback = setProperties;
+    callbacks->delete_properties.callback = deleteProperties;
+    callbacks->get_properties.callback = getProperties;
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc != 2)
+        return 2;
+    char error[256] = {};
+    if (!SmsInitialize("wrenfield-test", "1", newClient, nullptr, acceptAnyHost, sizeof error, error)) {
+        std::fprintf(stderr, "session manager: %s\n", error);
+        return 2;
+    }
+    int count = 0;
+    IceListenObj *listeners = nullptr;
+    if (!IceListenForConnections(&count, &listeners, sizeof error, error)) {
+        std::fprintf(stderr, "session manager: %s\n", error);
+        return 2;
+    }
+    for (int i = 0; i < count; ++i)
+        IceSetHostBasedAuthProc(listeners[i], acceptAnyHost);
+    if (::pipe(wakePipe) != 0)
+        return 2;
+    std::signal(SIGUSR1, onSignal);
+
+    char *address = IceComposeNetworkIdList(count, listeners);
+    FILE *file = std::fopen(argv[1], "w");
+    if (!file)
+        return 2;
+    std::fprintf(file, "%s\n", address);
+    std::fclose(file);
+    std::free(address);
+
+    std::vector<IceConn> connections;
+    while (!closed) {
+        std::vector<pollfd> watched{{wakePipe[0], POLLIN, 0}};
+        for (int i = 0; i < count; ++i)
+            watched.push_back({IceGetListenConnectionNumber(listeners[i]), POLLIN, 0});
+        for (IceConn conn : connections)
+            watched.push_back({IceConnectionNumber(conn), POLLIN, 0});
+        if (::poll(watched.data(), watched.size(), -1) < 0)
+            continue;
+        if (watched[0].revents) {
+            char byte;
+            [[maybe_unused]] const ssize_t ignored = ::read(wakePipe[0], &byte, 1);
+            if (client) {
+                std::fprintf(stderr, "session manager: the session is shutting down\n");
+                SmsSaveYourself(client, SmSaveBoth, True, SmInteractStyleAny, False);
+            }
+        }
+        for (int i = 0; i < count; ++i) {
+            if (!watched[std::size_t(i) + 1].revents)
+                continue;
+            IceAcceptStatus status;
+            IceConn conn = IceAcceptConnection(listeners[i], &status);
+            if (!conn)
+                continue;
+            while (IceConnectionStatus(conn) == IceConnectPending)
+                IceProcessMessages(conn, nullptr, nullptr);
+            if (IceConnectionStatus(conn) == IceConnectAccepted)
+                connections.push_back(conn);
+            else
+                IceCloseConnection(conn);
+        }
+        for (std::size_t c = 0; c < connections.size(); ++c) {
+            if (!watched[std::size_t(count) + 1 + c].revents)
+                continue;
+            if (IceProcessMessages(connections[c], nullptr, nullptr) == IceProcessMessagesIOError) {
+                IceCloseConnection(connections[c]);
+                connections.erase(connections.begin() + std::ptrdiff_t(c));
+                break;
+            }
+        }
+    }
+    return saved ? 0 : 1;
+}
