@@ -145,8 +145,9 @@ first_question=$(question); key alt+d          # Discard the newest
 other() { [ -n "$(visible Wrenfield)" ] && [ "$(visible Wrenfield)" != "$first_question" ]; }
 waited other || fail "the older draft was not offered"
 sleep 0.3; key alt+d
-genre=$(wait_for Talemoss)
+wait_for Talemoss >/dev/null
 ! has_draft || fail "Discard left a draft"
+killed
 
 # The session ends: a logout through the session manager, moments after
 # typing, before any timed write.

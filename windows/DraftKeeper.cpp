@@ -287,11 +287,6 @@ bool askToContinue(const Draft &draft)
     discard->setObjectName(QStringLiteral("discard"));
     box.setDefaultButton(keep);
     box.setEscapeButton(keep);
-    // The question is the only window: its closing must not count as the
-    // last window closed, which would end the next question's wait at once.
-    const bool quitOnLastWindowClosed = QGuiApplication::quitOnLastWindowClosed();
-    QGuiApplication::setQuitOnLastWindowClosed(false);
     box.exec();
-    QGuiApplication::setQuitOnLastWindowClosed(quitOnLastWindowClosed);
     return box.clickedButton() != discard;
 }
