@@ -2,11 +2,12 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Copyright (C) 2026 The Wrenfield developers
 # The draft with the real program on a private X server: a story written in
-# four runs, each killed with SIGKILL (between windows, on a window, in the
-# middle of typing, on the story page) and continued at the next start,
-# saves the same bytes as one written at once. No draft is made before the
-# first change; Discard, a saved story and Exit leave none; a second copy neither offers nor overwrites the first one's draft,
-# and the next start offers both.
+# five runs, killed with SIGKILL between windows, on a window, in the middle
+# of typing and on the story page, and continued at each start, saves the
+# bytes of one written at once. No draft before the first change; Discard, a
+# saved story and Exit leave none; a second copy neither offers nor
+# overwrites a running one's draft, and the next start offers both; at the
+# session's end the program asks nothing, ends, and keeps what was typed.
 #
 # usage: e2e_draft.sh PATH/TO/wrenfield [PATH/TO/wrenfield_sessionmanager]
 set -euo pipefail
@@ -35,19 +36,13 @@ drafts() { find "$state" -maxdepth 1 -name 'draft*' ! -name '*.set-aside-*' 2>/d
 has_draft() { [ "$(drafts)" -ge "${1:-1}" ]; }
 
 start() { "$program" >>"$work/out.log" 2>&1 & app_pid=$!; pids+=("$app_pid"); }
-killed() {
-    kill -KILL "$app_pid"; wait "$app_pid" 2>/dev/null || true
-}
+killed() { kill -KILL "$app_pid"; wait "$app_pid" 2>/dev/null || true; }
 snapshot() { cp "$state/draft" "$work/before" 2>/dev/null || : >"$work/before"; }
 draft_changed() { waited eval '[ -s "$state/draft" ] && ! cmp -s "$state/draft" "$work/before"' || fail "no draft was written $1"; }
 # The question, once it takes keys; starting again and answering Continue
 # (Return, the default).
 question() { wait_for Wrenfield; sleep 0.3; }
-continued() {
-    start
-    question >/dev/null
-    key Return
-}
+continued() { start; question >/dev/null; key Return; }
 
 # Run 1: nothing until the first change; the move to Player 1 writes the
 # draft at once; killed between windows.

@@ -5,10 +5,10 @@
 #include "DraftStore.h"
 
 #include "FolderSnapshot.h"
+#include "TracedCalls.h"
 
 #include <QCryptographicHash>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -284,19 +284,7 @@ void DraftTest::killedWriteLeavesOldOrNew()
     const QString log = first.dir.path() + QStringLiteral("/trace");
     traced(first, QString(), log);
     QCOMPARE(parseDraft(readFile(first.draft()))->story.Speech1, QStringLiteral("new"));
-    static const QRegularExpression call(QStringLiteral("^(?:\\d+ +)?(\\w+)\\((.*)$"));
-    QHash<QString, int> seen;
-    QStringList kills;
-    bool marked = false;
-    for (const QByteArray &line : readFile(log).split('\n')) {
-        const QRegularExpressionMatch match = call.match(QString::fromLocal8Bit(line));
-        if (!match.hasMatch())
-            continue;
-        const int n = ++seen[match.captured(1)];
-        if (marked)
-            kills << QStringLiteral("%1:when=%2").arg(match.captured(1)).arg(n);
-        marked = marked || (match.captured(1) == QLatin1String("fsync") && match.captured(2).startsWith("-1)"));
-    }
+    const QStringList kills = callsAfterMark(log);
     QVERIFY2(kills.size() >= 6, qPrintable(kills.join(' ')));
 
     QSet<QString> outcomes;

@@ -6,6 +6,7 @@
 #include "UnfinishedSave.h"
 
 #include "FolderSnapshot.h"
+#include "TracedCalls.h"
 #include "ForkedChild.h"
 
 #include <QProcess>
@@ -123,28 +124,6 @@ QStringList traced(const QString &strace, const Variant &variant, const QString 
     if (!kill.isEmpty())
         arguments << "-e" << "inject=" + kill + ":signal=SIGKILL";
     return arguments << "--" << SAVE_HELPER << helperArguments;
-}
-
-// The file calls of a traced run after the helper's mark (fsync(-1)), as
-// "call:when=N" with N counted per call from the process start.
-QStringList callsAfterMark(const QString &log)
-{
-    static const QRegularExpression call(QStringLiteral("^(?:\\d+ +)?(\\w+)\\((.*)$"));
-    QHash<QString, int> seen;
-    QStringList calls;
-    bool marked = false;
-    for (const QByteArray &line : readFile(log).split('\n')) {
-        const QRegularExpressionMatch match = call.match(QString::fromLocal8Bit(line));
-        if (!match.hasMatch())
-            continue;
-        const QString name = match.captured(1);
-        const int n = ++seen[name];
-        if (marked)
-            calls << QStringLiteral("%1:when=%2").arg(name).arg(n);
-        else
-            marked = name == QLatin1String("fsync") && match.captured(2).startsWith(QLatin1String("-1)"));
-    }
-    return calls;
 }
 
 QString rootOf(const QString &base)
