@@ -20,6 +20,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <optional>
+#include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <thread>
@@ -196,6 +197,14 @@ private:
 
 void SaveCrashTest::setUpDisks()
 {
+    // The disks are mounted in a mount namespace of the test's own. One that
+    // another process makes meanwhile (another test's private mounts, a
+    // service's) would otherwise take a copy of a mounted disk and keep its
+    // file system alive after it is unmounted here; mounting it again from
+    // the other loop device would then fail (xfs: "duplicate UUID") or mount
+    // the same file system twice (ext4).
+    const bool ownMounts = ::geteuid() == 0 && ::unshare(CLONE_NEWNS) == 0
+                        && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
     const QString losetup = QStandardPaths::findExecutable(QStringLiteral("losetup"));
     for (const auto &[type, size] : {std::pair("ext4", 32), std::pair("xfs", 300), std::pair("btrfs", 128)}) {
         Disk &disk = disks.emplace_back();
@@ -205,6 +214,8 @@ void SaveCrashTest::setUpDisks()
         const QString mkfs = QStandardPaths::findExecutable(QStringLiteral("mkfs.") + type, {"/usr/sbin", "/sbin"});
         if (::geteuid() != 0)
             disk.skip = QStringLiteral("loop devices and mounts need root");
+        else if (!ownMounts)
+            disk.skip = QStringLiteral("no mount namespace of its own can be made here");
         else if (losetup.isEmpty() || mkfs.isEmpty())
             disk.skip = QStringLiteral("losetup or mkfs.%1 is not installed").arg(type);
         else if (!writeFile(disk.image, {}) || !QFile::resize(disk.image, qint64(size) << 20)
