@@ -25,6 +25,17 @@ const QString StoryPath = QStringLiteral("c:\\Story.txt");
 const QString StagingName = QStringLiteral("/program files/temp.txt");
 constexpr int CannotSetUp = 254;  // a child's exit code: no mounts or users to switch to here
 
+// Starts the save helper under strace with `options` (no trace output). In a
+// sanitizer build the leak checker cannot run under strace, and the address
+// sanitizer refuses to start after a preloaded library unless told.
+void startTraced(QProcess &process, const QString &strace, const QStringList &options, const QStringList &arguments)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0:verify_asan_link_order=0");
+    process.setProcessEnvironment(environment);
+    process.start(strace, QStringList{"-qq", "-o", "/dev/null"} + options + QStringList{"--", SAVE_HELPER} + arguments);
+}
+
 enum class Fault { DiskFull, FileTooBig, ReadOnlyDisk, FolderNotWritable, StagingNotWritable, StagingOnAnotherDisk };
 
 } // namespace
@@ -112,23 +123,17 @@ void SaveFaultsTest::systemCallFails()
     const QString root = tmp.path() + QStringLiteral("/C"), story = root + QStringLiteral("/Story.txt");
     QVERIFY(writeFile(root + StagingName, "earlier"));
     const QStringList before = folderSnapshot(tmp.path());
-    QStringList calls{"fsync"}, args{strace, "-qq", "-o", "/dev/null"};
+    QStringList calls{"fsync"}, options;
     for (const QString &fault : faults) {
-        args << "-e" << "inject=" + fault;
+        options << "-e" << "inject=" + fault;
         calls << fault.section(QLatin1Char(':'), 0, 0);
     }
-    args << "-e" << "trace=" + calls.join(QLatin1Char(','));
+    options << "-e" << "trace=" + calls.join(QLatin1Char(','));
     if (rival)
-        args << "-E" << QStringLiteral("LD_PRELOAD=" RACE_TARGET_LIBRARY);
-    args << "--" << SAVE_HELPER << root << StoryPath << QStringLiteral("A story");
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    // In a sanitizer build the leak checker cannot run under strace, and the
-    // address sanitizer refuses to start after a preloaded library unless told.
-    environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0:verify_asan_link_order=0");
+        options << "-E" << QStringLiteral("LD_PRELOAD=" RACE_TARGET_LIBRARY);
     QProcess helper;
-    helper.setProcessEnvironment(environment);
-    helper.start(args.takeFirst(), args);
-    QVERIFY(helper.waitForFinished() && helper.exitStatus() == QProcess::NormalExit);
+    startTraced(helper, strace, options, {root, StoryPath, QStringLiteral("A story")});
+    QVERIFY(helper.waitForFinished(-1) && helper.exitStatus() == QProcess::NormalExit);
     QCOMPARE(helper.exitCode(), number);
     const QString message = QString::fromLocal8Bit(helper.readAllStandardOutput());
     QVERIFY2(message.contains(advice), qPrintable(message));
@@ -274,24 +279,16 @@ void SaveFaultsTest::twoSavesAtOnce()
     QTemporaryDir tmp;
     const QString root = tmp.path() + QStringLiteral("/C");
     QVERIFY(writeFile(root + StagingName, "earlier"));
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0");
-    QStringList lockFaults;
+    QStringList options{"-e", "trace=" + (QStringList{"pwrite64"} + noLock).join(QLatin1Char(','))};
     for (const QString &call : noLock)
-        lockFaults << "-e" << "inject=" + call + ":error=ENOLCK";
-    const QStringList traceCalls{"-e", "trace=" + (QStringList{"pwrite64"} + noLock).join(QLatin1Char(','))};
+        options << "-e" << "inject=" + call + ":error=ENOLCK";
     QProcess first, second;
-    first.setProcessEnvironment(environment);
-    second.setProcessEnvironment(environment);
-    first.start(strace, QStringList{"-qq", "-o", "/dev/null"} + traceCalls + lockFaults
-                            + QStringList{"-e", "inject=pwrite64:delay_enter=1000000:when=2", "--", SAVE_HELPER, root,
-                                          "c:\\First.txt", "First story"});
+    startTraced(first, strace, options + QStringList{"-e", "inject=pwrite64:delay_enter=1000000:when=2"},
+                {root, "c:\\First.txt", "First story"});
     // Its record is there from before the rename until the story is whole.
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(root + QLatin1Char('/') + QLatin1String(SaveRecordName)), 5000);
-    second.start(strace, QStringList{"-qq", "-o", "/dev/null"} + traceCalls + lockFaults
-                             + QStringList{"--", SAVE_HELPER, root, "c:\\Second.txt", "Second story",
-                                           QString::number(lockWait)});
-    QVERIFY(second.waitForFinished() && first.waitForFinished());
+    startTraced(second, strace, options, {root, "c:\\Second.txt", "Second story", QString::number(lockWait)});
+    QVERIFY(second.waitForFinished(-1) && first.waitForFinished(-1));
     QCOMPARE(second.exitCode(), secondNumber);
     QCOMPARE(first.exitCode(), 0);
     if (secondNumber)
