@@ -3,20 +3,15 @@
 
 // What screen readers get from the text boxes and around them: every answer
 // about a box's text, at every offset and for every kind of boundary, agrees
-// with the box's text; a box of a million characters answers too; an
-// option's group is not its label. (Over AT-SPI: tests/atspi_text.py.)
+// with the box's text; a box of a million characters answers too. (Over
+// AT-SPI: tests/atspi_text.py.)
 #include "WindowFixture.h"
 
 #include <QAccessible>
-#include <QGroupBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QRadioButton>
 
 namespace {
-
-const Window everyWindow[] = {Window::frmgenre, Window::frmp1, Window::frmp2, Window::mswfrm,
-                              Window::Form1,    Window::Form2, Window::Form3};
 
 // Words, punctuation, a long word, accents (one composed, one combining),
 // an emoji (two UTF-16 units) and a non-Latin script.
@@ -69,7 +64,6 @@ private slots:
     void everyAnswerAgreesWithTheText_data();
     void everyAnswerAgreesWithTheText();
     void millionCharactersAnswered();
-    void optionsNotLabelledByTheirFrame();
 };
 
 void Accessibility::everyAnswerAgreesWithTheText_data()
@@ -186,20 +180,6 @@ void Accessibility::millionCharactersAnswered()
         int start = -2, end = -2;
         text->attributes(1000000, &start, &end);
         QCOMPARE(QPoint(start, end), QPoint(0, 1000000));
-    }
-}
-
-// Entering a frame, a screen reader says its name; an option that gave its
-// frame as its label would have it said again as the option's group.
-void Accessibility::optionsNotLabelledByTheirFrame()
-{
-    for (const Window window : everyWindow) {
-        for (QRadioButton *option : show(window)->findChildren<QRadioButton *>()) {
-            QAccessibleInterface *o = QAccessible::queryAccessibleInterface(option);
-            QCOMPARE(o->role(), QAccessible::RadioButton);
-            for (const auto &relation : o->relations(QAccessible::AllRelations))
-                QVERIFY2(!qobject_cast<QGroupBox *>(relation.first->object()), qPrintable(option->objectName()));
-        }
     }
 }
 
