@@ -263,7 +263,7 @@ void SaveFaultsTest::twoSavesAtOnce_data()
 }
 
 // Two copies of the program save at once: the first is held up inside its
-// save (strace delays its writing of the story by a second) while the
+// save (strace delays its writing of the story) while the
 // second begins. The second waits and then saves on its own, as a new file
 // since the first has taken the staging file; or, told to wait less, gives
 // up having changed nothing. Also where flock fails with ENOLCK (strace).
@@ -283,7 +283,11 @@ void SaveFaultsTest::twoSavesAtOnce()
     for (const QString &call : noLock)
         options << "-e" << "inject=" + call + ":error=ENOLCK";
     QProcess first, second;
-    startTraced(first, strace, options + QStringList{"-e", "inject=pwrite64:delay_enter=1000000:when=2"},
+    // The first is held up far longer than the second waits when it is to
+    // give up, so that a slow start of the second on a busy machine cannot
+    // find the first already done.
+    const QString delay = secondNumber ? QStringLiteral("4000000") : QStringLiteral("1000000");
+    startTraced(first, strace, options + QStringList{"-e", "inject=pwrite64:delay_enter=" + delay + ":when=2"},
                 {root, "c:\\First.txt", "First story"});
     // Its record is there from before the rename until the story is whole.
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(root + QLatin1Char('/') + QLatin1String(SaveRecordName)), 5000);
