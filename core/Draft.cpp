@@ -3,7 +3,7 @@
 
 #include "Draft.h"
 
-#include <QCryptographicHash>
+#include "CheckedBytes.h"
 
 #include <array>
 #include <cstdint>
@@ -13,7 +13,6 @@ namespace {
 
 const QByteArrayView Heading = "Wrenfield draft\n";
 const QByteArrayView Version = "version 1\n";
-constexpr qsizetype ChecksumHexSize = 64;
 
 // The record's fields in the order a draft holds them, with their names.
 struct Field {
@@ -43,11 +42,6 @@ constexpr std::array<Field, 20> Fields{{
     {"AuthorName", &StoryRecord::AuthorName},
 }};
 
-QByteArray checksumOf(QByteArrayView bytes)
-{
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
-}
-
 // Text as UTF-16 little-endian code units, whatever they are.
 void appendText(QByteArray &out, const QString &text)
 {
@@ -74,33 +68,9 @@ bool isName(QByteArrayView name)
 }
 
 // Walks through a draft; every read fails once one has failed.
-class Reader {
+class Reader : public ByteReader {
 public:
-    explicit Reader(QByteArrayView bytes) : bytes(bytes) {}
-
-    bool literal(QByteArrayView text)
-    {
-        ok = ok && bytes.sliced(position).startsWith(text);
-        position += ok ? text.size() : 0;
-        return ok;
-    }
-
-    // A decimal number in its plain form (no sign, no leading zero), at most
-    // max, followed by the byte after.
-    std::uint64_t number(std::uint64_t max, char after)
-    {
-        std::uint64_t value = 0;
-        const qsizetype start = position;
-        while (ok && position < bytes.size() && bytes[position] >= '0' && bytes[position] <= '9') {
-            const unsigned digit = unsigned(bytes[position] - '0');
-            ok = value <= (max - digit) / 10;
-            value = value * 10 + digit;
-            ++position;
-        }
-        const qsizetype digits = position - start;
-        ok = ok && digits > 0 && (digits == 1 || bytes[start] != '0') && literal(QByteArrayView(&after, 1));
-        return ok ? value : 0;
-    }
+    using ByteReader::ByteReader;
 
     // A name of the allowed form, followed by the byte after.
     QString name(char after)
@@ -131,20 +101,6 @@ public:
         literal("\n");
         return text;
     }
-
-    QByteArray take(qsizetype size)
-    {
-        ok = ok && size <= bytes.size() - position;
-        const QByteArray taken = ok ? bytes.sliced(position, size).toByteArray() : QByteArray();
-        position += ok ? size : 0;
-        return taken;
-    }
-
-    bool ok = true;
-    qsizetype position = 0;
-
-private:
-    QByteArrayView bytes;
 };
 
 } // namespace
@@ -166,7 +122,7 @@ QByteArray encodeDraft(const Draft &draft)
         out += t.window.toLatin1() + ' ' + t.box.toLatin1() + ' ';
         appendText(out, t.text);
     }
-    out += "sha256 " + checksumOf(out) + '\n';
+    appendChecksumLine(out);
     return out;
 }
 
@@ -213,13 +169,7 @@ std::optional<Draft> parseDraft(QByteArrayView bytes, QString *problem)
         t.text = in.text();
         draft.texts.append(t);
     }
-    const qsizetype checked = in.position;
-    in.literal("sha256 ");
-    const QByteArray checksum = in.take(ChecksumHexSize);
-    in.literal("\n");
-    if (!in.ok || in.position != bytes.size())
-        return refuse("it is cut short or its lengths are wrong");
-    if (checksum != checksumOf(bytes.first(checked)))
-        return refuse("its checksum does not match");
+    if (const char *wrong = in.endWithChecksum())
+        return refuse(wrong);
     return draft;
 }

@@ -6,7 +6,6 @@
 #include "SaveFiles.h"
 #include "StorySave.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 
@@ -53,54 +52,6 @@ int makeFolders(const DraftPlace &place)
     return 0;
 }
 
-int writeAll(int fd, QByteArrayView data)
-{
-    while (!data.isEmpty()) {
-        const ssize_t written = ::write(fd, data.data(), size_t(data.size()));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return written < 0 ? errno : EIO;
-        data = data.sliced(written);
-    }
-    return 0;
-}
-
-// Reads a draft file whole: 0 with *bytes, or ENOENT; EINVAL when it is not
-// a plain file, EPERM when it is another user's or others may read or
-// change it, EFBIG when it is larger than any draft; or another errno.
-int readDraftFile(int folder, const QByteArray &name, QByteArray *bytes)
-{
-    const Fd file(::openat(folder, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (!file.valid())
-        return errno == ELOOP || errno == ENXIO ? EINVAL : errno;
-    struct stat info {};
-    if (::fstat(file.get(), &info) != 0)
-        return errno;
-    if (!S_ISREG(info.st_mode))
-        return EINVAL;
-    if (info.st_uid != ::geteuid() || (info.st_mode & 077) != 0)
-        return EPERM;
-    if (info.st_size > MaxDraftBytes)
-        return EFBIG;
-    bytes->resize(qsizetype(info.st_size) + 1);
-    qsizetype done = 0;
-    for (;;) {
-        const ssize_t got = ::read(file.get(), bytes->data() + done, size_t(bytes->size() - done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return errno;
-        if (got == 0)
-            break;
-        done += got;
-        if (done == bytes->size())
-            return EFBIG;  // it grew while being read
-    }
-    bytes->resize(done);
-    return 0;
-}
-
 QString readProblem(int error)
 {
     switch (error) {
@@ -109,22 +60,6 @@ QString readProblem(int error)
     case EFBIG: return QStringLiteral("it is larger than any draft");
     default: return QString::fromLocal8Bit(std::strerror(error));
     }
-}
-
-// Renames a draft out of the way to a name that says when, and keeps it.
-int setAside(int folder, const QByteArray &name, QByteArray *asideName)
-{
-    const QByteArray base = name + ".set-aside-"
-                          + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1();
-    for (int n = 1; n < 100; ++n) {
-        *asideName = n == 1 ? base : base + '-' + QByteArray::number(n);
-        const int error = SaveFiles::renameNoReplace(folder, name.constData(), folder, asideName->constData());
-        if (error == 0)
-            return ::fsync(folder) == 0 ? 0 : errno;
-        if (error != EEXIST)
-            return error;
-    }
-    return EEXIST;
 }
 
 } // namespace
@@ -260,7 +195,7 @@ QList<LeftDraft> DraftStore::leftDrafts(QStringList *lines)
         ::unlinkat(folder, (name + NewSuffix).constData(), 0);  // a write cut short
         QByteArray bytes;
         QString problem;
-        const int error = readDraftFile(folder, name, &bytes);
+        const int error = SaveFiles::readPlainFile(folder, name.constData(), MaxDraftBytes, true, &bytes);
         std::optional<Draft> draft;
         if (error == 0)
             draft = parseDraft(bytes, &problem);
@@ -273,7 +208,7 @@ QList<LeftDraft> DraftStore::leftDrafts(QStringList *lines)
         if (!problem.isEmpty()) {
             QByteArray aside;
             const QString where = quoted(place.folder + QLatin1Char('/') + QString::fromLatin1(name));
-            if (const int failed = setAside(folder, name, &aside))
+            if (const int failed = SaveFiles::setAside(folder, name.constData(), &aside))
                 lines->append(QStringLiteral("Wrenfield: a damaged draft %1 (%2) could not be set aside (%3); "
                                              "starting without it.")
                                   .arg(where, problem, QString::fromLocal8Bit(std::strerror(failed))));
@@ -346,7 +281,7 @@ int DraftStore::write(QByteArrayView bytes)
         const Fd file(::openat(folder, newName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!file.valid())
             return errno;
-        error = writeAll(file.get(), bytes);
+        error = SaveFiles::writeAt(file.get(), bytes, 0);
         if (!error && ::fdatasync(file.get()) != 0)
             error = errno;
     }

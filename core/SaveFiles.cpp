@@ -3,6 +3,8 @@
 
 #include "SaveFiles.h"
 
+#include <QDateTime>
+
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -109,6 +111,53 @@ int readAt(int fd, QByteArray *bytes, qsizetype size, off_t offset)
         done += got;
     }
     return 0;
+}
+
+int readPlainFile(int folder, const char *name, qint64 maxSize, bool mineAlone, QByteArray *bytes)
+{
+    const Fd file(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!file.valid())
+        return errno == ELOOP || errno == ENXIO ? EINVAL : errno;
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0)
+        return errno;
+    if (!S_ISREG(info.st_mode))
+        return EINVAL;
+    if (mineAlone && (info.st_uid != ::geteuid() || (info.st_mode & 077) != 0))
+        return EPERM;
+    if (info.st_size > maxSize)
+        return EFBIG;
+    bytes->resize(qsizetype(info.st_size) + 1);
+    qsizetype done = 0;
+    for (;;) {
+        const ssize_t got = ::read(file.get(), bytes->data() + done, size_t(bytes->size() - done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return errno;
+        if (got == 0)
+            break;
+        done += got;
+        if (done == bytes->size())
+            return EFBIG;  // it grew while being read
+    }
+    bytes->resize(done);
+    return 0;
+}
+
+int setAside(int folder, const char *name, QByteArray *asideName)
+{
+    const QByteArray base = QByteArray(name) + ".set-aside-"
+                          + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1();
+    for (int n = 1; n < 100; ++n) {
+        *asideName = n == 1 ? base : base + '-' + QByteArray::number(n);
+        const int error = renameNoReplace(folder, name, folder, asideName->constData());
+        if (error == 0)
+            return syncFolder(folder);
+        if (error != EEXIST)
+            return error;
+    }
+    return EEXIST;
 }
 
 int syncFolder(int folder)

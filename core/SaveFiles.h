@@ -43,6 +43,18 @@ int readAt(int fd, QByteArray *bytes, qsizetype size, off_t offset);
 
 int syncFolder(int folder);
 
+// Reads the plain file `name` in `folder` whole, without following a link:
+// 0 with *bytes; EINVAL when it is not a plain file (a link, a folder, a
+// device or a pipe put there); EFBIG when it is larger than maxSize, or grows
+// past it while being read; with mineAlone, EPERM when it is another user's
+// or others may read or change it; or another errno (ENOENT: none there).
+int readPlainFile(int folder, const char *name, qint64 maxSize, bool mineAlone, QByteArray *bytes);
+
+// Renames `name` out of the way to "NAME.set-aside-DATE-TIME" (with "-2",
+// "-3", ... when that is taken), keeping it, and syncs the folder. Returns 0
+// with the new name, or an errno.
+int setAside(int folder, const char *name, QByteArray *asideName);
+
 // Takes the lock that makes saves in one story folder happen one at a time,
 // across copies of the program: a lock on the regular file SaveLockName in
 // the folder, held by *lock until it is closed. An flock, or where the file

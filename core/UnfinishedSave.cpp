@@ -5,7 +5,6 @@
 
 #include "SaveFiles.h"
 
-#include <QDateTime>
 #include <QFile>
 
 #include <cerrno>
@@ -30,56 +29,6 @@ QString quoted(const QString &path)
 QString errorText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
-}
-
-// Reads the record whole: 0 with *bytes, ENOENT when there is none, EFBIG
-// when it is larger than any record, EINVAL when it is not a plain file (a
-// link, a folder or a device put there), or another errno.
-int readRecord(int root, QByteArray *bytes)
-{
-    const Fd file(::openat(root, SaveRecordName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (!file.valid())
-        return errno == ELOOP ? EINVAL : errno;
-    struct stat info {};
-    if (::fstat(file.get(), &info) != 0)
-        return errno;
-    if (!S_ISREG(info.st_mode))
-        return EINVAL;
-    if (info.st_size > MaxRecordBytes)
-        return EFBIG;
-    bytes->resize(qsizetype(info.st_size) + 1);
-    qsizetype done = 0;
-    for (;;) {
-        const ssize_t got = ::read(file.get(), bytes->data() + done, size_t(bytes->size() - done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return errno;
-        if (got == 0)
-            break;
-        done += got;
-        if (done == bytes->size())
-            return EFBIG;  // it grew while being read
-    }
-    bytes->resize(done);
-    return 0;
-}
-
-// Renames the record out of the way, to a name that says when, and keeps it.
-// Returns 0 with the new name, or an errno.
-int setRecordAside(int root, QByteArray *asideName)
-{
-    const QByteArray base = QByteArray(SaveRecordName) + ".set-aside-"
-                          + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1();
-    for (int n = 1; n < 100; ++n) {
-        *asideName = n == 1 ? base : base + '-' + QByteArray::number(n);
-        const int error = renameNoReplace(root, SaveRecordName, root, asideName->constData());
-        if (error == 0)
-            return syncFolder(root);
-        if (error != EEXIST)
-            return error;
-    }
-    return EEXIST;
 }
 
 // Where the story is kept when its record is set aside; %1: the file.
@@ -123,7 +72,7 @@ Resolution resolveUnfinishedSaveIn(int root, const QString &rootFolder)
 
     QByteArray bytes;
     QString problem;
-    const int read = readRecord(root, &bytes);
+    const int read = readPlainFile(root, SaveRecordName, MaxRecordBytes, false, &bytes);
     if (read == ENOENT)
         return result;
     if (read == 0)
@@ -138,7 +87,7 @@ Resolution resolveUnfinishedSaveIn(int root, const QString &rootFolder)
     QByteArray aside;
     const auto setAside = [&](int error, const QString &line, const QString &message) {
         result.error = error;
-        if (const int failed = setRecordAside(root, &aside)) {
+        if (const int failed = SaveFiles::setAside(root, SaveRecordName, &aside)) {
             result.outcome = Resolution::Outcome::Unresolved;
             result.error = failed;
             result.line = QStringLiteral("Wrenfield: could not set aside the record %1 of an unfinished save (%2).")
