@@ -18,20 +18,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/x11_session.sh"
 
 start_x 1280x1024x24
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/runtime"
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-root="$HOME/Documents/Wrenfield"
+story_home
 state="$HOME/.local/state/wrenfield"
-mkdir -p "$root/program files"
-printf 'Earlier notes' >"$root/program files/temp.txt"
-
-click() {
-    local id=$1 fl=$2 ft=$3 l=$4 t=$5 w=$6 h=$7
-    eval "$(xdotool getwindowgeometry --shell "$id")"
-    click_at $((X + (fl + l + w / 2) / 15)) $((Y + (ft + t + h / 2) / 15))
-}
-type_text() { xdotool type --delay 20 -- "$1"; }
-key() { xdotool key --delay 30 "$@"; }
 drafts() { find "$state" -maxdepth 1 -name 'draft*' ! -name '*.set-aside-*' 2>/dev/null | wc -l; }
 has_draft() { [ "$(drafts)" -ge "${1:-1}" ]; }
 
@@ -107,8 +95,7 @@ continued
 page=$(wait_for Form1)
 click "$page" 0 0 1080 1920 1935 375           # DONE!
 main=$(wait_for Form2)
-printf 'Earlier notes A Day Out\r\n Ann Author\r\n\r\nShall we eat here?\r\n Under the oak tree.\r\n\r\nIs it going to rain?\r\n Not today.\r\n\r\nAnts!\r\n Then pass the bread.\r\n\r\nWe could run.\r\n Home, then.\r\n' \
-    | cmp - "$root/CFSSOOMNPicnic.txt" || fail "the continued story's bytes differ from one written at once"
+picnic_story | cmp - "$root/CFSSOOMNPicnic.txt" || fail "the continued story's bytes differ from one written at once"
 ! has_draft || fail "a draft is left after the story was saved"
 click "$main" 0 0 1200 3240 2895 735           # About the creator
 about=$(wait_for "About Me")

@@ -15,25 +15,9 @@ program=$1
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/x11_session.sh"
 
-# A private X server, and a private home whose documents folder is
-# $HOME/Documents.
+# A private X server, and a private home with its story folder.
 start_x 1280x1024x24
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/runtime"
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-root="$HOME/Documents/Wrenfield"
-mkdir -p "$root/program files"
-printf 'Earlier notes' >"$root/program files/temp.txt"
-
-# Clicks the middle of a control. Arguments are twips from the layout tables:
-# the control's container's left and top inside the window (0 0 for the
-# window itself), then the control's left, top, width and height.
-click() {
-    local id=$1 fl=$2 ft=$3 l=$4 t=$5 w=$6 h=$7
-    eval "$(xdotool getwindowgeometry --shell "$id")"
-    click_at $((X + (fl + l + w / 2) / 15)) $((Y + (ft + t + h / 2) / 15))
-}
-type_text() { xdotool type --delay 20 -- "$1"; }
-key() { xdotool key --delay 30 "$@"; }
+story_home
 
 # Closes a window as a window manager's close button does: sends it
 # WM_DELETE_WINDOW, which the program receives as a close event.
@@ -124,8 +108,7 @@ click "$page" 0 0 1080 1920 1935 375           # DONE! again
 main=$(wait_for Form2); wait_gone Form1
 
 [ ! -e "$root/program files/temp.txt" ] || fail "the staging file was not consumed"
-printf 'Earlier notes A Day Out\r\n Ann Author\r\n\r\nShall we eat here?\r\n Under the oak tree.\r\n\r\nIs it going to rain?\r\n Not today.\r\n\r\nAnts!\r\n Then pass the bread.\r\n\r\nWe could run.\r\n Home, then.\r\n' \
-    | cmp - "$story" || fail "the story file's bytes differ"
+picnic_story | cmp - "$story" || fail "the story file's bytes differ"
 
 click "$main" 0 0 0 3960 2895 735              # Exit
 status=0

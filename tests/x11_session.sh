@@ -56,3 +56,29 @@ click_at() {
     xdotool click 1
     sleep 0.1
 }
+
+# story_home: a private home whose documents folder is $HOME/Documents, with
+# the story folder $root and a staging file holding "Earlier notes".
+story_home() {
+    export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/runtime"
+    mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+    root="$HOME/Documents/Wrenfield"
+    mkdir -p "$root/program files"
+    printf 'Earlier notes' >"$root/program files/temp.txt"
+}
+
+# Clicks the middle of a control. Arguments are twips from the layout tables:
+# the control's container's left and top inside the window (0 0 for the
+# window itself), then the control's left, top, width and height.
+click() {
+    local id=$1 fl=$2 ft=$3 l=$4 t=$5 w=$6 h=$7
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    click_at $((X + (fl + l + w / 2) / 15)) $((Y + (ft + t + h / 2) / 15))
+}
+type_text() { xdotool type --delay 20 -- "$1"; }
+key() { xdotool key --delay 30 "$@"; }
+
+# The picnic story the scripts type, as saved after the staging file's notes.
+picnic_story() {
+    printf 'Earlier notes A Day Out\r\n Ann Author\r\n\r\nShall we eat here?\r\n Under the oak tree.\r\n\r\nIs it going to rain?\r\n Not today.\r\n\r\nAnts!\r\n Then pass the bread.\r\n\r\nWe could run.\r\n Home, then.\r\n'
+}
