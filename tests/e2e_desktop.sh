@@ -191,15 +191,15 @@ click "$main" 0 0 1200 3240 2895 735           # About the creator
 about=$(wait_for "About Me"); on_screen "$about" 0 0
 click "$about" 0 0 5760 1800 1455 735          # Back
 main=$(wait_for Form2)
-/usr/bin/python3 "$here/atspi_tree.py" Wrenfield >"$work/raw"
+/usr/bin/python3 "$here/atspi_tree.py" Wrenfield 7 >"$work/raw"
 sed 's/^ *//' "$work/raw" >"$work/tree"
 for node in "frame|Talemoss" "frame|Player 1" "frame|Player 2" "frame|Wrenfield" "frame|Form1" "frame|Form2" \
-    "frame|About Me" "panel|Type of Story" "radio button|Serious (boring)" "push button|Ok" \
+    "frame|About Me" "panel|Type of Story" "radio-button|Serious (boring)" "push-button|Ok" \
     "text|Enter one word title here" "text|First Speeches, First Speaker" "text|First Speeches, Second Speaker" \
     "text|Second Speeches, First Speaker" "text|Second Speeches, Second Speaker" \
     "text|Third Speeches, First Speaker" "text|Third Speeches, Second Speaker" \
     "text|Fourth Speeches, First Speaker" "text|Fourth Speeches, Second Speaker" "text|Enter Full title here" \
-    "text|Enter Your Name Here" "push button|DONE!" "image|A book and a quill" "text|How to contact the creator"; do
+    "text|Enter Your Name Here" "push-button|DONE!" "image|A book and a quill" "text|How to contact the creator"; do
     grep -qxF "$node" "$work/tree" || fail "no '$node' in the accessibility tree: $(cat "$work/tree")"
 done
 [ "$(grep -c '^text|' "$work/tree")" -eq 12 ] || fail "text boxes other than the twelve named ones are exposed"
