@@ -1,104 +1,71 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Copyright (C) 2026 The Wrenfield developers
-# Makes a whole story with the running program named Wrenfield through
-# AT-SPI alone, as a screen reader's user would: options and buttons pressed
-# by their actions, text typed into the boxes through their editable text.
-# Works on any window system, Wayland included, where no input can be faked.
-# Every step waits for the window it needs to be on screen; a step that cannot
-# be made ends the script with status 1 and says which.
-#
-# usage: atspi_story.py
+# Makes a whole story with the running program through AT-SPI alone, as a
+# screen reader's user would: options and buttons by their one action, text
+# through the boxes' editable text; on any window system, Wayland included,
+# where no program can fake another's input. Each step waits up to ten
+# seconds for its window to be on screen; one that fails ends with status 1.
 import sys
 import time
 
 import pyatspi
 
-
-def fail(why):
-    print("FAIL: " + why, file=sys.stderr)
-    sys.exit(1)
+OPTION, BUTTON, TEXT = pyatspi.ROLE_RADIO_BUTTON, pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_TEXT
 
 
-def waited(find, what):
-    """The first thing find() returns within ten seconds."""
-    deadline = time.monotonic() + 10
-    while time.monotonic() < deadline:
+def waited(find, failure):
+    for _ in range(100):
         try:
             found = find()
+            if found:
+                return found
         except Exception:  # a node that went away while it was read
-            found = None
-        if found is not None:
-            return found
+            pass
         time.sleep(0.1)
-    fail(what)
-
-
-def program():
-    for app in pyatspi.Registry.getDesktop(0):
-        if app is not None and app.name == "Wrenfield":
-            return app
-    return None
+    sys.exit("FAIL: " + failure)
 
 
 def window(title):
-    """The window with that title, once it is on screen."""
     def showing():
-        app = program()
-        for frame in app or []:
-            if frame is not None and frame.name == title \
-                    and frame.getState().contains(pyatspi.STATE_SHOWING):
-                return frame
-        return None
+        app = next(a for a in pyatspi.Registry.getDesktop(0) if a is not None and a.name == "Wrenfield")
+        return next(f for f in app if f.name == title and f.getState().contains(pyatspi.STATE_SHOWING))
     return waited(showing, "window '%s' did not appear" % title)
 
 
 def control(frame, role, name):
-    found = pyatspi.findDescendant(frame, lambda n: n is not None and n.getRole() == role and n.name == name)
-    if found is None:
-        fail("no %s '%s' in window '%s'" % (role, name, frame.name))
-    return found
+    return waited(lambda: pyatspi.findDescendant(frame, lambda n: n.getRole() == role and n.name == name),
+                  "no '%s' in window '%s'" % (name, frame.name))
 
 
-def press(frame, role, name):
-    """Does the control's one action: Press for a button, Toggle for an option."""
-    actions = control(frame, role, name).queryAction()
-    if actions.nActions == 0 or not actions.doAction(0):
-        fail("'%s' in window '%s' cannot be pressed" % (name, frame.name))
+def press(frame, role, *names):
+    for name in names:
+        waited(lambda: control(frame, role, name).queryAction().doAction(0), "'%s' cannot be pressed" % name)
 
 
 def type_into(frame, name, text):
-    box = control(frame, pyatspi.ROLE_TEXT, name)
+    box = control(frame, TEXT, name)
     box.queryEditableText().insertText(0, text, len(text))
-    waited(lambda: box.queryText().getText(0, -1) == text or None,
-           "the box '%s' shows '%s', not '%s'" % (name, box.queryText().getText(0, -1), text))
+    waited(lambda: box.queryText().getText(0, -1) == text, "the box '%s' did not take '%s'" % (name, text))
 
-
-option, button = pyatspi.ROLE_RADIO_BUTTON, pyatspi.ROLE_PUSH_BUTTON
 
 genre = window("Talemoss")
-press(genre, option, "Comedy")
-press(genre, button, "Ok")
+press(genre, OPTION, "Comedy")
+press(genre, BUTTON, "Ok")
 p1 = window("Player 1")
-for choice in ("Female", "Single", "Shy", "Older than P2"):
-    press(p1, option, choice)
-press(p1, button, "Ok")
+press(p1, OPTION, "Female", "Single", "Shy", "Older than P2")
+press(p1, BUTTON, "Ok")
 p2 = window("Player 2")
-for choice in ("Opposite to P1", "Married", "Nice"):
-    press(p2, option, choice)
-type_into(p2, "Enter one word title here", "Picnic")
-press(p2, button, "Ok")
+press(p2, OPTION, "Opposite to P1", "Married", "Nice")
+type_into(p2, "Enter one word title here", "Tea&Cake")
+press(p2, BUTTON, "Ok")
 speeches = window("Wrenfield")
-lines = iter(["Shall we eat here?", "Under the oak tree.", "Is it going to rain?", "Not today.",
-              "Ants!", "Then pass the bread.", "We could run.", "Home, then."])
-for exchange in ("First", "Second", "Third", "Fourth"):
-    for speaker in ("First", "Second"):
-        type_into(speeches, "%s Speeches, %s Speaker" % (exchange, speaker), next(lines))
-press(speeches, button, "Click When Done")
+for number, (exchange, speaker) in enumerate(((e, s) for e in ("First", "Second", "Third", "Fourth")
+                                              for s in ("First", "Second")), 1):
+    type_into(speeches, "%s Speeches, %s Speaker" % (exchange, speaker), "Speech %d." % number)
+press(speeches, BUTTON, "Click When Done")
 page = window("Form1")
-type_into(page, "Enter Full title here", "A Day Out")
-type_into(page, "Enter Your Name Here", "Ann Author")
-press(page, button, "DONE!")
-main = window("Form2")
-print("story made")
-press(main, button, "Exit")
+type_into(page, "Enter Full title here", "Tea and Cake")
+type_into(page, "Enter Your Name Here", "Ann")
+press(page, BUTTON, "DONE!")
+press(window("Form2"), BUTTON, "Exit")

@@ -3,48 +3,47 @@
 # Copyright (C) 2026 The Wrenfield developers
 # Prints the accessibility tree of the running program named APP as screen
 # readers see it over AT-SPI, one "role|name" line a node, indented two
-# spaces a level. Roles are printed by their AT-SPI enumeration names
-# ("push-button", "radio-button"), which follow the role's number and not the
-# wording a release of at-spi2-core gives it ("push button" or "button").
-#
-# The program's bridge registers its windows a while after it starts, so the
-# tree is read again until it has at least WINDOWS windows and two readings
-# agree, for ten seconds at most; then the last reading is printed.
+# spaces a level. Roles go by their AT-SPI number, named as below whatever a
+# release of at-spi2-core calls them (Debian 13 says "button" for "push
+# button"); any other role prints as its number.
+# The bridge registers windows a while after they appear, so the tree is read
+# until it has at least WINDOWS windows and two readings agree (ten seconds
+# at most).
 #
 # usage: atspi_tree.py APP [WINDOWS]
 import sys
 import time
 
 import pyatspi
-from gi.repository import Atspi
+
+ROLES = {pyatspi.ROLE_APPLICATION: "application", pyatspi.ROLE_FRAME: "frame", pyatspi.ROLE_PANEL: "panel",
+         pyatspi.ROLE_PUSH_BUTTON: "push button", pyatspi.ROLE_RADIO_BUTTON: "radio button",
+         pyatspi.ROLE_TEXT: "text", pyatspi.ROLE_LABEL: "label", pyatspi.ROLE_IMAGE: "image",
+         pyatspi.ROLE_FILLER: "filler", pyatspi.ROLE_SCROLL_BAR: "scroll bar"}
 
 
-def lines(node, depth, out):
-    out.append("  " * depth + Atspi.Role(int(node.getRole())).value_nick + "|" + (node.name or ""))
+def lines(node, depth=0):
+    role = int(node.getRole())
+    yield "  " * depth + ROLES.get(role, "role %d" % role) + "|" + (node.name or "")
     for child in node:
         if child is not None:
-            lines(child, depth + 1, out)
-    return out
+            yield from lines(child, depth + 1)
 
 
-def reading(name):
+def reading():
     desktop = pyatspi.Registry.getDesktop(0)
     desktop.clearCache()
-    for app in desktop:
-        if app is not None and app.name == name:
-            return app.childCount, lines(app, 0, [])
-    return 0, []
-
-
-windows = int(sys.argv[2]) if len(sys.argv) > 2 else 1
-last = None
-deadline = time.monotonic() + 10
-while True:
     try:
-        count, tree = reading(sys.argv[1])
-    except Exception:  # a node that went away while it was read: read again
-        count, tree = 0, []
-    if (count >= windows and tree == last) or time.monotonic() > deadline:
+        app = next(a for a in desktop if a is not None and a.name == sys.argv[1])
+        return app.childCount, list(lines(app))
+    except Exception:  # not there yet, or a node went away while it was read
+        return 0, []
+
+
+last = None
+for _ in range(50):
+    count, tree = reading()
+    if count >= int(sys.argv[2] if len(sys.argv) > 2 else 1) and tree == last:
         break
     last = tree
     time.sleep(0.2)

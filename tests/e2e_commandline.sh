@@ -64,20 +64,18 @@ check 1 "" "wrenfield: cannot open the display \":$free\" named by -display; run
 check 1 "" "wrenfield: cannot start the window system: Could not find the Qt platform plugin \"nowhere\" in \"\"" \
     DISPLAY=":$free" QT_QPA_PLATFORM=nowhere --
 
-# A Wayland display named while Qt's Wayland plugin is missing: a copy of the
-# program whose qt.conf points Qt at the platform plugins without Wayland's.
-# The line says what is missing and what to install, not that the display is
-# not running.
+# A Wayland display named while Qt's Wayland plugin is missing (a copy of the
+# program whose qt.conf shows Qt the other platform plugins only): the line
+# says what to install, not that the display is not running.
 mkdir -p "$work/bare/plugins/platforms"
-cp "$program" "$work/bare/wrenfield"
-for plugin in "$qt_plugins"/platforms/*.so; do
-    [[ $plugin == */libqwayland* ]] || ln -s "$plugin" "$work/bare/plugins/platforms/"
-done
+cp "$program" "$work/bare/"
+find "$qt_plugins/platforms" -name '*.so' ! -name 'libqwayland*' -exec ln -s {} "$work/bare/plugins/platforms/" \;
 printf '[Paths]\nPlugins=%s\n' "$work/bare/plugins" >"$work/bare/qt.conf"
 program=$work/bare/wrenfield
-no_plugin="wrenfield: cannot use the Wayland display \"wayland-9\" named by WAYLAND_DISPLAY: Qt's Wayland platform plugin is not installed; install the package qt6-wayland, or set DISPLAY to an X11 display"
-check 1 "" "$no_plugin" WAYLAND_DISPLAY=wayland-9 --
-check 1 "" "$no_plugin" WAYLAND_DISPLAY=wayland-9 XDG_SESSION_TYPE=wayland --
+for session in x11 wayland; do
+    check 1 "" "wrenfield: cannot use the Wayland display \"wayland-9\" named by WAYLAND_DISPLAY: Qt's Wayland platform plugin is not installed; install the package qt6-wayland, or set DISPLAY to an X11 display" \
+        WAYLAND_DISPLAY=wayland-9 XDG_SESSION_TYPE=$session --
+done
 check 1 "" "wrenfield: cannot start the window system: Could not find the Qt platform plugin \"wayland\" in \"\"; install the package qt6-wayland" \
     WAYLAND_DISPLAY=wayland-9 QT_QPA_PLATFORM=wayland --
 program=$1
