@@ -108,9 +108,24 @@ std::pair<std::string, std::string> namedDisplay(const CommandLine &commandLine)
     return {};
 }
 
+// Whether Qt found a Wayland platform plugin: its fatal message lists the
+// platform plugins it has ("Available platform plugins are: eglfs, ...,
+// xcb."), and a list without "wayland" or "wayland-egl" means the plugin
+// (qt6-wayland) is not installed.
+bool waylandPluginAvailable(const QString &fatalText)
+{
+    const QLatin1String listed("Available platform plugins are:");
+    const qsizetype at = fatalText.indexOf(listed);
+    if (at < 0)
+        return true;
+    const QString plugins = fatalText.mid(at + listed.size()).section(QLatin1Char('\n'), 0, 0);
+    return plugins.contains(QLatin1String("wayland"));
+}
+
 // The one line for a window system that could not start. When the X11 or
 // Wayland platform could not reach its display, it says which display or
-// that none is named; otherwise (a platform plugin that is missing, say) it
+// that none is named, or, for a Wayland display, that Qt's plugin for it is
+// missing; otherwise (a platform plugin that is missing, say) it
 // gives the platform's own first word on it, or Qt's fatal message.
 std::string noWindowSystemLine(const CommandLine &commandLine, const QString &fatalText)
 {
@@ -123,9 +138,18 @@ std::string noWindowSystemLine(const CommandLine &commandLine, const QString &fa
             return message.category.startsWith("qt.qpa");
         });
         const QString &reason = platformMessage != heldMessages.end() ? platformMessage->text : fatalText;
-        return "wrenfield: cannot start the window system: " + reason.section(QLatin1Char('\n'), 0, 0).toStdString();
+        std::string line = "wrenfield: cannot start the window system: "
+                           + reason.section(QLatin1Char('\n'), 0, 0).toStdString();
+        if (reason.contains(QLatin1String("platform plugin \"wayland")))
+            line += "; install the package qt6-wayland";
+        return line;
     }
     const auto [display, source] = namedDisplay(commandLine);
+    if (source == "WAYLAND_DISPLAY" && !waylandPluginAvailable(fatalText)) {
+        return "wrenfield: cannot use the Wayland display \"" + display
+               + "\" named by WAYLAND_DISPLAY: Qt's Wayland platform plugin is not installed; "
+                 "install the package qt6-wayland, or set DISPLAY to an X11 display";
+    }
     if (display.empty()) {
         return "wrenfield: no display to open: DISPLAY and WAYLAND_DISPLAY are not set; run it in a "
                "graphical session, or set DISPLAY (X11) or WAYLAND_DISPLAY (Wayland)";

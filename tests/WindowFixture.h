@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ControlTable.h"
+#include "QuietRaise.h"
 #include "StoryRecord.h"
 #include "WindowRegistry.h"
 
@@ -29,6 +30,7 @@ protected:
     // A new run: an empty record and story folder, no window created yet, no moves.
     void startRun()
     {
+        dropUnsupportedRaiseMessages();
         story = StoryRecord{};
         moves.clear();
         windows.reset();

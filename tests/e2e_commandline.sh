@@ -6,11 +6,12 @@
 # check, which shows as the no-display line (status 1) instead of a refusal
 # (status 2); -platform offscreen then really starts it without a display.
 #
-#   e2e_commandline.sh PATH/TO/wrenfield VERSION
+#   e2e_commandline.sh PATH/TO/wrenfield VERSION QT_PLUGIN_DIR
 set -euo pipefail
 
 program=$1
 version=$2
+qt_plugins=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -62,6 +63,22 @@ check 1 "" "wrenfield: cannot open the display \":$free\" named by -display; run
     -- -display ":$free"
 check 1 "" "wrenfield: cannot start the window system: Could not find the Qt platform plugin \"nowhere\" in \"\"" \
     DISPLAY=":$free" QT_QPA_PLATFORM=nowhere --
+
+# A Wayland display named while Qt's Wayland plugin is missing (a copy of the
+# program whose qt.conf shows Qt the other platform plugins only): the line
+# says what to install, not that the display is not running.
+mkdir -p "$work/bare/plugins/platforms"
+cp "$program" "$work/bare/"
+find "$qt_plugins/platforms" -name '*.so' ! -name 'libqwayland*' -exec ln -s {} "$work/bare/plugins/platforms/" \;
+printf '[Paths]\nPlugins=%s\n' "$work/bare/plugins" >"$work/bare/qt.conf"
+program=$work/bare/wrenfield
+for session in x11 wayland; do
+    check 1 "" "wrenfield: cannot use the Wayland display \"wayland-9\" named by WAYLAND_DISPLAY: Qt's Wayland platform plugin is not installed; install the package qt6-wayland, or set DISPLAY to an X11 display" \
+        WAYLAND_DISPLAY=wayland-9 XDG_SESSION_TYPE=$session --
+done
+check 1 "" "wrenfield: cannot start the window system: Could not find the Qt platform plugin \"wayland\" in \"\"; install the package qt6-wayland" \
+    WAYLAND_DISPLAY=wayland-9 QT_QPA_PLATFORM=wayland --
+program=$1
 
 # Help that cannot be written is not a success.
 status=0

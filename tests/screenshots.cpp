@@ -7,6 +7,7 @@
 // desktop theme.
 #include "ControlTable.h"
 #include "DarkPalette.h"
+#include "QuietRaise.h"
 #include "StoryRecord.h"
 #include "WindowRegistry.h"
 
@@ -21,6 +22,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    dropUnsupportedRaiseMessages();
     const bool dark = argc == 3 && std::strcmp(argv[2], "--dark") == 0;
     if (argc != 2 && !dark) {
         std::fprintf(stderr, "usage: %s FOLDER [--dark]\n", argv[0]);
