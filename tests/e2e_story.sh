@@ -50,16 +50,7 @@ genre=$(wait_for Talemoss)
 click "$genre" 0 0 120 720 1095 375            # Comedy
 key alt+o
 p1=$(wait_for "Player 1"); wait_gone Talemoss
-click "$p1" 0 120 240 720 1335 615             # Female
-click "$p1" 1920 120 120 840 1335 615          # Single
-click "$p1" 3840 120 240 600 1095 735          # Shy
-click "$p1" 0 3240 240 240 1335 495            # Older than P2
-click "$p1" 0 0 1920 5280 1695 615             # Ok
-p2=$(wait_for "Player 2")
-click "$p2" 0 0 240 2520 1455 615              # Opposite to P1
-click "$p2" 1920 0 120 360 1575 495            # Married
-click "$p2" 3840 0 240 2880 1095 495           # Nice
-click "$p2" 0 0 0 5160 1815 615                # the title box
+picnic_players "$p1"
 type_text "Picnic"
 key alt+o
 ms=$(wait_for Wrenfield); wait_gone "Player 2"

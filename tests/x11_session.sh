@@ -78,6 +78,23 @@ click() {
 type_text() { xdotool type --delay 20 -- "$1"; }
 key() { xdotool key --delay 30 "$@"; }
 
+# picnic_players P1: the picnic story's choices on the Player 1 window P1 and
+# its Ok, then on the Player 2 window (its id in $p2) its choices and a click
+# into the title box.
+picnic_players() {
+    local p1=$1
+    click "$p1" 0 120 240 720 1335 615             # Female
+    click "$p1" 1920 120 120 840 1335 615          # Single
+    click "$p1" 3840 120 240 600 1095 735          # Shy
+    click "$p1" 0 3240 240 240 1335 495            # Older than P2
+    click "$p1" 0 0 1920 5280 1695 615             # Ok
+    p2=$(wait_for "Player 2")
+    click "$p2" 0 0 240 2520 1455 615              # Opposite to P1
+    click "$p2" 1920 0 120 360 1575 495            # Married
+    click "$p2" 3840 0 240 2880 1095 495           # Nice
+    click "$p2" 0 0 0 5160 1815 615                # the title box
+}
+
 # The picnic story the scripts type, as saved after the staging file's notes.
 picnic_story() {
     printf 'Earlier notes A Day Out\r\n Ann Author\r\n\r\nShall we eat here?\r\n Under the oak tree.\r\n\r\nIs it going to rain?\r\n Not today.\r\n\r\nAnts!\r\n Then pass the bread.\r\n\r\nWe could run.\r\n Home, then.\r\n'
