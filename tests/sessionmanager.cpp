@@ -110,6 +110,10 @@ int main(int argc, char *argv[])
     if (::pipe(wakePipe) != 0)
         return 2;
     std::signal(SIGUSR1, onSignal);
+    // A client that has gone is an error to handle, not the end of this
+    // program: no SIGPIPE, and not ICE's default of exiting.
+    std::signal(SIGPIPE, SIG_IGN);
+    IceSetIOErrorHandler([](IceConn) {});
 
     char *address = IceComposeNetworkIdList(count, listeners);
     FILE *file = std::fopen(argv[1], "w");
@@ -160,5 +164,8 @@ int main(int argc, char *argv[])
             }
         }
     }
+    for (IceConn conn : connections)
+        IceCloseConnection(conn);
+    IceFreeListenObjs(count, listeners);
     return saved ? 0 : 1;
 }
