@@ -75,6 +75,22 @@ story_bytes() {  # the story's file, byte for byte
     printf ' Tea and Cake\r\n Ann\r\n\r\nSpeech 1.\r\n Speech 2.\r\n\r\nSpeech 3.\r\n Speech 4.\r\n\r\nSpeech 5.\r\n Speech 6.\r\n\r\nSpeech 7.\r\n Speech 8.\r\n' \
         | cmp - "$HOME/Documents/Wrenfield/CFSSOOMNTea&Cake.txt" || fail "the story file's bytes differ"
 }
+# scrolled_by ID IMAGE: the window, but for its scroll bar, shows what IMAGE
+# of it showed $scrolled pixels lower, give or take the two a window
+# manager's frame may make: the contents moved up that far, which $scrolled
+# then holds. (A caret blinking meanwhile may differ.)
+scrolled_by() {
+    local by size differ
+    import -window "$1" "$work/now.png"
+    for by in $scrolled $((scrolled - 1)) $((scrolled + 1)) $((scrolled - 2)) $((scrolled + 2)); do
+        size=$((WIDTH - 20))x$((HEIGHT - by))
+        convert "$work/now.png" -crop "$size+0+0" +repage "$work/now-part.png"
+        convert "$2" -crop "$size+0+$by" +repage "$work/then-part.png"
+        differ=$(compare -metric AE -fuzz 5% "$work/now-part.png" "$work/then-part.png" null: 2>&1 || true)
+        [ "${differ%% *}" -le 100 ] 2>/dev/null && { scrolled=$by; return 0; }
+    done
+    return 1
+}
 ended_well() {  # ended_well PID: the program ended after Exit, with status 0
     local status=0
     waited eval '! kill -0 "$1" 2>/dev/null' || fail "Exit did not end the program"
@@ -113,6 +129,7 @@ story_by_clicks() {
     # Taller than the screen: the window shows what fits and scrolls the
     # rest, here to its end, which brings "Click When Done" into view.
     geometry "$ms"
+    import -window "$ms" "$work/unscrolled.png"
     if [ "$1" = wheel ]; then
         xdotool mousemove --sync $((X + 100)) $((Y + 250)) click --repeat 3 --delay 50 5
     else
@@ -120,8 +137,8 @@ story_by_clicks() {
             mousemove --sync $((X + WIDTH - 5)) $((Y + HEIGHT / 2 + 40)) \
             mousemove --sync $((X + WIDTH - 5)) $((Y + HEIGHT - 1)) mouseup 1
     fi
-    sleep 0.2
     scrolled=$((632 - HEIGHT))
+    waited scrolled_by "$ms" "$work/unscrolled.png" || fail "the speeches window did not scroll to its end"
     click "$ms" 0 0 1200 8760 1935 495             # Click When Done
     scrolled=0
     page=$(wait_for Form1); on_screen "$page" 191 125 ${2:-}
@@ -156,15 +173,13 @@ about_keeps_its_place() {
     click "$main" 0 0 1200 3240 2895 735           # About the creator
     about=$(wait_for "About Me")
     xdotool windowmove --sync "$about" 37 53
-    sleep 0.3
     geometry "$about"; moved="$X,$Y"
     click "$about" 0 0 5760 1800 1455 735          # Back
     main=$(wait_for Form2)
     click "$main" 0 0 1200 3240 2895 735           # About the creator
     about=$(wait_for "About Me")
-    sleep 0.3
-    geometry "$about"
-    [ "$X,$Y" = "$moved" ] || fail "the about window came back at $X,$Y, not at $moved where it was moved to"
+    waited eval 'geometry "$about"; [ "$X,$Y" = "$moved" ]' \
+        || fail "the about window came back at $X,$Y, not at $moved where it was moved to"
 }
 
 # --- Without a window manager: clicks, notification, icon, screen reader --

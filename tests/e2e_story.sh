@@ -39,8 +39,11 @@ event.data[0] = x.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
 x.XSendEvent(display, c_ulong(event.window), 0, c_long(0), ctypes.byref(event))
 x.XCloseDisplay(display)  # sends the event
 PY
-    sleep 0.3
 }
+
+# has_focus ID: the window has the keyboard focus, so that keys reach it.
+has_focus() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
+focus_on() { waited has_focus "$1" || fail "window $1 did not get the keyboard focus"; }
 
 "$program" >"$work/out.log" 2>&1 &
 app_pid=$!
@@ -58,10 +61,11 @@ ms=$(wait_for Wrenfield); wait_gone "Player 2"
 # The speeches by keyboard alone: the focus starts in the first box and Tab
 # goes Text1, Text3, Text4, Text5, Text6, Text2, Text7, Text8, the button.
 # The first is pasted on two lines, which the box joins with a space; xclip
-# serves the clipboard until it is killed.
+# serves the clipboard until it is killed; the paste waits until it does.
 printf 'Shall we eat\r\nhere?' >"$work/clip"
 background xclip -quiet -selection clipboard -i "$work/clip"
-sleep 0.2
+waited eval 'xclip -selection clipboard -o 2>/dev/null | cmp -s - "$work/clip"' || fail "xclip did not serve the clipboard"
+focus_on "$ms"
 key ctrl+v;                        key Tab   # Text1: Speech1
 type_text "Is it going to rain?";  key Tab   # Text3: Speech3
 type_text "Not today.";            key Tab   # Text4: Speech4
@@ -75,11 +79,13 @@ type_text "We could run.";         key Tab   # Text8: Speech7
 # default answer, Keep working, keeps everything as it was.
 close_window "$ms"
 waited showing Wrenfield 2 || fail "closing unsaved speeches did not ask"   # the question has the same title
+focus_on "$(xdotool search --onlyvisible --name '^Wrenfield$' | grep -vx "$ms")"
 key Return                                   # Keep working
 waited showing Wrenfield 1
 [ "$(visible Wrenfield)" = "$ms" ] || fail "the speeches window went away although Keep working was chosen"
 click "$ms" 0 0 1200 8760 1935 495             # Click When Done
 page=$(wait_for Form1); wait_gone Wrenfield
+focus_on "$page"
 type_text "A Day Out"; key Tab
 type_text "Ann Author"
 
@@ -88,7 +94,8 @@ type_text "Ann Author"
 story="$root/CFSSOOMNPicnic.txt"
 printf 'Not yours' >"$story"
 click "$page" 0 0 1080 1920 1935 375           # DONE!
-wait_for Wrenfield >/dev/null                  # the message saying why
+message=$(wait_for Wrenfield)                  # the message saying why
+focus_on "$message"
 [ -n "$(visible Form1)" ] || fail "the story page went away on a refused save"
 [ "$(cat "$story")" = "Not yours" ] || fail "the other program's file changed"
 [ "$(cat "$root/program files/temp.txt")" = "Earlier notes" ] || fail "the staging file changed"
