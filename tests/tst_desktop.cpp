@@ -6,7 +6,9 @@
 // picture sharp and every caption whole when the screen is scaled, and the
 // path a notification shows; the speeches window, taller than a small screen,
 // scrolls "Click When Done" into reach. CTest runs this on screens of 800 x 600 and
-// 1024 x 768 and at scale factors 1.25, 1.5 and 2.
+// 1024 x 768 and at scale factors 1.25, 1.5 and 2: every function on the first,
+// and on the others those whose outcome depends on the screen (the list is in
+// tests/CMakeLists.txt; a new function that draws or places belongs on it).
 #include "WindowFixture.h"
 
 #include "Accessibility.h"
