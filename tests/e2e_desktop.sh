@@ -76,17 +76,15 @@ story_bytes() {  # the story's file, byte for byte
         | cmp - "$HOME/Documents/Wrenfield/CFSSOOMNTea&Cake.txt" || fail "the story file's bytes differ"
 }
 # scrolled_by ID IMAGE: the window, but for its scroll bar, shows what IMAGE
-# of it showed $scrolled pixels lower, give or take the two a window
-# manager's frame may make: the contents moved up that far, which $scrolled
-# then holds. (A caret blinking meanwhile may differ.)
+# of it showed $scrolled pixels lower, or up to two less under a window
+# manager's frame: the contents moved up that far, which $scrolled then
+# holds. (A caret blinking meanwhile may differ.)
 scrolled_by() {
-    local by size differ
+    local by differ
     import -window "$1" "$work/now.png"
-    for by in $scrolled $((scrolled - 1)) $((scrolled + 1)) $((scrolled - 2)) $((scrolled + 2)); do
-        size=$((WIDTH - 20))x$((HEIGHT - by))
-        convert "$work/now.png" -crop "$size+0+0" +repage "$work/now-part.png"
-        convert "$2" -crop "$size+0+$by" +repage "$work/then-part.png"
-        differ=$(compare -metric AE -fuzz 5% "$work/now-part.png" "$work/then-part.png" null: 2>&1 || true)
+    for by in $scrolled $((scrolled - 1)) $((scrolled - 2)); do
+        local part=$((WIDTH - 20))x$((HEIGHT - by))
+        differ=$(compare -metric AE -fuzz 5% "$work/now.png[$part+0+0]" "$2[$part+0+$by]" null: 2>&1 || true)
         [ "${differ%% *}" -le 100 ] 2>/dev/null && { scrolled=$by; return 0; }
     done
     return 1
@@ -107,16 +105,8 @@ story_by_clicks() {
     click "$genre" 0 0 120 720 1095 375            # Comedy
     click "$genre" 0 0 0 3120 2415 615             # Ok
     p1=$(wait_for "Player 1"); on_screen "$p1" 16 279 ${2:-}
-    click "$p1" 0 120 240 720 1335 615             # Female
-    click "$p1" 1920 120 120 840 1335 615          # Single
-    click "$p1" 3840 120 240 600 1095 735          # Shy
-    click "$p1" 0 3240 240 240 1335 495            # Older than P2
-    click "$p1" 0 0 1920 5280 1695 615             # Ok
-    p2=$(wait_for "Player 2"); on_screen "$p2" 566 266 ${2:-}
-    click "$p2" 0 0 240 2520 1455 615              # Opposite to P1
-    click "$p2" 1920 0 120 360 1575 495            # Married
-    click "$p2" 3840 0 240 2880 1095 495           # Nice
-    click "$p2" 0 0 0 5160 1815 615                # the title box
+    picnic_players "$p1"                           # then Player 2's choices and its title box
+    on_screen "$p2" 566 266 ${2:-}
     xdotool type --delay 20 'Tea&Cake'
     click "$p2" 0 0 1920 5160 1695 615             # Ok
     ms=$(wait_for Wrenfield); on_screen "$ms" 291 74 ${2:-}
