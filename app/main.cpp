@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 The Wrenfield developers
 
+#include "Application.h"
 #include "ControlTable.h"
 #include "DraftKeeper.h"
 #include "DraftStore.h"
@@ -11,8 +12,6 @@
 #include "StorySave.h"
 #include "UnfinishedSave.h"
 #include "WindowRegistry.h"
-
-#include <QApplication>
 
 #include <cstdio>
 #include <optional>
@@ -26,7 +25,7 @@ int main(int argc, char *argv[])
 
     ignoreFileSizeSignal();
     WindowSystemGuard guard(commandLine);  // no display: one line and status 1, not an abort
-    QApplication app(argc, argv);
+    Application app(argc, argv);
     guard.release();
     QApplication::setApplicationName(QStringLiteral("Wrenfield"));
     QApplication::setApplicationVersion(QStringLiteral(WRENFIELD_VERSION));
@@ -38,6 +37,7 @@ int main(int argc, char *argv[])
     const QString storyRoot = storyRootFolder();
     tellAboutUnfinishedSave(resolveUnfinishedSaveAtStart(storyRoot), storyRoot);
     WindowRegistry windows(Module1::Story, storyRoot);
+    QObject::connect(&app, &Application::quitRequested, &windows, &WindowRegistry::quitRequested);
 
     // A story that an earlier run was writing when it was killed, lost its
     // power or its session: offered back, the newest first. Without a draft

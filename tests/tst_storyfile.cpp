@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 The Wrenfield developers
 
+#include "FreeStoryName.h"
 #include "StoryFileName.h"
 #include "StoryText.h"
 
@@ -18,6 +19,8 @@ private slots:
     void storyText();
     void nameRule_data();
     void nameRule();
+    void freeNameUpToAThousand_data();
+    void freeNameUpToAThousand();
 };
 
 void StoryFileTest::fileName_data()
@@ -109,12 +112,14 @@ void StoryFileTest::nameRule_data()
     for (const char *c : {"/", "\\", "<", ">", ":", "\"", "|", "?", "*"})
         refused(QByteArray("character ") + c, QStringLiteral("Why%1.txt").arg(QLatin1String(c)), Kind::BadCharacter, 3, 1,
                 QStringLiteral("A title word can't contain \"%1\".").arg(QLatin1String(c)));
-    // Invisible characters, each at the edge of its range.
-    for (const char16_t c : {0x00, 0x0a, 0x0d, 0x1f, 0x7f, 0x80, 0x85, 0x9f, 0x2028, 0x2029, 0x202a, 0x202e,
-                             0x2066, 0x2069})
-        refused("U+" + QByteArray::number(c, 16), "ab" + QString(QChar(c)) + ".txt", Kind::BadCharacter, 2, 1,
-                QStringLiteral("A title word can't contain the invisible character U+%1.")
-                    .arg(QString::number(c, 16).toUpper().rightJustified(4, '0')));
+    // Invisible characters, each at the edge of its range, named by their code point.
+    const std::pair<char16_t, const char *> invisible[] = {
+        {0x00, "0000"}, {0x0a, "000A"}, {0x0d, "000D"}, {0x1f, "001F"}, {0x7f, "007F"},
+        {0x80, "0080"}, {0x85, "0085"}, {0x9f, "009F"}, {0x2028, "2028"}, {0x2029, "2029"},
+        {0x202a, "202A"}, {0x202e, "202E"}, {0x2066, "2066"}, {0x2069, "2069"}};
+    for (const auto &[c, hex] : invisible)
+        refused(QByteArray("U+") + hex, "ab" + QString(QChar(c)) + ".txt", Kind::BadCharacter, 2, 1,
+                QStringLiteral("A title word can't contain the invisible character U+%1.").arg(QLatin1String(hex)));
     refused("first refused character counts", "a?b/c.txt", Kind::BadCharacter, 1, 1);
     refused("lone high surrogate", "a" + QString(QChar(0xd800)) + "b", Kind::BrokenText, 1, 1);
     refused("lone low surrogate at the end", "a" + QString(QChar(0xdc00)), Kind::BrokenText, 1, 1);
@@ -142,6 +147,26 @@ void StoryFileTest::nameRule()
     QCOMPARE(problem->length, length);
     if (!explanation.isEmpty())
         QCOMPARE(problem->explanation(name), explanation);
+}
+
+void StoryFileTest::freeNameUpToAThousand_data()
+{
+    QTest::addColumn<int>("lastTaken");  // c:\Picnic.txt and " (2)" up to this number are taken
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("(1000), the last number") << 999 << "c:\\Picnic (1000).txt";
+    QTest::newRow("(1000) taken too: none") << 1000 << "";
+}
+
+// Numbers stop at a thousand, so that a folder full of one name ends the search.
+void StoryFileTest::freeNameUpToAThousand()
+{
+    QFETCH(int, lastTaken);
+    QFETCH(QString, expected);
+    QSet<QString> taken{QStringLiteral("c:\\Picnic.txt")};
+    for (int number = 2; number <= lastTaken; ++number)
+        taken.insert(QStringLiteral("c:\\Picnic (%1).txt").arg(number));
+    const auto isTaken = [&taken](const QString &path) { return taken.contains(path); };
+    QCOMPARE(nextFreeStoryFilePath(QStringLiteral("c:\\Picnic.txt"), isTaken).value_or(QString()), expected);
 }
 
 QTEST_APPLESS_MAIN(StoryFileTest)

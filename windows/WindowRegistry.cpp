@@ -19,8 +19,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include <algorithm>
-
 // The program is seven windows that follow one another:
 //
 //   frmgenre (genre) -> frmp1 (Player 1) -> frmp2 (Player 2, title word)
@@ -41,10 +39,6 @@
 WindowRegistry::WindowRegistry(StoryRecord &story, QString storyRoot, QObject *parent)
     : QObject(parent), story(story), storyRoot(std::move(storyRoot))
 {
-    // Watches the windows' closing, and requests to quit: the program itself
-    // ends with exit(), so a request to quit comes from outside, as the
-    // session manager's "die" at the end of the session.
-    QCoreApplication::instance()->installEventFilter(this);
 }
 
 WindowRegistry::~WindowRegistry() = default;
@@ -63,6 +57,7 @@ QWidget *WindowRegistry::made(Window which)
     auto &slot = created[static_cast<int>(which)];
     if (!slot) {
         slot = create(which);
+        slot->installEventFilter(this);  // for its closing
         watchForUnsavedWork(slot.get());
     }
     return slot.get();
@@ -95,6 +90,12 @@ void WindowRegistry::endSession()
 {
     sessionEnded = true;
     emit sessionEnding();
+}
+
+void WindowRegistry::quitRequested()
+{
+    if (!sessionEnded)
+        endSession();
 }
 
 void WindowRegistry::HideWindow(Window which)
@@ -140,16 +141,10 @@ void WindowRegistry::noteUnsavedWork()
     emit edited();
 }
 
+// Only the seven windows are watched, each from its creation.
 bool WindowRegistry::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Quit && watched == QCoreApplication::instance() && !sessionEnded)
-        endSession();
-    // Every object's events pass here; only the seven windows' closing counts.
-    const auto isOurWindow = [&] {
-        return std::any_of(created.begin(), created.end(),
-                           [watched](const std::unique_ptr<QWidget> &w) { return w.get() == watched; });
-    };
-    if (event->type() == QEvent::Close && isOurWindow()) {
+    if (event->type() == QEvent::Close) {
         if (sessionEnded) {
             QCoreApplication::exit(0);  // the draft stays for the next start
         } else if (!unsavedWork) {

@@ -54,6 +54,10 @@ public:
     // at once, and from then on closing a window ends the program without
     // asking anything.
     void endSession();
+    // A request to quit came from outside the program, as the session
+    // manager's "die", which may come without a request to save first: the
+    // session is ending, unless the registry was told so already.
+    void quitRequested();
 
     // Told by the story page once a story is safely on disk, with the file's
     // real path; passed on as storySaved to whoever wants to tell the user.
