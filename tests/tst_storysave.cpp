@@ -57,10 +57,8 @@ void StorySaveTest::save_data()
     refused("program files a file", "rm -r \"program files\"; echo x > \"program files\"", story, ENOTDIR);
     refused("story folder a file", "rm -r ../C; echo x > ../C", story, ENOTDIR);
     refused("not drive C", "", "d:\\Story.txt", EINVAL);
-    // The name rule has its own table; these show the save asks it before
+    // The name rule has its own table; this shows the save asks it before
     // anything on disk changes.
-    refused("name in a subfolder", "", "c:\\a\\b.txt", EINVAL);
-    refused("name ..", "", "c:\\..", EINVAL);
     refused("256-byte name", "", "c:\\" + QString(126, QChar(0xe9)) + ".txt", ENAMETOOLONG);
     refused("name of the save's own record", "", "c:\\.wrenfield-unfinished-save", EINVAL);
 }

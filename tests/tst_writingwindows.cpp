@@ -25,6 +25,9 @@
 #include <QSignalSpy>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -140,26 +143,28 @@ void WritingWindows::doneSavesOrSaysWhy()
     QSignalSpy saved(windows.get(), &WindowRegistry::storySaved);
     const QStringList before = folderSnapshot(root->path());
     click(Window::Form1, "Command3");
+    // The save runs on a thread of its own: the page goes, or says why.
+    const auto report = [&] { return page->findChild<QMessageBox *>(QStringLiteral("saveError")); };
+    QTRY_VERIFY(!page->isVisible() || report());
 
     QCOMPARE(story.FullTitle, QStringLiteral(" A Picnic "));
     QCOMPARE(story.AuthorName, QStringLiteral("Zoë Brontë"));
     const QString text = storyTextOf(story), shown = QString(text).replace("\r\n", "\n");
     QCOMPARE(at<QPlainTextEdit>(Window::Form1, "Text1")->toPlainText(), shown);
     if (!taken.isEmpty()) {
-        auto *report = page->findChild<QMessageBox *>(QStringLiteral("saveError"));
-        QVERIFY(report && report->isVisible());
-        QCOMPARE(report->icon(), QMessageBox::Critical);
-        const QString why = report->informativeText();
+        QVERIFY(report()->isVisible());
+        QCOMPARE(report()->icon(), QMessageBox::Critical);
+        const QString why = report()->informativeText();
         QVERIFY2(why.contains(QString::number(EEXIST)) && why.contains(story.StoryFilePath), qPrintable(why));
-        QCOMPARE(report->detailedText(), shown);
+        QCOMPARE(report()->detailedText(), shown);
         QVERIFY(moves.isEmpty() && page->isVisible() && saved.isEmpty());
         QCOMPARE(folderSnapshot(root->path()), before);
-        auto *saveAs = report->findChild<QPushButton *>(QStringLiteral("saveAs"));
+        auto *saveAs = report()->findChild<QPushButton *>(QStringLiteral("saveAs"));
         QCOMPARE(saveAs != nullptr, !savedAs.isEmpty());
         if (!saveAs)
             return;
         if (retry) {
-            report->close();
+            report()->close();
             QVERIFY(QFile::remove(inRoot(taken[0])));
             story.FullTitle = QStringLiteral("changed");
             click(Window::Form1, "Command3");
@@ -167,6 +172,7 @@ void WritingWindows::doneSavesOrSaysWhy()
             QCOMPARE(saveAs->text(), QStringLiteral("Save as \u201c%1\u201d").arg(savedAs));
             QTest::mouseClick(saveAs, Qt::LeftButton);
         }
+        QTRY_VERIFY(!page->isVisible());
     }
     QCOMPARE(readFile(inRoot(savedAs)), "Draft\r\n" + text.toUtf8() + "\r\n");
     QVERIFY(!QFile::exists(inRoot("program files/temp.txt")));
@@ -178,25 +184,32 @@ void WritingWindows::doneSavesOrSaysWhy()
 
 void WritingWindows::queuedPressesOfDoneSaveOnce_data()
 {
-    QTest::addColumn<int>("key");  // 0: the mouse
-    QTest::newRow("double click") << 0;
-    QTest::newRow("Enter twice") << int(Qt::Key_Return);
-    QTest::newRow("Space twice") << int(Qt::Key_Space);
+    QTest::addColumn<int>("key");    // 0: the mouse
+    QTest::addColumn<bool>("held");  // the save waits for another copy's lock meanwhile
+    QTest::newRow("double click") << 0 << false;
+    QTest::newRow("Enter twice") << int(Qt::Key_Return) << false;
+    QTest::newRow("Space twice") << int(Qt::Key_Space) << false;
+    QTest::newRow("presses while another copy saves") << int(Qt::Key_Space) << true;
 }
 
-// The save runs on the event thread, so presses made while a slow disk holds
-// it wait in the queue and arrive after it, when the page has gone. They
-// must not save again, nor report the story just saved as a name taken.
+// Presses of "DONE!" that come while the save runs, or once the page has
+// gone, save nothing again, nor report the story just saved as a name taken.
+// A save held up by another copy's lock shows on the page, whose window
+// goes on taking events, and goes on once the lock is free.
 void WritingWindows::queuedPressesOfDoneSaveOnce()
 {
     QFETCH(int, key);
+    QFETCH(bool, held);
     story.StoryFilePath = QStringLiteral("c:\\Once.txt");
     QWidget *page = show(Window::Form1);
     auto *done = at<QPushButton>(Window::Form1, "Command3");
     done->setFocus();
     QSignalSpy saved(windows.get(), &WindowRegistry::storySaved);
+    const int lock = ::open(QFile::encodeName(inRoot(".wrenfield-unfinished-save.lock")).constData(),
+                            O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    QVERIFY(lock >= 0 && (!held || ::flock(lock, LOCK_EX) == 0));
     const QPointF middle = QRectF(done->rect()).center();
-    for (const bool down : {true, false, true, false}) {
+    const auto press = [&](bool down) {
         if (key) {
             QCoreApplication::postEvent(done, new QKeyEvent(down ? QEvent::KeyPress : QEvent::KeyRelease, key, {}));
         } else {
@@ -204,13 +217,26 @@ void WritingWindows::queuedPressesOfDoneSaveOnce()
             QCoreApplication::postEvent(done, new QMouseEvent(type, middle, done->mapToGlobal(middle), Qt::LeftButton,
                                                               down ? Qt::LeftButton : Qt::NoButton, {}));
         }
-    }
+    };
+    for (const bool down : {true, false, true, false})
+        press(down);
     QCoreApplication::sendPostedEvents();
+    if (held) {
+        QTRY_VERIFY(!done->isEnabled());
+        QCOMPARE(done->text(), QStringLiteral("Saving\u2026"));
+        for (const bool down : {true, false})
+            press(down);
+        QTest::qWait(50);
+        QVERIFY(page->isVisible() && saved.isEmpty());
+        ::flock(lock, LOCK_UN);
+    }
+    ::close(lock);
 
-    QCOMPARE(saved.size(), 1);
+    QTRY_COMPARE(saved.size(), 1);
     QCOMPARE(moves, (QStringList{"hide Form1", "show Form2"}));
     QVERIFY(!page->findChild<QMessageBox *>());
     QCOMPARE(QDir(root->path()).entryList(QDir::Files), QStringList{"Once.txt"});
+    QCOMPARE(done->text(), QStringLiteral("DONE!"));
 }
 
 void WritingWindows::buttonMovesInItsOwnOrder_data()
@@ -333,7 +359,7 @@ void WritingWindows::oneLineBoxTakesEverythingWhole()
     if (window == Window::mswfrm)
         click(Window::mswfrm, "Command1");
     click(Window::Form1, "Command3");
-    QVERIFY(readFile(inRoot("Whole.txt")).contains(expected.toUtf8()));
+    QTRY_VERIFY(readFile(inRoot("Whole.txt")).contains(expected.toUtf8()));
 }
 
 void WritingWindows::altWithAPlainLetterTypesNothing_data()
