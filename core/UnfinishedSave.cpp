@@ -32,9 +32,9 @@ bool readRecord(int root, Resolution *result)
 {
     QByteArray bytes;
     const int read = readPlainFile(root, SaveRecordName, MaxRecordBytes, true, &bytes);
-    if (read == EPERM) {
-        struct stat info {};
-        ::fstatat(root, SaveRecordName, &info, AT_SYMLINK_NOFOLLOW);
+    struct stat info {};
+    if ((read == EPERM || read == EACCES) && ::fstatat(root, SaveRecordName, &info, AT_SYMLINK_NOFOLLOW) == 0
+        && (read == EPERM || info.st_uid != ::geteuid())) {
         result->reason = Reason::RecordNotMine;
         result->owner = info.st_uid;
         return false;

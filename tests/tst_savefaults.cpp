@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <grp.h>
 #include <pwd.h>
 #include <sched.h>
@@ -57,6 +58,8 @@ private slots:
     void twoSavesAtOnce();
     void storyFolder_data();
     void storyFolder();
+    void anotherAccount_data();
+    void anotherAccount();
 };
 
 void SaveFaultsTest::systemCallFails_data()
@@ -362,6 +365,121 @@ void SaveFaultsTest::storyFolder()
     }
     QVERIFY(QDir(tmp.path() + "/work").isEmpty());
     QVERIFY(!QFileInfo::exists(tmp.path() + "/missing"));
+}
+
+namespace {
+
+// Accounts made up for the test, in no user database: the user, another
+// account, and a group the two share.
+constexpr int User = 42421, Other = 42422, Shared = 42420;
+
+QStringList as(int uid)
+{
+    return {"setpriv", QStringLiteral("--reuid=%1").arg(uid), QStringLiteral("--regid=%1").arg(Shared),
+            "--clear-groups"};
+}
+
+// A record that makes the next start append "evil" to the user's Mine.txt,
+// whose text ("mine\n") it names as the staging file's.
+const char PlantedRecord[] =
+    "m=$(sha256sum <Mine.txt | cut -c1-64); printf 'Wrenfield unfinished save\\nversion 2\\nname 8\\nMine.txt\\n"
+    "staging 5 %s\\nstory 5\\nevil\\n\\n' $m >r; printf 'sha256 %s\\n' $(sha256sum <r | cut -c1-64) >>r; "
+    "mv r .wrenfield-unfinished-save; ";
+
+} // namespace
+
+void SaveFaultsTest::anotherAccount_data()
+{
+    QTest::addColumn<QString>("mode");     // the story folder's mode
+    QTest::addColumn<QString>("asRoot");   // sh in the story folder first, as root (a run under sudo)
+    QTest::addColumn<QString>("asOther");  // sh in it then as the other account; "hold": it holds the lock
+    QTest::addColumn<bool>("start");       // the user starts the program; otherwise saves Story.txt
+    QTest::addColumn<int>("result");       // the save's error, or the start's outcome
+    QTest::addColumn<QByteArray>("story"); // Story.txt then
+    QTest::addColumn<QString>("told");     // a part of what the user is told
+
+    const QString lock = QStringLiteral(".wrenfield-unfinished-save.lock"), other = QString::number(Other);
+    const QString user = QString::number(User), saved = QStringLiteral("A story\r\n");
+    const QString byOther = QStringLiteral("belongs to the user with number ") + other;
+    const QString rootLeft = QStringLiteral("touch %1; chmod 644 %1; umask 077; ").arg(lock) + PlantedRecord;
+    QTest::newRow("holds a lock file an earlier version left open")
+        << "755" << QStringLiteral("touch %1; chown %2 %1; chmod 644 %1").arg(lock, user) << "hold" << false << 0
+        << saved.toUtf8() << "";
+    QTest::newRow("holds a lock file in a folder shared with it") << "2775" << "" << "hold" << false << 0
+                                                                  << saved.toUtf8() << "";
+    QTest::newRow("holds a lock file in a sticky folder of root's shared with all")
+        << "1777" << "chown 0 ." << "hold" << false << EPERM << QByteArray("<missing>")
+        << QStringLiteral("lock file \u201c%C/") + lock + "\u201d " + byOther;
+    QTest::newRow("plants a record, at a start") << "2775" << "" << QString("umask 077; ") + PlantedRecord << true
+                                                 << int(Resolution::Outcome::SetAside) << QByteArray("<missing>")
+                                                 << "cannot use it (it " + byOther;
+    QTest::newRow("plants a record, at a save") << "2775" << "" << QString("umask 077; ") + PlantedRecord << false
+                                                << 0 << saved.toUtf8() << "cannot use it (it " + byOther;
+    QTest::newRow("a run under sudo left the lock file and a record")
+        << "755" << rootLeft << "" << false << 0 << saved.toUtf8() << "cannot use it (it belongs to root";
+    QTest::newRow("program files a link to its folder")
+        << "755" << QStringLiteral("mkdir ../theirs; echo notes >../theirs/temp.txt; chown -R %1 ../theirs; "
+                                   "ln -s ../theirs 'program files'").arg(other)
+        << "" << false << EPERM << QByteArray("<missing>")
+        << "folder \u201c%C/program files\u201d is a link to a folder that " + byOther;
+    QTest::newRow("program files a link to a folder of the user's")
+        << "755" << QStringLiteral("mkdir ../mine; printf notes >../mine/temp.txt; chown -R %1 ../mine; "
+                                   "ln -s ../mine 'program files'").arg(user)
+        << "" << false << 0 << QByteArray("notesA story\r\n") << "";
+}
+
+// Another account (or a run under sudo) holds the save's lock, plants a
+// record or a lock file, or links "program files" to its folder: nothing of
+// the user's changes, and the save works or says why at once, never after
+// waiting out the other's lock. The accounts are made up for the test.
+void SaveFaultsTest::anotherAccount()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, asRoot);
+    QFETCH(QString, asOther);
+    QFETCH(bool, start);
+    QFETCH(int, result);
+    QFETCH(QByteArray, story);
+    QFETCH(QString, told);
+    if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        QSKIP("other accounts need root and setpriv");
+
+    QTemporaryDir tmp;
+    const QString root = tmp.path() + QStringLiteral("/C");
+    const auto run = [&](const QStringList &command) {
+        QProcess process;
+        process.setWorkingDirectory(root);
+        process.start(command[0], command.mid(1));
+        process.waitForFinished(15000);
+        return std::pair(process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()));
+    };
+    QVERIFY(QDir().mkpath(root) && writeFile(root + "/Mine.txt", "mine\n"));
+    const QString setUp = QStringLiteral("chmod 755 ..; chown -R %1:%2 .; chmod %3 .; ").arg(User).arg(Shared).arg(mode);
+    QCOMPARE(run({"sh", "-ec", setUp + asRoot}).first, 0);
+    QString holder;
+    if (asOther == QLatin1String("hold")) {
+        holder = run(as(Other) + QStringList{"sh", "-ec", "umask 022; flock -o .wrenfield-unfinished-save.lock "
+                                                          "sleep 30 >/dev/null 2>&1 & echo $!"})
+                     .second.trimmed();
+        QTRY_VERIFY(readFile("/proc/locks").contains(" " + holder.toLatin1() + " "));
+    } else if (!asOther.isEmpty()) {
+        QCOMPARE(run(as(Other) + QStringList{"sh", "-ec", asOther}).first, 0);
+    }
+    // Within 15 s, though it would wait 20 s for a lock that counts.
+    const auto [exitCode, message] =
+        run(as(User) + (start ? QStringList{SAVE_HELPER, "--resolve", root}
+                              : QStringList{SAVE_HELPER, root, StoryPath, "A story", "20000"}));
+    if (!holder.isEmpty())
+        ::kill(holder.toInt(), SIGTERM);
+    QCOMPARE(exitCode, result);
+    QVERIFY2(message.contains(QString(told).replace("%C", root)), qPrintable(message));
+    QCOMPARE(readFile(root + "/Story.txt"), story);
+    QCOMPARE(readFile(root + "/Mine.txt"), QByteArray("mine\n"));
+    struct stat lockFile {};
+    if (result == 0 && !start) {
+        QVERIFY(::lstat(QFile::encodeName(root + "/.wrenfield-unfinished-save.lock").constData(), &lockFile) == 0);
+        QVERIFY(lockFile.st_uid == uid_t(User) && (lockFile.st_mode & 0777) == 0600);
+    }
 }
 
 QTEST_GUILESS_MAIN(SaveFaultsTest)

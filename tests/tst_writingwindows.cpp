@@ -9,9 +9,15 @@
 #include "WindowFixture.h"
 
 #include "FolderSnapshot.h"
+#include "SaveNotice.h"
+#include "SaveRecord.h"
 #include "StoryText.h"
 
 #include <QClipboard>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QScreen>
+#include <QTimer>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -53,6 +59,8 @@ private slots:
     void doneSavesOrSaysWhy();
     void queuedPressesOfDoneSaveOnce_data();
     void queuedPressesOfDoneSaveOnce();
+    void saveCutShortIsTold_data();
+    void saveCutShortIsTold();
     void buttonMovesInItsOwnOrder_data();
     void buttonMovesInItsOwnOrder();
     void oneLineBoxTakesEverythingWhole_data();
@@ -63,8 +71,13 @@ private slots:
     void closingAWindowByItsFrame_data();
     void closingAWindowByItsFrame();
 
+public slots:
+    // Stands in for the desktop's file manager.
+    void openUrl(const QUrl &url) { openedUrl = url; }
+
 private:
     void type(Window window, const char *box, const char *text) { QTest::keyClicks(at(window, box), text); }
+    QUrl openedUrl;
     QString inRoot(const QString &name) const { return QDir(root->path()).filePath(name); }
 };
 
@@ -237,6 +250,83 @@ void WritingWindows::queuedPressesOfDoneSaveOnce()
     QVERIFY(!page->findChild<QMessageBox *>());
     QCOMPARE(QDir(root->path()).entryList(QDir::Files), QStringList{"Once.txt"});
     QCOMPARE(done->text(), QStringLiteral("DONE!"));
+}
+
+void WritingWindows::saveCutShortIsTold_data()
+{
+    QTest::addColumn<bool>("atStart");   // at start; otherwise by the next "DONE!"
+    QTest::addColumn<QString>("name");   // the name the record gives; empty: no record to be read
+    QTest::addColumn<bool>("taken");     // a file of the user's is at that name
+    QTest::addColumn<QString>("heading");
+
+    const QString saved = QStringLiteral("A story was saved when Wrenfield started.");
+    const QString notSaved = QStringLiteral("A story could not be saved completely.");
+    // 8 + 240 + 4 = 252 bytes, too long for one line of the window.
+    const QString longName = "CFSSOOMN" + QString(240, 'a') + ".txt";
+    QTest::newRow("finished, at start") << true << "Cut.txt" << false << saved;
+    QTest::newRow("a long name set aside, at start") << true << longName << true << notSaved;
+    QTest::newRow("finished, at a save") << false << "Cut.txt" << false
+                                         << QStringLiteral("A story cut short earlier was saved.");
+    QTest::newRow("a record that cannot be read, at a save") << false << "" << false << notSaved;
+}
+
+// A save cut short is told in a window of its own, at start (before any
+// other window, with "Show folder" opening the story folder) or when the
+// next "DONE!" finishes or sets it aside, with every word of a long name.
+void WritingWindows::saveCutShortIsTold()
+{
+    QFETCH(bool, atStart);
+    QFETCH(QString, name);
+    QFETCH(bool, taken);
+    QFETCH(QString, heading);
+    const QByteArray record = name.isEmpty() ? QByteArray("not a record")
+                                             : encodeSaveRecord({name.toUtf8(), false, 0, {}, "A story\r\n"});
+    QVERIFY(writeFile(inRoot(".wrenfield-unfinished-save"), record)
+            && QFile::setPermissions(inRoot(".wrenfield-unfinished-save"), QFile::ReadOwner | QFile::WriteOwner));
+    QVERIFY(!taken || writeFile(inRoot(name), "mine"));
+
+    // What the window says, and whether it fits on the screen with every
+    // line whole.
+    QString told, toldHeading;
+    bool fits = false;
+    const auto find = [&] {
+        QMessageBox *notice = nullptr;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (top->objectName() == QLatin1String("unfinishedSave") && top->isVisible())
+                notice = qobject_cast<QMessageBox *>(top);
+        if (notice) {
+            toldHeading = notice->text();
+            told = notice->informativeText().remove(QChar(0x200B));
+            auto *label = notice->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));
+            fits = label->minimumSizeHint().width() <= label->width()
+                && notice->frameGeometry().width() <= notice->screen()->availableGeometry().width();
+        }
+        return notice;
+    };
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+    if (atStart) {
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, this, [&] {
+            if (QMessageBox *notice = find())
+                notice->findChild<QPushButton *>(QStringLiteral("showFolder"))->click();
+        });
+        answer.start(10);
+        tellAboutUnfinishedSave(resolveUnfinishedSaveAtStart(root->path()), root->path());
+        QCOMPARE(openedUrl, QUrl::fromLocalFile(root->path()));
+    } else {
+        story.StoryFilePath = QStringLiteral("c:\\Next.txt");
+        show(Window::Form1);
+        click(Window::Form1, "Command3");
+        QTRY_VERIFY(find());
+        find()->close();
+        QCOMPARE(readFile(inRoot("Next.txt")), storyTextOf(story).toUtf8() + "\r\n");
+    }
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QCOMPARE(toldHeading, heading);
+    QVERIFY2(told.contains(name.isEmpty() ? QStringLiteral("cannot use it") : name), qPrintable(told));
+    QVERIFY(fits);
+    QCOMPARE(readFile(inRoot(name.isEmpty() ? "none" : name)),
+             name.isEmpty() ? QByteArray("<missing>") : taken ? QByteArray("mine") : QByteArray("A story\r\n"));
 }
 
 void WritingWindows::buttonMovesInItsOwnOrder_data()
