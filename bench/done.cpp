@@ -120,17 +120,22 @@ int heldSave(int holdMs)
     QTest::mouseClick(Layout::control<QAbstractButton>(page, "Command3"), Qt::LeftButton);
     while (page->isVisible() && Clock::now() - start < std::chrono::seconds(120))
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    const double total = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    const Clock::time_point end = Clock::now();
+    const double total = std::chrono::duration<double, std::milli>(end - start).count();
     saving = false;
     exposer.join();
     otherCopy.join();
 
-    // Each request is answered by the first paint after it.
+    // Each request made while the page was on show is answered by the first
+    // paint after it, or, when none came before the page went, not at all:
+    // it waited until then.
     std::vector<double> waits;
     for (const Clock::time_point asked : requests) {
+        if (asked >= end)
+            break;
         const auto painted = std::lower_bound(paints.paints.begin(), paints.paints.end(), asked);
-        if (painted != paints.paints.end())
-            waits.push_back(std::chrono::duration<double, std::milli>(*painted - asked).count());
+        const Clock::time_point answered = painted != paints.paints.end() ? std::min(*painted, end) : end;
+        waits.push_back(std::chrono::duration<double, std::milli>(answered - asked).count());
     }
     if (waits.empty() || page->isVisible()) {
         std::fprintf(stderr, "the save did not end, or the page never painted\n");

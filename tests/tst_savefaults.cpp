@@ -211,6 +211,10 @@ void SaveFaultsTest::refusedInChild()
             return CannotSetUp;
         if (!stagingBytes.isNull() && !writeFile(staging, stagingBytes))
             return 255;
+        // A folder saved in before has a lock file: on a read-only disk the
+        // disk is to blame, not that file.
+        if (fault == Fault::ReadOnlyDisk && !writeFile(root + "/.wrenfield-unfinished-save.lock", ""))
+            return 255;
         if (fault == Fault::FolderNotWritable || fault == Fault::StagingNotWritable) {
             // Everything is open to everyone except the story folder itself
             // or the staging file.
