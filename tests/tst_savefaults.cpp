@@ -414,13 +414,16 @@ void SaveFaultsTest::anotherAccount_data()
     QTest::newRow("holds a lock file in a sticky folder of root's shared with all")
         << "1777" << "chown 0 ." << "hold" << false << EPERM << QByteArray("<missing>")
         << QStringLiteral("lock file \u201c%C/") + lock + "\u201d " + byOther;
-    QTest::newRow("plants a record, at a start") << "2775" << "" << QString("umask 077; ") + PlantedRecord << true
+    QTest::newRow("plants a record, at a start") << "2775" << "" << QString("umask 022; ") + PlantedRecord << true
                                                  << int(Resolution::Outcome::SetAside) << QByteArray("<missing>")
                                                  << "cannot use it (it " + byOther;
-    QTest::newRow("plants a record, at a save") << "2775" << "" << QString("umask 077; ") + PlantedRecord << false
+    QTest::newRow("plants a record, at a save") << "2775" << "" << QString("umask 022; ") + PlantedRecord << false
                                                 << 0 << saved.toUtf8() << "cannot use it (it " + byOther;
     QTest::newRow("a run under sudo left the lock file and a record")
         << "755" << rootLeft << "" << false << 0 << saved.toUtf8() << "cannot use it (it belongs to root";
+    QTest::newRow("plants the staging file in a folder shared with it")
+        << "2775" << "" << "umask 002; mkdir 'program files'; echo theirs >'program files/temp.txt'" << false << EPERM
+        << QByteArray("<missing>") << "staging file \u201c%C/program files/temp.txt\u201d " + byOther;
     QTest::newRow("program files a link to its folder")
         << "755" << QStringLiteral("mkdir ../theirs; echo notes >../theirs/temp.txt; chown -R %1 ../theirs; "
                                    "ln -s ../theirs 'program files'").arg(other)
