@@ -123,8 +123,10 @@ int replaceLockFile(int folder, Fd *lock, bool *openFileLock)
     if (::fstatat(folder, NewLockName, &named, AT_SYMLINK_NOFOLLOW) != 0 || !sameFile(named, made))
         return EAGAIN;
     if (::fstatat(folder, SaveLockName, &current, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(current.st_mode)
-        && mineAlone(current))
+        && mineAlone(current)) {
+        ::unlinkat(folder, NewLockName, 0);  // replaced already: this one is not needed
         return EAGAIN;
+    }
     if (::renameat(folder, NewLockName, folder, SaveLockName) != 0)
         return errno == EISDIR || errno == ENOTEMPTY || errno == EEXIST ? EINVAL : errno;
     lock->reset(fresh.release());

@@ -262,13 +262,16 @@ void SaveFaultsTest::twoSavesAtOnce_data()
     QTest::addColumn<int>("lockWait");        // how long the second save waits for the first, ms
     QTest::addColumn<QStringList>("noLock");  // lock calls that fail for both copies (strace)
     QTest::addColumn<int>("secondNumber");    // the second save's error; 0: saved after the first
+    QTest::addColumn<bool>("openLockFile");   // a lock file open to all is there, which the first replaces
 
-    QTest::newRow("the second waits its turn") << 10000 << QStringList() << 0;
-    QTest::newRow("the second gives up") << 200 << QStringList() << EAGAIN;
+    QTest::newRow("the second waits its turn") << 10000 << QStringList() << 0 << false;
+    QTest::newRow("the second gives up") << 200 << QStringList() << EAGAIN << false;
+    QTest::newRow("a lock file open to all replaced: the second waits its turn") << 10000 << QStringList() << 0
+                                                                                 << true;
     // Where flock fails (as on some network file systems), the lock of an
     // open file description keeps saves one at a time all the same.
-    QTest::newRow("no flock: the second waits its turn") << 10000 << QStringList{"flock"} << 0;
-    QTest::newRow("no flock: the second gives up") << 200 << QStringList{"flock"} << EAGAIN;
+    QTest::newRow("no flock: the second waits its turn") << 10000 << QStringList{"flock"} << 0 << false;
+    QTest::newRow("no flock: the second gives up") << 200 << QStringList{"flock"} << EAGAIN << false;
 }
 
 // Two copies of the program save at once: the first is held up inside its
@@ -281,6 +284,7 @@ void SaveFaultsTest::twoSavesAtOnce()
     QFETCH(int, lockWait);
     QFETCH(QStringList, noLock);
     QFETCH(int, secondNumber);
+    QFETCH(bool, openLockFile);
     const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
     if (strace.isEmpty())
         QSKIP("strace is not installed");
@@ -288,6 +292,9 @@ void SaveFaultsTest::twoSavesAtOnce()
     QTemporaryDir tmp;
     const QString root = tmp.path() + QStringLiteral("/C");
     QVERIFY(writeFile(root + StagingName, "earlier"));
+    QVERIFY(!openLockFile || (writeFile(root + "/.wrenfield-unfinished-save.lock", "")
+                              && QFile::setPermissions(root + "/.wrenfield-unfinished-save.lock",
+                                                       QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther)));
     QStringList options{"-e", "trace=" + (QStringList{"pwrite64"} + noLock).join(QLatin1Char(','))};
     for (const QString &call : noLock)
         options << "-e" << "inject=" + call + ":error=ENOLCK";
