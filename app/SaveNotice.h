@@ -5,14 +5,9 @@
 
 #include "UnfinishedSave.h"
 
-#include <QMessageBox>
-
-// The window that tells the user, at start, what became of a save that an
-// earlier run left unfinished: finished, or its record set aside with the
-// story kept in it. Its "Show folder" button (objectName "showFolder")
-// opens the story folder. Nothing when there is nothing to tell.
-QMessageBox *unfinishedSaveNotice(const Resolution &resolution, QWidget *parent = nullptr);
-
-// Shows that window, if any, and waits until it is closed; then opens the
-// story folder in the desktop's file manager when the user asked for it.
+// At start, before the first window: what became of a save that an earlier
+// run left unfinished goes to standard error as one line and, when there is
+// something to tell, into a window (see unfinishedSaveNotice), shown until it
+// is closed; then the story folder opens in the desktop's file manager when
+// the user asked for it.
 void tellAboutUnfinishedSave(const Resolution &resolution, const QString &storyRoot);

@@ -10,6 +10,17 @@
 // README), e.g. under xvfb-run.
 //
 //   wrenfield_bench_done [ROUNDS] [CHARACTERS]     (default 21, 100000)
+//
+// With --held, it times instead how the story page answers while its save
+// is held up: another copy (a thread here, on a lock of its own) holds the
+// story folder's save lock for HOLD_MS, and every 20 ms another thread asks
+// the page to repaint, as an expose of the window would; each time from
+// the request to the page's paint is noted. Run it under
+//   strace -f -qq -o /dev/null -e trace=fdatasync \
+//          -e inject=fdatasync:delay_enter=3000000 wrenfield_bench_done --held
+// for a disk that takes 3 s over each sync as well.
+//
+//   wrenfield_bench_done --held [HOLD_MS]          (default 3000)
 
 #include "ControlTable.h"
 #include "Median.h"
@@ -27,8 +38,16 @@
 #include <QTest>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/file.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -45,11 +64,98 @@ QString longText(int box, int length, QChar separator)
     return text;
 }
 
+using Clock = std::chrono::steady_clock;
+
+// Notes when the page it watches paints, from the GUI thread.
+class PaintTimes : public QObject {
+public:
+    std::mutex mutex;
+    std::vector<Clock::time_point> paints;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            const std::lock_guard<std::mutex> hold(mutex);
+            paints.push_back(Clock::now());
+        }
+        return false;
+    }
+};
+
+int heldSave(int holdMs)
+{
+    QTemporaryDir root;
+    StoryRecord story;
+    story.StoryFilePath = QStringLiteral("c:\\Held.txt");
+    WindowRegistry windows(story, root.path());
+    windows.ShowWindow(Window::Form1);
+    QWidget *page = windows.window(Window::Form1);
+    if (!QTest::qWaitForWindowExposed(page)) {
+        std::fprintf(stderr, "the story page never appeared\n");
+        return 1;
+    }
+    const QByteArray lockPath = QFile::encodeName(root.path() + QStringLiteral("/.wrenfield-unfinished-save.lock"));
+    const int lock = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lock < 0 || ::flock(lock, LOCK_EX) != 0) {
+        std::fprintf(stderr, "cannot hold the lock: %s\n", std::strerror(errno));
+        return 1;
+    }
+    PaintTimes paints;
+    page->installEventFilter(&paints);
+    std::thread otherCopy([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+        ::close(lock);
+    });
+    std::atomic<bool> saving{true};
+    std::vector<Clock::time_point> requests;
+    std::thread exposer([&] {
+        while (saving) {
+            requests.push_back(Clock::now());
+            QMetaObject::invokeMethod(page, qOverload<>(&QWidget::update), Qt::QueuedConnection);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    const Clock::time_point start = Clock::now();
+    QTest::mouseClick(Layout::control<QAbstractButton>(page, "Command3"), Qt::LeftButton);
+    while (page->isVisible() && Clock::now() - start < std::chrono::seconds(120))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    const Clock::time_point end = Clock::now();
+    const double total = std::chrono::duration<double, std::milli>(end - start).count();
+    saving = false;
+    exposer.join();
+    otherCopy.join();
+
+    // Each request made while the page was on show is answered by the first
+    // paint after it, or, when none came before the page went, not at all:
+    // it waited until then.
+    std::vector<double> waits;
+    for (const Clock::time_point asked : requests) {
+        if (asked >= end)
+            break;
+        const auto painted = std::lower_bound(paints.paints.begin(), paints.paints.end(), asked);
+        const Clock::time_point answered = painted != paints.paints.end() ? std::min(*painted, end) : end;
+        waits.push_back(std::chrono::duration<double, std::milli>(answered - asked).count());
+    }
+    if (waits.empty() || page->isVisible()) {
+        std::fprintf(stderr, "the save did not end, or the page never painted\n");
+        return 1;
+    }
+    std::printf("lock held %d ms; save ended after %.0f ms; %zu repaints asked meanwhile: ms from the request to "
+                "the paint (goal: within a frame, 16 ms)\n", holdMs, total, waits.size());
+    std::printf("median %.2f, max %.2f\n", median(waits), *std::max_element(waits.begin(), waits.end()));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    if (argc > 1 && std::strcmp(argv[1], "--held") == 0) {
+        Layout::installLookAndFeel();
+        return heldSave(argc > 2 ? std::max(0, std::atoi(argv[2])) : 3000);
+    }
     const int rounds = argc > 1 ? std::max(2, std::atoi(argv[1])) : 21;
     const int length = argc > 2 ? std::max(1, std::atoi(argv[2])) : 100000;
     Layout::installLookAndFeel();

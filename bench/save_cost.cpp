@@ -141,7 +141,7 @@ int main(int argc, char *argv[])
             const auto end = std::chrono::steady_clock::now();
             const IoCounters after = ioCounters();
             if (error) {
-                std::fprintf(stderr, "save failed: %s\n", qPrintable(error->message()));
+                std::fprintf(stderr, "save failed at step %d: errno %d\n", int(error->step), error->number);
                 return 1;
             }
             Result &r = results[k];

@@ -5,12 +5,6 @@
 
 #include <QCryptographicHash>
 
-namespace {
-
-constexpr qsizetype ChecksumHexSize = 64;
-
-} // namespace
-
 QByteArray sha256Hex(QByteArrayView bytes)
 {
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
@@ -26,6 +20,13 @@ bool ByteReader::literal(QByteArrayView text)
     ok = ok && bytes.sliced(position).startsWith(text);
     position += ok ? text.size() : 0;
     return ok;
+}
+
+bool ByteReader::skip(QByteArrayView text)
+{
+    const bool next = ok && bytes.sliced(position).startsWith(text);
+    position += next ? text.size() : 0;
+    return next;
 }
 
 std::uint64_t ByteReader::number(std::uint64_t max, char after)
@@ -59,15 +60,26 @@ QByteArray ByteReader::lowerHex(qsizetype size)
     return ok ? hex : QByteArray();
 }
 
-const char *ByteReader::endWithChecksum()
+CheckedEnd ByteReader::checkEnd()
 {
     const qsizetype checked = position;
     literal("sha256 ");
     const QByteArray checksum = take(ChecksumHexSize);
     literal("\n");
     if (!ok || position != bytes.size())
+        return CheckedEnd::CutShort;
+    return checksum == sha256Hex(bytes.first(checked)) ? CheckedEnd::Whole : CheckedEnd::ChecksumWrong;
+}
+
+const char *ByteReader::endWithChecksum()
+{
+    switch (checkEnd()) {
+    case CheckedEnd::CutShort:
         return "it is cut short or its lengths are wrong";
-    if (checksum != sha256Hex(bytes.first(checked)))
+    case CheckedEnd::ChecksumWrong:
         return "its checksum does not match";
+    case CheckedEnd::Whole:
+        break;
+    }
     return nullptr;
 }

@@ -12,8 +12,16 @@
 // counted fields, closed by a line "sha256 HEX" over everything before it,
 // read strictly so that only exactly what was written is accepted.
 
-// The lowercase hex SHA-256 of bytes.
+// The lowercase hex SHA-256 of bytes, and its length.
 QByteArray sha256Hex(QByteArrayView bytes);
+inline constexpr qsizetype ChecksumHexSize = 64;
+
+// How a file read by ByteReader ends.
+enum class CheckedEnd {
+    Whole,          // the checksum line, matching, and nothing after it
+    CutShort,       // cut short, or its lengths are wrong
+    ChecksumWrong,  // a checksum that does not match
+};
 
 // Closes `out` with its checksum line.
 void appendChecksumLine(QByteArray &out);
@@ -27,6 +35,10 @@ public:
     // The bytes `text` next.
     bool literal(QByteArrayView text);
 
+    // Reads past `text` when it comes next; unlike literal(), no failure
+    // when it does not.
+    bool skip(QByteArrayView text);
+
     // A decimal number in its plain form (no sign, no leading zero), at most
     // max, followed by the byte after.
     std::uint64_t number(std::uint64_t max, char after);
@@ -37,8 +49,10 @@ public:
     // The next size bytes, all lowercase hex digits.
     QByteArray lowerHex(qsizetype size);
 
-    // The checksum line over everything read so far, and nothing after it:
-    // nullptr when all is well, else what is wrong.
+    // The checksum line over everything read so far, and nothing after it.
+    CheckedEnd checkEnd();
+
+    // The same: nullptr when all is well, else what is wrong, in words.
     const char *endWithChecksum();
 
     bool ok = true;

@@ -38,16 +38,9 @@ int makeFolders(const DraftPlace &place)
     QByteArray path = QFile::encodeName(place.above);
     const QStringList below = place.folder.mid(place.above.size() + 1).split(QLatin1Char('/'), Qt::SkipEmptyParts);
     for (const QString &part : below) {
-        const QByteArray parent = path;
         path += '/' + QFile::encodeName(part);
-        if (::mkdir(path.constData(), 0700) != 0) {
-            if (errno == EEXIST)
-                continue;
-            return errno;
-        }
-        const Fd holder(::open(parent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (!holder.valid() || ::fsync(holder.get()) != 0)
-            return errno;
+        if (const int error = SaveFiles::makeFolder(path, 0700); error && error != EEXIST)
+            return error;
     }
     return 0;
 }

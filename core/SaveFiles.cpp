@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/sysmacros.h>
 #include <thread>
 #include <unistd.h>
 
@@ -53,6 +55,111 @@ int linkUnnamed(int fd, int folder, const char *name)
         return errno;
     // Without /proc, only a process allowed to look up any file may do this.
     return ::linkat(fd, "", folder, name, AT_EMPTY_PATH) == 0 ? 0 : errno;
+}
+
+// A fresh lock file is made here, then renamed over one that is not the
+// user's alone.
+constexpr char NewLockName[] = ".wrenfield-unfinished-save.lock.new";
+
+// Tries the lock once: 0, EWOULDBLOCK while another holds it, or ENOLCK
+// when no lock at all can be had. *openFileLock turns to the lock of an
+// open file description where flock is missing (NFS may give EBADF or
+// ENOLCK, others EOPNOTSUPP).
+int tryLock(int fd, bool *openFileLock)
+{
+    if (!*openFileLock) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return 0;
+        const int error = errno;
+        if (error != ENOLCK && error != EBADF && error != EOPNOTSUPP && error != EINVAL)
+            return error == EINTR || error == EAGAIN ? EWOULDBLOCK : error;
+        *openFileLock = true;
+    }
+    struct flock range {};
+    range.l_type = F_WRLCK;
+    range.l_whence = SEEK_SET;
+    if (::fcntl(fd, F_OFD_SETLK, &range) == 0)
+        return 0;
+    return errno == EINTR || errno == EAGAIN || errno == EACCES ? EWOULDBLOCK : ENOLCK;
+}
+
+// Opens the lock file, making it when missing: 0 when it is a plain file
+// of the user's alone; EPERM (with *info) when it is anything else.
+int openLockFile(int folder, Fd *lock, struct stat *info)
+{
+    lock->reset(::openat(folder, SaveLockName, O_RDWR | O_CREAT | PlainFile, 0600));
+    if (!lock->valid()) {
+        const int error = errno;
+        if (error != EACCES && error != EPERM && error != ELOOP && error != ENXIO)
+            return error;
+        // Refused: because of what is at the name, or because the folder
+        // takes no new file?
+        return ::fstatat(folder, SaveLockName, info, AT_SYMLINK_NOFOLLOW) == 0 ? EPERM : error;
+    }
+    if (::fstat(lock->get(), info) != 0)
+        return errno;
+    return S_ISREG(info->st_mode) && mineAlone(*info) ? 0 : EPERM;
+}
+
+// Puts a fresh lock file, already locked by *lock, in the place of one that
+// is not the user's alone. Copies doing this at once take turns by the lock
+// on the fresh file, and each renames only while the lock file is still not
+// the user's, so that a lock file a copy holds is never replaced. EAGAIN:
+// another copy is at it; try again.
+int replaceLockFile(int folder, Fd *lock, bool *openFileLock)
+{
+    Fd fresh(::openat(folder, NewLockName, O_RDWR | O_CREAT | PlainFile, 0600));
+    struct stat made {}, named {}, current {};
+    if (fresh.valid() && ::fstat(fresh.get(), &made) != 0)
+        return errno;
+    if (!fresh.valid() || !S_ISREG(made.st_mode) || !mineAlone(made)) {
+        // Someone else's file at that name: out of the way, and again.
+        if (::unlinkat(folder, NewLockName, 0) != 0)
+            return errno;
+        return EAGAIN;
+    }
+    if (const int error = tryLock(fresh.get(), openFileLock))
+        return error == EWOULDBLOCK ? EAGAIN : error;
+    if (::fstatat(folder, NewLockName, &named, AT_SYMLINK_NOFOLLOW) != 0 || !sameFile(named, made))
+        return EAGAIN;
+    if (::fstatat(folder, SaveLockName, &current, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(current.st_mode)
+        && mineAlone(current)) {
+        ::unlinkat(folder, NewLockName, 0);  // replaced already: this one is not needed
+        return EAGAIN;
+    }
+    if (::renameat(folder, NewLockName, folder, SaveLockName) != 0)
+        return errno == EISDIR || errno == ENOTEMPTY || errno == EEXIST ? EINVAL : errno;
+    lock->reset(fresh.release());
+    return 0;
+}
+
+// The process that holds a lock on the file `info`, as /proc/locks names it
+// (locks of open file descriptions name none).
+LockHolder holderOf(const struct stat &info)
+{
+    LockHolder holder;
+    QByteArray locks;
+    const Fd file(::open("/proc/locks", O_RDONLY | O_CLOEXEC));
+    char buffer[4096];
+    for (ssize_t got = 0; file.valid() && (got = ::read(file.get(), buffer, sizeof buffer)) > 0;)
+        locks.append(buffer, got);
+    // e.g. "1: FLOCK  ADVISORY  WRITE 1234 08:02:131 0 EOF"
+    const QByteArray device = QByteArray::number(major(info.st_dev), 16).rightJustified(2, '0') + ':'
+                            + QByteArray::number(minor(info.st_dev), 16).rightJustified(2, '0') + ':'
+                            + QByteArray::number(quint64(info.st_ino));
+    for (const QByteArray &line : locks.split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 6 || fields[1] == "->" || fields[5] != device)
+            continue;
+        holder.pid = pid_t(fields[4].toInt());
+        if (holder.pid <= 0)
+            return {};
+        const Fd comm(::open(("/proc/" + fields[4] + "/comm").constData(), O_RDONLY | O_CLOEXEC));
+        const ssize_t got = comm.valid() ? ::read(comm.get(), buffer, sizeof buffer) : -1;
+        holder.program = got > 0 ? QByteArray(buffer, got).trimmed() : QByteArray();
+        break;
+    }
+    return holder;
 }
 
 } // namespace
@@ -165,59 +272,96 @@ int syncFolder(int folder)
     return ::fsync(folder) == 0 ? 0 : errno;
 }
 
-int lockFolder(int folder, std::chrono::milliseconds wait, Fd *lock)
+int makeFolder(const QByteArray &path, mode_t mode)
 {
-    // Made open to all, so that a copy run by another user (or under sudo)
-    // does not lock the next one out; read-only is enough for flock.
-    lock->reset(::openat(folder, SaveLockName, O_RDWR | O_CREAT | PlainFile, 0666));
-    if (!lock->valid() && (errno == EACCES || errno == EPERM)) {
-        const int refused = errno;
-        lock->reset(::openat(folder, SaveLockName, O_RDONLY | PlainFile));
-        if (!lock->valid())
-            return errno == ENOENT ? refused : errno;
-    }
-    if (!lock->valid())
+    if (::mkdir(path.constData(), mode) != 0)
         return errno;
-    struct stat info {};
-    if (::fstat(lock->get(), &info) != 0)
-        return errno;
-    if (!S_ISREG(info.st_mode))
-        return EINVAL;
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray parentPath = slash <= 0 ? QByteArray("/") : path.left(slash);
+    const Fd parent(::open(parentPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return parent.valid() ? syncFolder(parent.get()) : errno;
+}
 
+bool mineAlone(const struct stat &info)
+{
+    return info.st_uid == ::geteuid() && (info.st_mode & 077) == 0;
+}
+
+int openStagingFolder(int root, Fd *folder, uid_t *owner)
+{
+    folder->reset(::openat(root, StagingFolderName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (folder->valid())
+        return 0;
+    if (errno != ENOTDIR && errno != ELOOP)
+        return errno;
+    struct stat entry {};
+    if (::fstatat(root, StagingFolderName, &entry, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno;
+    if (!S_ISLNK(entry.st_mode))
+        return ENOTDIR;
+    // A link, as the story folder may be one: followed only to a folder of
+    // the user's own.
+    folder->reset(::openat(root, StagingFolderName, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder->valid() || ::fstat(folder->get(), &entry) != 0)
+        return errno;
+    if (entry.st_uid == ::geteuid())
+        return 0;
+    folder->reset();
+    if (owner)
+        *owner = entry.st_uid;
+    return EPERM;
+}
+
+int lockFolder(int folder, std::chrono::milliseconds wait, Fd *lock, LockHolder *holder)
+{
     const auto deadline = std::chrono::steady_clock::now() + wait;
     bool openFileLock = false;
     for (;;) {
-        int error = 0;
-        if (!openFileLock) {
-            if (::flock(lock->get(), LOCK_EX | LOCK_NB) == 0)
-                return 0;
-            error = errno;
-            // No flock here (NFS may give EBADF or ENOLCK, others
-            // EOPNOTSUPP): the lock of an open file description instead.
-            if (error == ENOLCK || error == EBADF || error == EOPNOTSUPP || error == EINVAL) {
-                openFileLock = true;
-                continue;
+        struct stat info {}, named {};
+        int error = openLockFile(folder, lock, &info);
+        if (error == EPERM) {
+            error = replaceLockFile(folder, lock, &openFileLock);
+            if (error == EPERM || error == EACCES) {
+                if (holder)
+                    holder->owner = info.st_uid;
+                return EPERM;
             }
-        } else {
-            struct flock range {};
-            range.l_type = F_WRLCK;
-            range.l_whence = SEEK_SET;
-            if (::fcntl(lock->get(), F_OFD_SETLK, &range) == 0)
-                return 0;
-            error = errno;
-            if (error != EINTR && error != EAGAIN && error != EACCES)
-                return ENOLCK;  // no lock at all can be had here
-            if (error == EACCES)
-                error = EWOULDBLOCK;
+        } else if (!error) {
+            error = tryLock(lock->get(), &openFileLock);
+            // Locked, but replaced meanwhile? Then again.
+            if (!error && (::fstatat(folder, SaveLockName, &named, AT_SYMLINK_NOFOLLOW) != 0 || !sameFile(named, info)))
+                error = EAGAIN;
         }
-        if (error == EINTR)
-            continue;
+        if (!error)
+            return 0;
         if (error != EWOULDBLOCK && error != EAGAIN)
             return error;
-        if (std::chrono::steady_clock::now() >= deadline)
+        if (std::chrono::steady_clock::now() >= deadline) {
+            if (holder && error == EWOULDBLOCK)
+                *holder = holderOf(info);
             return EWOULDBLOCK;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+}
+
+void removeLeftTemporaries(int root)
+{
+    const int copy = ::openat(root, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *folder = copy >= 0 ? ::fdopendir(copy) : nullptr;
+    if (!folder) {
+        if (copy >= 0)
+            ::close(copy);
+        return;
+    }
+    while (const dirent *entry = ::readdir(folder)) {
+        struct stat info {};
+        if (QByteArrayView(entry->d_name).startsWith(QByteArrayView(NewSaveRecordName))
+            && ::fstatat(root, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode)
+            && info.st_uid == ::geteuid())
+            ::unlinkat(root, entry->d_name, 0);
+    }
+    ::closedir(folder);
 }
 
 int publishRecord(int root, const SaveRecord &record, bool *left)
@@ -230,6 +374,7 @@ int publishRecord(int root, const SaveRecord &record, bool *left)
     if (!file.valid()) {
         if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
             return errno;
+        removeLeftTemporaries(root);
         for (int n = 1; !file.valid(); ++n) {
             temporary = QByteArray(NewSaveRecordName) + '-' + QByteArray::number(::getpid()) + '-'
                       + QByteArray::number(n);
@@ -275,7 +420,7 @@ Content contentOf(int fd, const SaveRecord &record, int *error)
     if (!S_ISREG(info.st_mode) || info.st_size < old)
         return Content::Other;
     QByteArray bytes;
-    if (record.hasStaging && !record.stagingTail.isEmpty()) {
+    if (record.hasStaging) {
         const qsizetype tail = qsizetype(std::min<off_t>(old, StagingTailBytes));
         if ((*error = readAt(fd, &bytes, tail, old - tail)))
             return Content::Other;
@@ -289,19 +434,10 @@ Content contentOf(int fd, const SaveRecord &record, int *error)
         return Content::Other;
     if (story == record.story.size())
         return Content::WholeStory;
-    if (story > 0)
-        return Content::PartOfStory;
-    // Without the checksum only story bytes prove a file.
-    return record.hasStaging && record.stagingTail.isEmpty() ? Content::Other : Content::Old;
+    return story > 0 ? Content::PartOfStory : Content::Old;
 }
 
 RecordedSave::RecordedSave(int root, const SaveRecord &record) : root(root), record(record) {}
-
-int RecordedSave::openStagingFolder()
-{
-    stagingFolder.reset(::openat(root, StagingFolderName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    return stagingFolder.valid() ? 0 : errno;
-}
 
 int RecordedSave::moveStaging()
 {
@@ -311,7 +447,7 @@ int RecordedSave::moveStaging()
         movedOrMade = file.valid();
         return movedOrMade ? 0 : errno;
     }
-    if (const int error = openStagingFolder())
+    if (const int error = openStagingFolder(root, &stagingFolder))
         return error;
     if (const int error = renameNoReplace(stagingFolder.get(), StagingFileName, root, name))
         return error;
@@ -381,7 +517,7 @@ Content RecordedSave::examine(int *error)
     if ((*error = lookUp(root, name, &story, &haveStory)))
         return found;
     if (record.hasStaging) {
-        if (const int opened = openStagingFolder(); opened != 0 && opened != ENOENT && opened != ENOTDIR
+        if (const int opened = openStagingFolder(root, &stagingFolder); opened != 0 && opened != ENOENT && opened != ENOTDIR
                                                     && opened != ELOOP) {
             *error = opened;
             return found;

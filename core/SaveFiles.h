@@ -5,8 +5,11 @@
 
 #include "SaveRecord.h"
 
+#include <QByteArray>
+
 #include <chrono>
 #include <sys/stat.h>
+#include <sys/types.h>
 
 // The steps on disk that a save and the finishing of a save cut short share.
 // Every function returns 0 or an errno; folders are open file descriptors.
@@ -25,6 +28,7 @@ public:
     int get() const { return fd_; }
     bool valid() const { return fd_ >= 0; }
     void reset(int fd = -1);
+    int release() { const int fd = fd_; fd_ = -1; return fd; }
 
 private:
     int fd_;
@@ -43,6 +47,21 @@ int readAt(int fd, QByteArray *bytes, qsizetype size, off_t offset);
 
 int syncFolder(int folder);
 
+// Makes the folder path with mode and syncs the folder that holds it, so
+// that a power cut cannot lose it with what is then put in it. EEXIST when
+// there is one already.
+int makeFolder(const QByteArray &path, mode_t mode);
+
+// Whether a file is the effective user's and closed to everyone else: the
+// only save records, locks and drafts this program acts on.
+bool mineAlone(const struct stat &info);
+
+// Opens the staging file's folder in the story folder root: a folder, or a
+// link to a folder of the user's own. ENOENT when there is none, ENOTDIR
+// when it is not a folder, EPERM (with its owner in *owner) when it is a
+// link to another user's folder, or the errno of opening it.
+int openStagingFolder(int root, Fd *folder, uid_t *owner = nullptr);
+
 // Reads the plain file `name` in `folder` whole, without following a link:
 // 0 with *bytes; EINVAL when it is not a plain file (a link, a folder, a
 // device or a pipe put there); EFBIG when it is larger than maxSize, or grows
@@ -55,13 +74,30 @@ int readPlainFile(int folder, const char *name, qint64 maxSize, bool mineAlone, 
 // with the new name, or an errno.
 int setAside(int folder, const char *name, QByteArray *asideName);
 
+// What holds a lock that a save waited for in vain, or owns a lock file it
+// could not replace, as far as the system tells.
+struct LockHolder {
+    pid_t pid = 0;       // 0: not known
+    QByteArray program;  // its command name, when the pid is known
+    uid_t owner = 0;     // for a lock file that is not the user's: its owner
+};
+
 // Takes the lock that makes saves in one story folder happen one at a time,
 // across copies of the program: a lock on the regular file SaveLockName in
 // the folder, held by *lock until it is closed. An flock, or where the file
 // system has none (some network file systems), an open-file-description
-// lock. Waits at most `wait`, then gives EWOULDBLOCK; ENOLCK when no lock at
-// all can be had there, or the errno of opening the lock file.
-int lockFolder(int folder, std::chrono::milliseconds wait, Fd *lock);
+// lock. The lock file is the user's alone (mode 0600): one that is not (left
+// by an earlier version, another account or a run under sudo, or a link put
+// there) is replaced by a fresh one, so that no other account can hold the
+// lock. Waits at most `wait`, then gives EWOULDBLOCK with the holder; ENOLCK
+// when no lock at all can be had there; EPERM, with the owner, when a lock
+// file that is not the user's cannot be replaced; EINVAL when something
+// other than a file is in its place; or the errno of opening it.
+int lockFolder(int folder, std::chrono::milliseconds wait, Fd *lock, LockHolder *holder = nullptr);
+
+// Removes the temporary records (NewSaveRecordName...) that a save cut
+// short left where files cannot be made unnamed; only under the lock.
+void removeLeftTemporaries(int root);
 
 // Writes the record as an unnamed file (or, where the file system has none,
 // under a fresh temporary name), syncs it, gives it the record's name and
@@ -81,8 +117,7 @@ enum class Content {
 };
 
 // Reads what the open file fd holds (at most the staging file's last
-// StagingTailBytes and the story). A record without a checksum of the
-// staging file's end (version 1) proves a file only by a part of the story.
+// StagingTailBytes and the story).
 Content contentOf(int fd, const SaveRecord &record, int *error);
 
 // Carries a recorded save through, from wherever the files prove it stands,
@@ -118,8 +153,6 @@ public:
     Content storyFileContent() const;
 
 private:
-    int openStagingFolder();
-
     int root;
     const SaveRecord &record;
     Fd stagingFolder;

@@ -11,9 +11,7 @@
 namespace {
 
 const QByteArrayView Heading = "Wrenfield unfinished save\n";
-const QByteArrayView Version1 = "version 1\n";
-const QByteArrayView Version2 = "version 2\n";
-constexpr qsizetype ChecksumHexSize = 64;
+const QByteArrayView Version = "version 2\n";
 
 } // namespace
 
@@ -29,7 +27,7 @@ bool isSaveRecordFileName(QByteArrayView name)
 
 QByteArray encodeSaveRecord(const SaveRecord &record)
 {
-    QByteArray out = Heading.toByteArray() + Version2.toByteArray();
+    QByteArray out = Heading.toByteArray() + Version.toByteArray();
     out += "name " + QByteArray::number(record.name.size()) + '\n' + record.name + '\n';
     if (record.hasStaging)
         out += "staging " + QByteArray::number(record.stagingSize) + ' ' + record.stagingTail + '\n';
@@ -40,50 +38,46 @@ QByteArray encodeSaveRecord(const SaveRecord &record)
     return out;
 }
 
-std::optional<SaveRecord> parseSaveRecord(QByteArrayView bytes, QString *problem)
+std::optional<SaveRecord> parseSaveRecord(QByteArrayView bytes, RecordProblem *problem)
 {
-    const auto refuse = [&](const char *why) -> std::optional<SaveRecord> {
+    const auto refuse = [&](RecordProblem why) -> std::optional<SaveRecord> {
         if (problem)
-            *problem = QString::fromLatin1(why);
+            *problem = why;
         return std::nullopt;
     };
     ByteReader in(bytes);
     SaveRecord record;
     if (!in.literal(Heading))
-        return refuse("it is not a record of an unfinished save");
-    const bool version1 = in.literal(Version1);
-    in.ok = true;
-    if (!version1 && !in.literal(Version2))
-        return refuse("it is of an unknown version");
+        return refuse(RecordProblem::NotARecord);
+    if (!in.literal(Version))
+        return refuse(RecordProblem::UnknownVersion);
 
     in.literal("name ");
     record.name = in.take(qsizetype(in.number(MaxStoryFileNameBytes, '\n')));
     in.literal("\n");
-    const bool read = in.literal("staging ");
-    if (read && !in.literal("none\n")) {
-        in.ok = true;
+    in.literal("staging ");
+    if (!in.skip("none\n")) {
         record.hasStaging = true;
-        const std::uint64_t max = std::numeric_limits<std::uint64_t>::max();
         // The staging file and the story must fit in one file.
         const std::uint64_t maxSize = std::uint64_t(std::numeric_limits<qint64>::max() - MaxStoryBytes);
-        if (version1) {
-            in.number(max, ' ');  // its device and inode, which prove nothing
-            in.number(max, ' ');
-            record.stagingSize = in.number(maxSize, '\n');
-        } else {
-            record.stagingSize = in.number(maxSize, ' ');
-            record.stagingTail = in.lowerHex(ChecksumHexSize);
-            in.literal("\n");
-        }
+        record.stagingSize = in.number(maxSize, ' ');
+        record.stagingTail = in.lowerHex(ChecksumHexSize);
+        in.literal("\n");
     }
     in.literal("story ");
     record.story = in.take(qsizetype(in.number(MaxStoryBytes, '\n')));
     in.literal("\n");
-    if (const char *wrong = in.endWithChecksum())
-        return refuse(wrong);
+    switch (in.checkEnd()) {
+    case CheckedEnd::CutShort:
+        return refuse(RecordProblem::CutShort);
+    case CheckedEnd::ChecksumWrong:
+        return refuse(RecordProblem::ChecksumWrong);
+    case CheckedEnd::Whole:
+        break;
+    }
 
     const QString name = QString::fromUtf8(record.name);
     if (name.toUtf8() != record.name || storyFileNameProblem(name) || isSaveRecordFileName(record.name))
-        return refuse("its file name is not one a story may have");
+        return refuse(RecordProblem::BadName);
     return record;
 }

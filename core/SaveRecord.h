@@ -5,8 +5,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QString>
-
+#include <chrono>
 #include <cstdint>
 #include <optional>
 
@@ -26,8 +25,7 @@ struct SaveRecord {
     bool hasStaging = false;          // whether the story starts with the staging file
     std::uint64_t stagingSize = 0;    // the staging file's size before the save
     QByteArray stagingTail;           // SHA-256 (hex) of its last StagingTailBytes bytes, or of all
-                                      // of it when shorter; empty in a record of version 1, which
-                                      // kept the staging file's identity instead
+                                      // of it when shorter
     QByteArray story;                 // the bytes that follow: the story text and CR LF
 
     bool operator==(const SaveRecord &) const = default;
@@ -40,6 +38,10 @@ struct SaveRecord {
 inline constexpr char SaveRecordName[] = ".wrenfield-unfinished-save";
 inline constexpr char NewSaveRecordName[] = ".wrenfield-unfinished-save.new";
 inline constexpr char SaveLockName[] = ".wrenfield-unfinished-save.lock";
+
+// How long a save waits for another copy of the program to finish saving in
+// the same story folder.
+inline constexpr std::chrono::milliseconds SaveLockWait{10000};
 
 // How much of the staging file's end the record's checksum covers.
 inline constexpr qsizetype StagingTailBytes = 4096;
@@ -55,14 +57,22 @@ bool isSaveRecordFileName(QByteArrayView name);
 // The SHA-256 checksum, in hex, that a record keeps of the staging file's end.
 QByteArray stagingTailChecksum(QByteArrayView tail);
 
-// The record as bytes (version 2): a few text lines with the lengths of the
+// The record as bytes: a few text lines with the lengths of the
 // name and the story, the staging file's size and the checksum of its end,
 // and a SHA-256 checksum of all before it.
 QByteArray encodeSaveRecord(const SaveRecord &record);
 
+// Why bytes are not a record that can be followed.
+enum class RecordProblem {
+    NotARecord,      // it does not start as a record does
+    UnknownVersion,  // of a version this program does not write
+    CutShort,        // cut short, or its lengths are wrong
+    ChecksumWrong,   // its checksum does not match
+    BadName,         // it names a file that is not a story file in the story folder
+};
+
 // Reads a record strictly: every line in its place, numbers in their plain
 // form, lengths that match, nothing after the checksum, a checksum that
-// matches, and a name that the name rule for story files accepts. Records of
-// version 1 are read too (their staging file's identity is dropped). Anything
+// matches, and a name that the name rule for story files accepts. Anything
 // else gives nothing and, in *problem, why.
-std::optional<SaveRecord> parseSaveRecord(QByteArrayView bytes, QString *problem = nullptr);
+std::optional<SaveRecord> parseSaveRecord(QByteArrayView bytes, RecordProblem *problem = nullptr);

@@ -8,8 +8,6 @@
 #include <QFile>
 
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,144 +19,129 @@ namespace {
 // A record holds the story and a few short lines.
 constexpr qsizetype MaxRecordBytes = MaxStoryBytes + 4096;
 
-QString quoted(const QString &path)
+using Outcome = Resolution::Outcome;
+using Reason = Resolution::Reason;
+
+QString pathIn(const QString &rootFolder, const QByteArray &name)
 {
-    return QStringLiteral("\u201c%1\u201d").arg(path);
+    return rootFolder + QLatin1Char('/') + QFile::decodeName(name);
 }
 
-QString errorText(int error)
+// Reads the record: true with result->record, or false with why not.
+bool readRecord(int root, Resolution *result)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    QByteArray bytes;
+    const int read = readPlainFile(root, SaveRecordName, MaxRecordBytes, true, &bytes);
+    struct stat info {};
+    if ((read == EPERM || read == EACCES) && ::fstatat(root, SaveRecordName, &info, AT_SYMLINK_NOFOLLOW) == 0
+        && (read == EPERM || info.st_uid != ::geteuid())) {
+        result->reason = Reason::RecordNotMine;
+        result->owner = info.st_uid;
+        return false;
+    }
+    if (read == EINVAL || read == EFBIG) {
+        result->reason = Reason::RecordNotPlain;
+        return false;
+    }
+    if (read) {
+        result->reason = Reason::RecordUnreadable;
+        result->error = read;
+        return false;
+    }
+    result->record = parseSaveRecord(bytes, &result->problem);
+    if (!result->record)
+        result->reason = Reason::RecordBroken;
+    return result->record.has_value();
 }
 
-// Where the story is kept when its record is set aside; %1: the file.
-const QString KeptIn = QStringLiteral(
-    " The story's text is kept in the hidden file %1, after a few lines about the save (a file manager shows "
-    "hidden files after Ctrl+H): copy it from there into a file of your own, then remove that file.");
+// Sets the record aside, for a reason already in *result; or, when even that
+// fails, leaves it unresolved for the user to move.
+void setRecordAside(int root, Resolution *result)
+{
+    QByteArray aside;
+    if (const int failed = setAside(root, SaveRecordName, &aside)) {
+        result->outcome = Outcome::Unresolved;
+        result->setAsideError = failed;
+        return;
+    }
+    result->outcome = Outcome::SetAside;
+    result->keptIn = pathIn(result->rootFolder, aside);
+}
 
 // Why the files do not prove where a save stood.
-QString unprovenReason(const RecordedSave &save, const SaveRecord &record, const QString &rootFolder, int error)
+Reason unprovenReason(int root, const RecordedSave &save, const SaveRecord &record, int error)
 {
     if (error)
-        return QStringLiteral("its files could not be read (%1)").arg(errorText(error));
+        return Reason::FilesUnreadable;
     if (!save.foundAtStagingName() && save.storyFileContent() != Content::Other)
-        return QStringLiteral("the story file has more than one name");
+        return Reason::MoreThanOneName;
     struct stat entry {};
-    const QByteArray story = QFile::encodeName(rootFolder) + '/' + record.name;
-    if (::lstat(story.constData(), &entry) == 0)
-        return QStringLiteral("the file %1 holds other text than that save left in it")
-            .arg(quoted(QFile::decodeName(story)));
-    const QString staging = rootFolder + QStringLiteral("/%1/%2").arg(StagingFolderName, StagingFileName);
-    if (::lstat(QFile::encodeName(staging).constData(), &entry) == 0)
-        return QStringLiteral("the staging file %1 is no longer as it was before that save").arg(quoted(staging));
-    return QStringLiteral("neither the story file nor the staging file is there any more");
+    const bool storyThere = ::fstatat(root, record.name.constData(), &entry, AT_SYMLINK_NOFOLLOW) == 0;
+    Fd stagingFolder;
+    const bool stagingThere = openStagingFolder(root, &stagingFolder) == 0
+                           && ::fstatat(stagingFolder.get(), StagingFileName, &entry, AT_SYMLINK_NOFOLLOW) == 0;
+    if (storyThere) {
+        // The staging file still as it was before the save: the save never
+        // moved it, so the file at the story's name is not the save's.
+        const Fd staging(stagingThere ? ::openat(stagingFolder.get(), StagingFileName,
+                                                 O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)
+                                      : -1);
+        int ignored = 0;
+        const bool unmoved = record.hasStaging && staging.valid()
+                          && contentOf(staging.get(), record, &ignored) == Content::Old;
+        return unmoved ? Reason::StoryNameTaken : Reason::StoryFileChanged;
+    }
+    return stagingThere ? Reason::StagingChanged : Reason::BothGone;
 }
 
 } // namespace
 
+bool Resolution::worthTelling() const
+{
+    return outcome == Outcome::Finished || outcome == Outcome::SetAside
+        || (outcome == Outcome::Unresolved && reason != Reason::LockBusy) || removalError != 0;
+}
+
 Resolution resolveUnfinishedSaveIn(int root, const QString &rootFolder)
 {
     Resolution result;
-    const auto where = [&](const QByteArray &name) { return rootFolder + QLatin1Char('/') + QFile::decodeName(name); };
-    const QString recordPath = where(SaveRecordName);
+    result.rootFolder = rootFolder;
+    result.recordPath = pathIn(rootFolder, SaveRecordName);
+    result.stagingFile = rootFolder + QStringLiteral("/%1/%2").arg(StagingFolderName, StagingFileName);
 
-    // A record of an earlier version still being written when the program
-    // stopped: its save had not yet changed anything. (Records are now
-    // written unnamed, or under a fresh name, so that nothing left here can
-    // stand in a save's way.)
     struct stat entry {};
-    if (::fstatat(root, NewSaveRecordName, &entry, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(entry.st_mode))
-        ::unlinkat(root, NewSaveRecordName, 0);
-
-    QByteArray bytes;
-    QString problem;
-    const int read = readPlainFile(root, SaveRecordName, MaxRecordBytes, false, &bytes);
-    if (read == ENOENT)
+    if (::fstatat(root, SaveRecordName, &entry, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT)
         return result;
-    if (read == 0)
-        result.record = parseSaveRecord(bytes, &problem);
-    else if (read == EINVAL || read == EFBIG)
-        problem = QStringLiteral("it is not a plain file of a record's size");
-    else
-        problem = QStringLiteral("it cannot be read: %1").arg(errorText(read));
-
-    // Sets the record aside and says so; or, when even that fails, names the
-    // record for the user to remove.
-    QByteArray aside;
-    const auto setAside = [&](int error, const QString &line, const QString &message) {
-        result.error = error;
-        if (const int failed = SaveFiles::setAside(root, SaveRecordName, &aside)) {
-            result.outcome = Resolution::Outcome::Unresolved;
-            result.error = failed;
-            result.line = QStringLiteral("Wrenfield: could not set aside the record %1 of an unfinished save (%2).")
-                              .arg(quoted(recordPath), errorText(failed));
-            result.message = QStringLiteral("Wrenfield found the record of a save that was cut short, %1, and can "
-                                            "neither use it nor move it aside (%2). It changed no file. Move that "
-                                            "file out of the story folder (it may hold a story you typed), then "
-                                            "save again.")
-                                 .arg(quoted(recordPath), errorText(failed));
-            return result;
-        }
-        result.outcome = Resolution::Outcome::SetAside;
-        result.keptIn = where(aside);
-        result.line = line.arg(quoted(result.keptIn));
-        result.message = message.arg(quoted(result.keptIn));
+    // Records being written when an earlier save was cut short never named
+    // it: nothing to follow, only to remove.
+    removeLeftTemporaries(root);
+    if (!readRecord(root, &result)) {
+        setRecordAside(root, &result);
         return result;
-    };
-
-    if (!result.record) {
-        return setAside(EINVAL,
-                        QStringLiteral("Wrenfield: set aside a record of an unfinished save that cannot be used (")
-                            + problem + QStringLiteral(") as %1; nothing else was changed."),
-                        QStringLiteral("Wrenfield found the record of a save that was cut short, but cannot use it (")
-                            + problem
-                            + QStringLiteral("). It changed no file and kept the record as %1. If a story you "
-                                             "saved is missing, its text may be in that file; remove the file "
-                                             "when you no longer need it."));
     }
 
     const SaveRecord &record = *result.record;
-    result.storyFile = where(record.name);
+    result.storyFile = pathIn(rootFolder, record.name);
     RecordedSave save(root, record);
     int error = 0;
     const Content found = save.examine(&error);
     if (found == Content::Other || error) {
-        const QString reason = unprovenReason(save, record, rootFolder, error);
-        return setAside(error ? error : ESTALE,
-                        QStringLiteral("Wrenfield: could not finish saving %1, which had been cut short: ")
-                                .arg(quoted(result.storyFile))
-                            + reason + QStringLiteral("; no file was changed, and the story is kept in %1."),
-                        QStringLiteral("Saving the story %1 was cut short, and Wrenfield could not finish it: ")
-                                .arg(quoted(result.storyFile))
-                            + reason
-                            + QStringLiteral(". So that nothing of yours is lost, it changed no file.") + KeptIn);
+        result.reason = unprovenReason(root, save, record, error);
+        result.error = error ? error : ESTALE;
+        setRecordAside(root, &result);
+        return result;
     }
     const bool wasWhole = found == Content::WholeStory && !save.foundAtStagingName();
     if (const int failed = save.finish()) {
-        return setAside(failed,
-                        QStringLiteral("Wrenfield: finishing the save of %1, which had been cut short, failed (")
-                                .arg(quoted(result.storyFile))
-                            + errorText(failed) + QStringLiteral("); the story is kept in %1."),
-                        QStringLiteral("Saving the story %1 was cut short, and finishing it failed (%2); the file "
-                                       "may hold only part of the story.")
-                                .arg(quoted(result.storyFile), errorText(failed))
-                            + KeptIn);
+        result.reason = Reason::FinishFailed;
+        result.error = failed;
+        setRecordAside(root, &result);
+        return result;
     }
     // The story is whole and on disk; a record that cannot be removed is
     // found whole again, and removed, next time.
-    removeRecord(root);
-    if (wasWhole) {
-        result.outcome = Resolution::Outcome::AlreadyWhole;
-        result.line = QStringLiteral("Wrenfield: %1 was whole; removed the record of its save.")
-                          .arg(quoted(result.storyFile));
-        return result;
-    }
-    result.outcome = Resolution::Outcome::Finished;
-    result.line =
-        QStringLiteral("Wrenfield: finished saving %1, which had been cut short.").arg(quoted(result.storyFile));
-    result.message = QStringLiteral("The story %1 was saved when Wrenfield started: saving it had been cut short "
-                                    "(Wrenfield was stopped, or the power went off), and is now finished.")
-                         .arg(quoted(result.storyFile));
+    result.removalError = removeRecord(root);
+    result.outcome = wasWhole ? Outcome::AlreadyWhole : Outcome::Finished;
     return result;
 }
 
@@ -170,20 +153,11 @@ Resolution resolveUnfinishedSave(const QString &rootFolder, std::chrono::millise
     Fd lock;
     if (const int error = lockFolder(root.get(), lockWait, &lock)) {
         Resolution busy;
-        busy.outcome = Resolution::Outcome::Unresolved;
+        busy.outcome = Outcome::Unresolved;
+        busy.reason = error == EWOULDBLOCK ? Reason::LockBusy : Reason::LockUnusable;
         busy.error = error;
-        if (error == EWOULDBLOCK) {
-            busy.line = QStringLiteral("Wrenfield: another copy of Wrenfield is saving in %1; an unfinished save "
-                                       "there is left for the next start or save.")
-                            .arg(quoted(rootFolder));
-            return busy;
-        }
-        busy.line = QStringLiteral("Wrenfield: cannot lock %1 (%2); an unfinished save there is left as it is.")
-                        .arg(quoted(rootFolder + QLatin1Char('/') + QLatin1String(SaveLockName)), errorText(error));
-        busy.message = QStringLiteral("Wrenfield found the record of a save that was cut short, but cannot lock "
-                                      "the story folder %1 to finish it (%2: %3), and changed no file. Saving "
-                                      "there will not work either until the lock file can be used.")
-                           .arg(quoted(rootFolder), quoted(QLatin1String(SaveLockName)), errorText(error));
+        busy.rootFolder = rootFolder;
+        busy.recordPath = pathIn(rootFolder, SaveRecordName);
         return busy;
     }
     return resolveUnfinishedSaveIn(root.get(), rootFolder);
@@ -199,8 +173,5 @@ Resolution resolveUnfinishedSaveAtStart(const QString &rootFolder)
                 != 0
             && errno == ENOENT))
         return {};
-    const Resolution resolution = resolveUnfinishedSave(rootFolder);
-    if (!resolution.line.isEmpty())
-        std::fprintf(stderr, "%s\n", resolution.line.toLocal8Bit().constData());
-    return resolution;
+    return resolveUnfinishedSave(rootFolder);
 }

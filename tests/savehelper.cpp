@@ -7,9 +7,11 @@
 //
 //   wrenfield_savehelper ROOT STORY_PATH TEXT [LOCK_WAIT_MS]
 //       saves; ROOT "-" is the program's own story folder. Exits with the
-//       error number (0 when saved) and prints the error's message.
+//       error number (0 when saved) and prints what it says of a save cut
+//       short before it, then the error's message.
 //   wrenfield_savehelper --resolve ROOT
-//       what the program does at start-up before any window shows.
+//       what the program does at start-up before any window shows; prints
+//       its line and its message, and exits with the outcome.
 //   wrenfield_savehelper --where
 //       prints the program's story folder.
 //   wrenfield_savehelper --draft FOLDER SPEECH
@@ -20,6 +22,7 @@
 // marks in a system call trace where the work under test starts.
 
 #include "DraftStore.h"
+#include "SaveMessages.h"
 #include "StorySave.h"
 #include "UnfinishedSave.h"
 
@@ -37,8 +40,10 @@ int main(int argc, char *argv[])
     }
     if (argc == 3 && first == QLatin1String("--resolve")) {
         ::fsync(-1);
-        resolveUnfinishedSaveAtStart(QString::fromLocal8Bit(argv[2]));
-        return 0;
+        const Resolution resolution = resolveUnfinishedSaveAtStart(QString::fromLocal8Bit(argv[2]));
+        std::printf("%s\n%s\n", qPrintable(SaveMessages::resolutionLine(resolution)),
+                    qPrintable(SaveMessages::resolutionMessage(resolution, SaveMessages::When::AtStart)));
+        return int(resolution.outcome);
     }
     if (argc == 4 && first == QLatin1String("--draft")) {
         const QString folder = QString::fromLocal8Bit(argv[2]);
@@ -58,8 +63,11 @@ int main(int argc, char *argv[])
     const QString root = first == QLatin1String("-") ? storyRootFolder() : first;
     const auto lockWait = argc == 5 ? std::chrono::milliseconds(std::atoi(argv[4])) : SaveLockWait;
     ::fsync(-1);
-    const auto error = saveStory(root, QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), lockWait);
+    Resolution earlier;
+    const auto error =
+        saveStory(root, QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), lockWait, &earlier);
+    std::printf("%s\n", qPrintable(SaveMessages::resolutionMessage(earlier, SaveMessages::When::AtSave)));
     if (error)
-        std::printf("%s\n", qPrintable(error->message()));
+        std::printf("%s\n", qPrintable(SaveMessages::saveError(*error)));
     return error ? error->number : 0;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 The Wrenfield developers
 
+#include "SaveMessages.h"
 #include "SaveRecord.h"
 #include "StorySave.h"
 #include "UnfinishedSave.h"
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <grp.h>
 #include <pwd.h>
 #include <sched.h>
@@ -56,6 +58,8 @@ private slots:
     void twoSavesAtOnce();
     void storyFolder_data();
     void storyFolder();
+    void anotherAccount_data();
+    void anotherAccount();
 };
 
 void SaveFaultsTest::systemCallFails_data()
@@ -87,7 +91,7 @@ void SaveFaultsTest::systemCallFails_data()
     row("record's sync fails", {"fdatasync:error=EIO:when=2"}, EIO, nothingChanged);
     row("record's folder sync fails, record removed", {"fsync:error=EIO:when=2"}, EIO, nothingChanged);
     row("record's folder sync fails, record stays", {"fsync:error=EIO:when=2", "unlinkat:error=EIO"}, EIO,
-        QStringLiteral("/.wrenfield-unfinished-save could not be removed"), "start");
+        QStringLiteral("/.wrenfield-unfinished-save\u201d could not be removed"), "start");
     // After a failed sync nothing is known: the record stays.
     row("story's sync fails", {"fdatasync:error=EIO:when=3"}, EIO, maybeNotOnDisk, "start");
     row("folder sync fails", {"fsync:error=EIO:when=3"}, EIO, maybeNotOnDisk, "again");
@@ -145,7 +149,7 @@ void SaveFaultsTest::systemCallFails()
         using O = Resolution::Outcome;
         if (finishedBy == QLatin1String("start")) {
             const Resolution r = resolveUnfinishedSaveAtStart(root);
-            QVERIFY(r.outcome == O::AlreadyWhole ? r.message.isEmpty() : r.outcome == O::Finished && !r.message.isEmpty());
+            QVERIFY(r.outcome == O::AlreadyWhole ? !r.worthTelling() : r.outcome == O::Finished && r.worthTelling());
         } else
             QVERIFY(!saveStory(root, StoryPath, QStringLiteral("A story")));
     }
@@ -176,9 +180,9 @@ void SaveFaultsTest::refusedInChild_data()
     QTest::newRow("folder not writable") << Fault::FolderNotWritable << QByteArray("earlier") << EACCES
                                          << "may not change files in the story folder";
     QTest::newRow("staging file not writable") << Fault::StagingNotWritable << QByteArray("earlier") << EACCES
-                                               << "may not write to the staging file %1/program files/temp.txt";
+                                               << "may not write to the staging file \u201c%1/program files/temp.txt\u201d";
     QTest::newRow("staging file on another disk") << Fault::StagingOnAnotherDisk << QByteArray("earlier") << EXDEV
-                                                  << "folder %1/program files is on another disk";
+                                                  << "folder \u201c%1/program files\u201d is on another disk";
 }
 
 // A save of a 100000-character story in a forked child, which sets up the
@@ -206,6 +210,10 @@ void SaveFaultsTest::refusedInChild()
                       || ::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=64k") != 0))
             return CannotSetUp;
         if (!stagingBytes.isNull() && !writeFile(staging, stagingBytes))
+            return 255;
+        // A folder saved in before has a lock file: on a read-only disk the
+        // disk is to blame, not that file.
+        if (fault == Fault::ReadOnlyDisk && !writeFile(root + "/.wrenfield-unfinished-save.lock", ""))
             return 255;
         if (fault == Fault::FolderNotWritable || fault == Fault::StagingNotWritable) {
             // Everything is open to everyone except the story folder itself
@@ -236,8 +244,9 @@ void SaveFaultsTest::refusedInChild()
                          qPrintable(after.join('\n')));
             return 253;
         }
-        if (error && !error->advice.contains(QString(advice).replace(QLatin1String("%1"), root))) {
-            std::fprintf(stderr, "advice: %s\n", qPrintable(error->advice));
+        const QString message = error ? SaveMessages::saveError(*error) : QString();
+        if (error && !message.contains(QString(advice).replace(QLatin1String("%1"), root))) {
+            std::fprintf(stderr, "advice: %s\n", qPrintable(message));
             return 252;
         }
         return error ? error->number : 0;
@@ -253,13 +262,16 @@ void SaveFaultsTest::twoSavesAtOnce_data()
     QTest::addColumn<int>("lockWait");        // how long the second save waits for the first, ms
     QTest::addColumn<QStringList>("noLock");  // lock calls that fail for both copies (strace)
     QTest::addColumn<int>("secondNumber");    // the second save's error; 0: saved after the first
+    QTest::addColumn<bool>("openLockFile");   // a lock file open to all is there, which the first replaces
 
-    QTest::newRow("the second waits its turn") << 10000 << QStringList() << 0;
-    QTest::newRow("the second gives up") << 200 << QStringList() << EAGAIN;
+    QTest::newRow("the second waits its turn") << 10000 << QStringList() << 0 << false;
+    QTest::newRow("the second gives up") << 200 << QStringList() << EAGAIN << false;
+    QTest::newRow("a lock file open to all replaced: the second waits its turn") << 10000 << QStringList() << 0
+                                                                                 << true;
     // Where flock fails (as on some network file systems), the lock of an
     // open file description keeps saves one at a time all the same.
-    QTest::newRow("no flock: the second waits its turn") << 10000 << QStringList{"flock"} << 0;
-    QTest::newRow("no flock: the second gives up") << 200 << QStringList{"flock"} << EAGAIN;
+    QTest::newRow("no flock: the second waits its turn") << 10000 << QStringList{"flock"} << 0 << false;
+    QTest::newRow("no flock: the second gives up") << 200 << QStringList{"flock"} << EAGAIN << false;
 }
 
 // Two copies of the program save at once: the first is held up inside its
@@ -272,6 +284,7 @@ void SaveFaultsTest::twoSavesAtOnce()
     QFETCH(int, lockWait);
     QFETCH(QStringList, noLock);
     QFETCH(int, secondNumber);
+    QFETCH(bool, openLockFile);
     const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
     if (strace.isEmpty())
         QSKIP("strace is not installed");
@@ -279,6 +292,9 @@ void SaveFaultsTest::twoSavesAtOnce()
     QTemporaryDir tmp;
     const QString root = tmp.path() + QStringLiteral("/C");
     QVERIFY(writeFile(root + StagingName, "earlier"));
+    QVERIFY(!openLockFile || (writeFile(root + "/.wrenfield-unfinished-save.lock", "")
+                              && QFile::setPermissions(root + "/.wrenfield-unfinished-save.lock",
+                                                       QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther)));
     QStringList options{"-e", "trace=" + (QStringList{"pwrite64"} + noLock).join(QLatin1Char(','))};
     for (const QString &call : noLock)
         options << "-e" << "inject=" + call + ":error=ENOLCK";
@@ -296,7 +312,7 @@ void SaveFaultsTest::twoSavesAtOnce()
     QCOMPARE(second.exitCode(), secondNumber);
     QCOMPARE(first.exitCode(), 0);
     if (secondNumber)
-        QVERIFY(second.readAllStandardOutput().contains("Another copy of Wrenfield has been saving"));
+        QVERIFY(second.readAllStandardOutput().contains("Another copy of Wrenfield"));
 
     QCOMPARE(readFile(root + "/First.txt"), QByteArray("earlierFirst story\r\n"));
     QCOMPARE(readFile(root + "/Second.txt"), secondNumber ? QByteArray("<missing>") : QByteArray("Second story\r\n"));
@@ -360,6 +376,124 @@ void SaveFaultsTest::storyFolder()
     }
     QVERIFY(QDir(tmp.path() + "/work").isEmpty());
     QVERIFY(!QFileInfo::exists(tmp.path() + "/missing"));
+}
+
+namespace {
+
+// Accounts made up for the test, in no user database: the user, another
+// account, and a group the two share.
+constexpr int User = 42421, Other = 42422, Shared = 42420;
+
+QStringList as(int uid)
+{
+    return {"setpriv", QStringLiteral("--reuid=%1").arg(uid), QStringLiteral("--regid=%1").arg(Shared),
+            "--clear-groups"};
+}
+
+// A record that makes the next start append "evil" to the user's Mine.txt,
+// whose text ("mine\n") it names as the staging file's.
+const char PlantedRecord[] =
+    "m=$(sha256sum <Mine.txt | cut -c1-64); printf 'Wrenfield unfinished save\\nversion 2\\nname 8\\nMine.txt\\n"
+    "staging 5 %s\\nstory 5\\nevil\\n\\n' $m >r; printf 'sha256 %s\\n' $(sha256sum <r | cut -c1-64) >>r; "
+    "mv r .wrenfield-unfinished-save; ";
+
+} // namespace
+
+void SaveFaultsTest::anotherAccount_data()
+{
+    QTest::addColumn<QString>("mode");     // the story folder's mode
+    QTest::addColumn<QString>("asRoot");   // sh in the story folder first, as root (a run under sudo)
+    QTest::addColumn<QString>("asOther");  // sh in it then as the other account; "hold": it holds the lock
+    QTest::addColumn<bool>("start");       // the user starts the program; otherwise saves Story.txt
+    QTest::addColumn<int>("result");       // the save's error, or the start's outcome
+    QTest::addColumn<QByteArray>("story"); // Story.txt then
+    QTest::addColumn<QString>("told");     // a part of what the user is told
+
+    const QString lock = QStringLiteral(".wrenfield-unfinished-save.lock"), other = QString::number(Other);
+    const QString user = QString::number(User), saved = QStringLiteral("A story\r\n");
+    const QString byOther = QStringLiteral("belongs to the user with number ") + other;
+    const QString rootLeft = QStringLiteral("touch %1; chmod 644 %1; umask 077; ").arg(lock) + PlantedRecord;
+    QTest::newRow("holds a lock file an earlier version left open")
+        << "755" << QStringLiteral("touch %1; chown %2 %1; chmod 644 %1").arg(lock, user) << "hold" << false << 0
+        << saved.toUtf8() << "";
+    QTest::newRow("holds a lock file in a folder shared with it") << "2775" << "" << "hold" << false << 0
+                                                                  << saved.toUtf8() << "";
+    QTest::newRow("holds a lock file in a sticky folder of root's shared with all")
+        << "1777" << "chown 0 ." << "hold" << false << EPERM << QByteArray("<missing>")
+        << QStringLiteral("lock file \u201c%C/") + lock + "\u201d " + byOther;
+    QTest::newRow("plants a record, at a start") << "2775" << "" << QString("umask 022; ") + PlantedRecord << true
+                                                 << int(Resolution::Outcome::SetAside) << QByteArray("<missing>")
+                                                 << "cannot use it (it " + byOther;
+    QTest::newRow("plants a record, at a save") << "2775" << "" << QString("umask 022; ") + PlantedRecord << false
+                                                << 0 << saved.toUtf8() << "cannot use it (it " + byOther;
+    QTest::newRow("a run under sudo left the lock file and a record")
+        << "755" << rootLeft << "" << false << 0 << saved.toUtf8() << "cannot use it (it belongs to root";
+    QTest::newRow("plants the staging file in a folder shared with it")
+        << "2775" << "" << "umask 002; mkdir 'program files'; echo theirs >'program files/temp.txt'" << false << EPERM
+        << QByteArray("<missing>") << "staging file \u201c%C/program files/temp.txt\u201d " + byOther;
+    QTest::newRow("program files a link to its folder")
+        << "755" << QStringLiteral("mkdir ../theirs; echo notes >../theirs/temp.txt; chown -R %1 ../theirs; "
+                                   "ln -s ../theirs 'program files'").arg(other)
+        << "" << false << EPERM << QByteArray("<missing>")
+        << "folder \u201c%C/program files\u201d is a link to a folder that " + byOther;
+    QTest::newRow("program files a link to a folder of the user's")
+        << "755" << QStringLiteral("mkdir ../mine; printf notes >../mine/temp.txt; chown -R %1 ../mine; "
+                                   "ln -s ../mine 'program files'").arg(user)
+        << "" << false << 0 << QByteArray("notesA story\r\n") << "";
+}
+
+// Another account (or a run under sudo) holds the save's lock, plants a
+// record or a lock file, or links "program files" to its folder: nothing of
+// the user's changes, and the save works or says why at once, never after
+// waiting out the other's lock. The accounts are made up for the test.
+void SaveFaultsTest::anotherAccount()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, asRoot);
+    QFETCH(QString, asOther);
+    QFETCH(bool, start);
+    QFETCH(int, result);
+    QFETCH(QByteArray, story);
+    QFETCH(QString, told);
+    if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        QSKIP("other accounts need root and setpriv");
+
+    QTemporaryDir tmp;
+    const QString root = tmp.path() + QStringLiteral("/C");
+    const auto run = [&](const QStringList &command) {
+        QProcess process;
+        process.setWorkingDirectory(root);
+        process.start(command[0], command.mid(1));
+        process.waitForFinished(15000);
+        return std::pair(process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()));
+    };
+    QVERIFY(QDir().mkpath(root) && writeFile(root + "/Mine.txt", "mine\n"));
+    const QString setUp = QStringLiteral("chmod 755 ..; chown -R %1:%2 .; chmod %3 .; ").arg(User).arg(Shared).arg(mode);
+    QCOMPARE(run({"sh", "-ec", setUp + asRoot}).first, 0);
+    QString holder;
+    if (asOther == QLatin1String("hold")) {
+        holder = run(as(Other) + QStringList{"sh", "-ec", "umask 022; flock -o .wrenfield-unfinished-save.lock "
+                                                          "sleep 30 >/dev/null 2>&1 & echo $!"})
+                     .second.trimmed();
+        QTRY_VERIFY(readFile("/proc/locks").contains(" " + holder.toLatin1() + " "));
+    } else if (!asOther.isEmpty()) {
+        QCOMPARE(run(as(Other) + QStringList{"sh", "-ec", asOther}).first, 0);
+    }
+    // Within 15 s, though it would wait 20 s for a lock that counts.
+    const auto [exitCode, message] =
+        run(as(User) + (start ? QStringList{SAVE_HELPER, "--resolve", root}
+                              : QStringList{SAVE_HELPER, root, StoryPath, "A story", "20000"}));
+    if (!holder.isEmpty())
+        ::kill(holder.toInt(), SIGTERM);
+    QCOMPARE(exitCode, result);
+    QVERIFY2(message.contains(QString(told).replace("%C", root)), qPrintable(message));
+    QCOMPARE(readFile(root + "/Story.txt"), story);
+    QCOMPARE(readFile(root + "/Mine.txt"), QByteArray("mine\n"));
+    struct stat lockFile {};
+    if (result == 0 && !start) {
+        QVERIFY(::lstat(QFile::encodeName(root + "/.wrenfield-unfinished-save.lock").constData(), &lockFile) == 0);
+        QVERIFY(lockFile.st_uid == uid_t(User) && (lockFile.st_mode & 0777) == 0600);
+    }
 }
 
 QTEST_GUILESS_MAIN(SaveFaultsTest)

@@ -3,6 +3,8 @@
 
 #include "StorySave.h"
 
+#include "FreeStoryName.h"
+
 #include "FolderSnapshot.h"
 
 #include <QProcess>
@@ -19,6 +21,7 @@ class StorySaveTest : public QObject {
 private slots:
     void save_data();
     void save();
+    void freeNameStopsAtAThousand();
 };
 
 void StorySaveTest::save_data()
@@ -57,10 +60,8 @@ void StorySaveTest::save_data()
     refused("program files a file", "rm -r \"program files\"; echo x > \"program files\"", story, ENOTDIR);
     refused("story folder a file", "rm -r ../C; echo x > ../C", story, ENOTDIR);
     refused("not drive C", "", "d:\\Story.txt", EINVAL);
-    // The name rule has its own table; these show the save asks it before
+    // The name rule has its own table; this shows the save asks it before
     // anything on disk changes.
-    refused("name in a subfolder", "", "c:\\a\\b.txt", EINVAL);
-    refused("name ..", "", "c:\\..", EINVAL);
     refused("256-byte name", "", "c:\\" + QString(126, QChar(0xe9)) + ".txt", ENAMETOOLONG);
     refused("name of the save's own record", "", "c:\\.wrenfield-unfinished-save", EINVAL);
 }
@@ -106,6 +107,15 @@ void StorySaveTest::save()
             drop(after, QStringLiteral("/C"));
     }
     QCOMPARE(after, before);
+}
+
+// The first free numbered name is looked for up to " (1000)", no further.
+void StorySaveTest::freeNameStopsAtAThousand()
+{
+    const QString path = QStringLiteral("c:\\Story.txt");
+    const auto takenBelow = [](const QString &last) { return [=](const QString &p) { return !p.endsWith(last); }; };
+    QCOMPARE(nextFreeStoryFilePath(path, takenBelow(" (1000).txt")), QStringLiteral("c:\\Story (1000).txt"));
+    QCOMPARE(nextFreeStoryFilePath(path, takenBelow(" (1001).txt")), std::nullopt);
 }
 
 QTEST_GUILESS_MAIN(StorySaveTest)

@@ -9,9 +9,15 @@
 #include "WindowFixture.h"
 
 #include "FolderSnapshot.h"
+#include "SaveNotice.h"
+#include "SaveRecord.h"
 #include "StoryText.h"
 
 #include <QClipboard>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QScreen>
+#include <QTimer>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -25,6 +31,9 @@
 #include <QSignalSpy>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -50,6 +59,8 @@ private slots:
     void doneSavesOrSaysWhy();
     void queuedPressesOfDoneSaveOnce_data();
     void queuedPressesOfDoneSaveOnce();
+    void saveCutShortIsTold_data();
+    void saveCutShortIsTold();
     void buttonMovesInItsOwnOrder_data();
     void buttonMovesInItsOwnOrder();
     void oneLineBoxTakesEverythingWhole_data();
@@ -60,8 +71,13 @@ private slots:
     void closingAWindowByItsFrame_data();
     void closingAWindowByItsFrame();
 
+public slots:
+    // Stands in for the desktop's file manager.
+    void openUrl(const QUrl &url) { openedUrl = url; }
+
 private:
     void type(Window window, const char *box, const char *text) { QTest::keyClicks(at(window, box), text); }
+    QUrl openedUrl;
     QString inRoot(const QString &name) const { return QDir(root->path()).filePath(name); }
 };
 
@@ -140,26 +156,28 @@ void WritingWindows::doneSavesOrSaysWhy()
     QSignalSpy saved(windows.get(), &WindowRegistry::storySaved);
     const QStringList before = folderSnapshot(root->path());
     click(Window::Form1, "Command3");
+    // The save runs on a thread of its own: the page goes, or says why.
+    const auto report = [&] { return page->findChild<QMessageBox *>(QStringLiteral("saveError")); };
+    QTRY_VERIFY(!page->isVisible() || report());
 
     QCOMPARE(story.FullTitle, QStringLiteral(" A Picnic "));
     QCOMPARE(story.AuthorName, QStringLiteral("Zoë Brontë"));
     const QString text = storyTextOf(story), shown = QString(text).replace("\r\n", "\n");
     QCOMPARE(at<QPlainTextEdit>(Window::Form1, "Text1")->toPlainText(), shown);
     if (!taken.isEmpty()) {
-        auto *report = page->findChild<QMessageBox *>(QStringLiteral("saveError"));
-        QVERIFY(report && report->isVisible());
-        QCOMPARE(report->icon(), QMessageBox::Critical);
-        const QString why = report->informativeText();
+        QVERIFY(report()->isVisible());
+        QCOMPARE(report()->icon(), QMessageBox::Critical);
+        const QString why = report()->informativeText();
         QVERIFY2(why.contains(QString::number(EEXIST)) && why.contains(story.StoryFilePath), qPrintable(why));
-        QCOMPARE(report->detailedText(), shown);
+        QCOMPARE(report()->detailedText(), shown);
         QVERIFY(moves.isEmpty() && page->isVisible() && saved.isEmpty());
         QCOMPARE(folderSnapshot(root->path()), before);
-        auto *saveAs = report->findChild<QPushButton *>(QStringLiteral("saveAs"));
+        auto *saveAs = report()->findChild<QPushButton *>(QStringLiteral("saveAs"));
         QCOMPARE(saveAs != nullptr, !savedAs.isEmpty());
         if (!saveAs)
             return;
         if (retry) {
-            report->close();
+            report()->close();
             QVERIFY(QFile::remove(inRoot(taken[0])));
             story.FullTitle = QStringLiteral("changed");
             click(Window::Form1, "Command3");
@@ -167,6 +185,7 @@ void WritingWindows::doneSavesOrSaysWhy()
             QCOMPARE(saveAs->text(), QStringLiteral("Save as \u201c%1\u201d").arg(savedAs));
             QTest::mouseClick(saveAs, Qt::LeftButton);
         }
+        QTRY_VERIFY(!page->isVisible());
     }
     QCOMPARE(readFile(inRoot(savedAs)), "Draft\r\n" + text.toUtf8() + "\r\n");
     QVERIFY(!QFile::exists(inRoot("program files/temp.txt")));
@@ -178,25 +197,32 @@ void WritingWindows::doneSavesOrSaysWhy()
 
 void WritingWindows::queuedPressesOfDoneSaveOnce_data()
 {
-    QTest::addColumn<int>("key");  // 0: the mouse
-    QTest::newRow("double click") << 0;
-    QTest::newRow("Enter twice") << int(Qt::Key_Return);
-    QTest::newRow("Space twice") << int(Qt::Key_Space);
+    QTest::addColumn<int>("key");    // 0: the mouse
+    QTest::addColumn<bool>("held");  // the save waits for another copy's lock meanwhile
+    QTest::newRow("double click") << 0 << false;
+    QTest::newRow("Enter twice") << int(Qt::Key_Return) << false;
+    QTest::newRow("Space twice") << int(Qt::Key_Space) << false;
+    QTest::newRow("presses while another copy saves") << int(Qt::Key_Space) << true;
 }
 
-// The save runs on the event thread, so presses made while a slow disk holds
-// it wait in the queue and arrive after it, when the page has gone. They
-// must not save again, nor report the story just saved as a name taken.
+// Presses of "DONE!" that come while the save runs, or once the page has
+// gone, save nothing again, nor report the story just saved as a name taken.
+// A save held up by another copy's lock shows on the page, whose window
+// goes on taking events, and goes on once the lock is free.
 void WritingWindows::queuedPressesOfDoneSaveOnce()
 {
     QFETCH(int, key);
+    QFETCH(bool, held);
     story.StoryFilePath = QStringLiteral("c:\\Once.txt");
     QWidget *page = show(Window::Form1);
     auto *done = at<QPushButton>(Window::Form1, "Command3");
     done->setFocus();
     QSignalSpy saved(windows.get(), &WindowRegistry::storySaved);
+    const int lock = ::open(QFile::encodeName(inRoot(".wrenfield-unfinished-save.lock")).constData(),
+                            O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    QVERIFY(lock >= 0 && (!held || ::flock(lock, LOCK_EX) == 0));
     const QPointF middle = QRectF(done->rect()).center();
-    for (const bool down : {true, false, true, false}) {
+    const auto press = [&](bool down) {
         if (key) {
             QCoreApplication::postEvent(done, new QKeyEvent(down ? QEvent::KeyPress : QEvent::KeyRelease, key, {}));
         } else {
@@ -204,13 +230,103 @@ void WritingWindows::queuedPressesOfDoneSaveOnce()
             QCoreApplication::postEvent(done, new QMouseEvent(type, middle, done->mapToGlobal(middle), Qt::LeftButton,
                                                               down ? Qt::LeftButton : Qt::NoButton, {}));
         }
-    }
+    };
+    for (const bool down : {true, false, true, false})
+        press(down);
     QCoreApplication::sendPostedEvents();
+    if (held) {
+        QTRY_VERIFY(!done->isEnabled());
+        QCOMPARE(done->text(), QStringLiteral("Saving\u2026"));
+        for (const bool down : {true, false})
+            press(down);
+        QTest::qWait(50);
+        QVERIFY(page->isVisible() && saved.isEmpty());
+        ::flock(lock, LOCK_UN);
+    }
+    ::close(lock);
 
-    QCOMPARE(saved.size(), 1);
+    QTRY_COMPARE(saved.size(), 1);
     QCOMPARE(moves, (QStringList{"hide Form1", "show Form2"}));
     QVERIFY(!page->findChild<QMessageBox *>());
     QCOMPARE(QDir(root->path()).entryList(QDir::Files), QStringList{"Once.txt"});
+    QCOMPARE(done->text(), QStringLiteral("DONE!"));
+}
+
+void WritingWindows::saveCutShortIsTold_data()
+{
+    QTest::addColumn<bool>("atStart");   // at start; otherwise by the next "DONE!"
+    QTest::addColumn<QString>("name");   // the name the record gives; empty: no record to be read
+    QTest::addColumn<bool>("taken");     // a file of the user's is at that name
+    QTest::addColumn<QString>("heading");
+
+    const QString saved = QStringLiteral("A story was saved when Wrenfield started.");
+    const QString notSaved = QStringLiteral("A story could not be saved completely.");
+    // 8 + 240 + 4 = 252 bytes, too long for one line of the window.
+    const QString longName = "CFSSOOMN" + QString(240, 'a') + ".txt";
+    QTest::newRow("finished, at start") << true << "Cut.txt" << false << saved;
+    QTest::newRow("a long name set aside, at start") << true << longName << true << notSaved;
+    QTest::newRow("finished, at a save") << false << "Cut.txt" << false
+                                         << QStringLiteral("A story cut short earlier was saved.");
+    QTest::newRow("a record that cannot be read, at a save") << false << "" << false << notSaved;
+}
+
+// A save cut short is told in a window of its own, at start (before any
+// other window, with "Show folder" opening the story folder) or when the
+// next "DONE!" finishes or sets it aside, with every word of a long name.
+void WritingWindows::saveCutShortIsTold()
+{
+    QFETCH(bool, atStart);
+    QFETCH(QString, name);
+    QFETCH(bool, taken);
+    QFETCH(QString, heading);
+    const QByteArray record = name.isEmpty() ? QByteArray("not a record")
+                                             : encodeSaveRecord({name.toUtf8(), false, 0, {}, "A story\r\n"});
+    QVERIFY(writeFile(inRoot(".wrenfield-unfinished-save"), record)
+            && QFile::setPermissions(inRoot(".wrenfield-unfinished-save"), QFile::ReadOwner | QFile::WriteOwner));
+    QVERIFY(!taken || writeFile(inRoot(name), "mine"));
+
+    // What the window says, and whether it fits on the screen with every
+    // line whole.
+    QString told, toldHeading;
+    bool fits = false;
+    const auto find = [&] {
+        QMessageBox *notice = nullptr;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (top->objectName() == QLatin1String("unfinishedSave") && top->isVisible())
+                notice = qobject_cast<QMessageBox *>(top);
+        if (notice) {
+            toldHeading = notice->text();
+            told = notice->informativeText().remove(QChar(0x200B));
+            auto *label = notice->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));
+            fits = label->minimumSizeHint().width() <= label->width()
+                && notice->frameGeometry().width() <= notice->screen()->availableGeometry().width();
+        }
+        return notice;
+    };
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+    if (atStart) {
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, this, [&] {
+            if (QMessageBox *notice = find())
+                notice->findChild<QPushButton *>(QStringLiteral("showFolder"))->click();
+        });
+        answer.start(10);
+        tellAboutUnfinishedSave(resolveUnfinishedSaveAtStart(root->path()), root->path());
+        QCOMPARE(openedUrl, QUrl::fromLocalFile(root->path()));
+    } else {
+        story.StoryFilePath = QStringLiteral("c:\\Next.txt");
+        show(Window::Form1);
+        click(Window::Form1, "Command3");
+        QTRY_VERIFY(find());
+        find()->close();
+        QCOMPARE(readFile(inRoot("Next.txt")), storyTextOf(story).toUtf8() + "\r\n");
+    }
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QCOMPARE(toldHeading, heading);
+    QVERIFY2(told.contains(name.isEmpty() ? QStringLiteral("cannot use it") : name), qPrintable(told));
+    QVERIFY(fits);
+    QCOMPARE(readFile(inRoot(name.isEmpty() ? "none" : name)),
+             name.isEmpty() ? QByteArray("<missing>") : taken ? QByteArray("mine") : QByteArray("A story\r\n"));
 }
 
 void WritingWindows::buttonMovesInItsOwnOrder_data()
@@ -333,7 +449,7 @@ void WritingWindows::oneLineBoxTakesEverythingWhole()
     if (window == Window::mswfrm)
         click(Window::mswfrm, "Command1");
     click(Window::Form1, "Command3");
-    QVERIFY(readFile(inRoot("Whole.txt")).contains(expected.toUtf8()));
+    QTRY_VERIFY(readFile(inRoot("Whole.txt")).contains(expected.toUtf8()));
 }
 
 void WritingWindows::altWithAPlainLetterTypesNothing_data()

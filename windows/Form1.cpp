@@ -6,16 +6,22 @@
 #include "Accessibility.h"
 #include "ControlTable.h"
 #include "FreeStoryName.h"
-#include "StorySave.h"
+#include "SaveMessages.h"
 #include "StoryText.h"
 #include "WindowRegistry.h"
 
+#include <QDesktopServices>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 
 namespace {
 using namespace Layout;
@@ -32,6 +38,9 @@ const Control controls[] = {
     {"Label2",   Kind::Label,            "", "Enter Your Name Here", 240,  1080, 4815, 255,  3},
     {"Label1",   Kind::Label,            "", "Enter Full title here", 240, 120,  4815, 375,  2},
 };
+
+// A save that takes longer than this shows on the page that it is saving.
+constexpr std::chrono::milliseconds ShowSavingAfter{100};
 
 // The story field's text: the story with each line cut after its first
 // StoryFieldLineLength characters (never inside a character).
@@ -59,7 +68,7 @@ const SpokenName spoken[] = {
 } // namespace
 
 Form1::Form1(StoryRecord &story, WindowRegistry &windows, const QString &storyRoot)
-    : story(story), windows(windows), storyRoot(storyRoot)
+    : story(story), windows(windows), storyRoot(storyRoot), savingShown(new QTimer(this))
 {
     buildWindow(this, form, controls);
     nameForScreenReaders(this, spoken);
@@ -76,7 +85,21 @@ Form1::Form1(StoryRecord &story, WindowRegistry &windows, const QString &storyRo
     storyField->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     storyField->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
+    savingShown->setSingleShot(true);
+    savingShown->setInterval(ShowSavingAfter);
+
     connect(control<QPushButton>(this, "Command3"), &QPushButton::clicked, this, &Form1::Command3_Click);
+    connect(savingShown, &QTimer::timeout, this, &Form1::showSaving);
+}
+
+// A save still running ends first: it is bounded by the lock's wait and the
+// disk.
+Form1::~Form1()
+{
+    if (saver) {
+        saver->wait();
+        delete saver;
+    }
 }
 
 // Records the author's name, then the full title, exactly as typed; lays the
@@ -84,10 +107,10 @@ Form1::Form1(StoryRecord &story, WindowRegistry &windows, const QString &storyRo
 // to the main window: when the save fails the page stays as it is, says why,
 // and "DONE!" can be pressed again once the cause is removed.
 //
-// The save runs on this thread, and a slow disk can hold it for seconds;
-// presses of "DONE!" made meanwhile arrive when it is over and the page has
-// gone, or while it runs if it ever lets events through, and must not save
-// the story a second time.
+// The save runs on a thread of its own, so that the window paints and takes
+// input while a slow disk or another copy's save holds it up; presses of
+// "DONE!" meanwhile, or after the page has gone, do not save the story a
+// second time.
 void Form1::Command3_Click()
 {
     if (saving || !isVisible())
@@ -102,21 +125,71 @@ void Form1::Command3_Click()
     save(story.StoryFilePath, storyText);
 }
 
-// Saves the story under storyFilePath and moves on to the main window, or
-// says why it could not.
+// Starts saving the story under storyFilePath; saveFinished() goes on.
 void Form1::save(const QString &storyFilePath, const QString &storyText)
 {
+    if (saving)
+        return;
     saving = true;
-    const std::optional<SaveError> error = saveStory(storyRoot, storyFilePath, storyText);
+    run = std::make_shared<SaveRun>(SaveRun{storyFilePath, storyText, {}, {}});
+    const std::shared_ptr<SaveRun> job = run;
+    const QString root = storyRoot;
+    saver = QThread::create([job, root] {
+        job->error = saveStory(root, job->storyFilePath, job->storyText, SaveLockWait, &job->earlier);
+    });
+    connect(saver, &QThread::finished, this, &Form1::saveFinished);
+    saver->start();
+    savingShown->start();
+}
+
+// The save has taken a while: the page says so, and "DONE!" rests.
+void Form1::showSaving()
+{
+    auto *done = control<QPushButton>(this, "Command3");
+    done->setEnabled(false);
+    done->setText(tr("Saving\u2026"));
+    setCursor(Qt::BusyCursor);
+}
+
+// Moves on to the main window, or says why the story was not saved; and
+// tells about a save cut short that this one finished or set aside first.
+void Form1::saveFinished()
+{
+    savingShown->stop();
+    saver->wait();
+    delete std::exchange(saver, nullptr);
+    auto *done = control<QPushButton>(this, "Command3");
+    done->setText(QStringLiteral("DONE!"));
+    done->setEnabled(true);
+    unsetCursor();
+    const std::shared_ptr<SaveRun> finished = std::exchange(run, nullptr);
     saving = false;
-    if (error) {
-        showSaveError(*error, storyText);
+
+    tellAboutEarlierSave(finished->earlier);
+    if (finished->error) {
+        showSaveError(*finished->error, finished->storyText);
         return;
     }
-    story.StoryFilePath = storyFilePath;
-    windows.reportStorySaved(realPathOf(storyRoot, storyFilePath));
+    story.StoryFilePath = finished->storyFilePath;
+    windows.reportStorySaved(realPathOf(storyRoot, finished->storyFilePath));
     windows.HideWindow(Window::Form1);
     windows.ShowWindow(Window::Form2);
+}
+
+// A save cut short earlier, finished or set aside before this one: a line
+// on standard error, and a window of its own that outlives this page.
+void Form1::tellAboutEarlierSave(const Resolution &earlier)
+{
+    if (const QString line = SaveMessages::resolutionLine(earlier); !line.isEmpty())
+        std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+    QMessageBox *notice = unfinishedSaveNotice(earlier, SaveMessages::When::AtSave);
+    if (!notice)
+        return;
+    notice->setAttribute(Qt::WA_DeleteOnClose);
+    const QUrl folder = QUrl::fromLocalFile(storyRoot);
+    connect(notice->findChild<QPushButton *>(QStringLiteral("showFolder")), &QPushButton::clicked, notice,
+            [folder] { QDesktopServices::openUrl(folder); });
+    notice->show();
 }
 
 // Tells the user what went wrong, where, and what to do, without blocking the
@@ -125,15 +198,11 @@ void Form1::save(const QString &storyFilePath, const QString &storyText)
 // also offers the first free name with a number, which saves there at once.
 void Form1::showSaveError(const SaveError &error, const QString &storyText)
 {
-    // A save that could be neither completed nor undone, or whose sync the
-    // disk failed, has left the story (or part of it) in the story folder, to
-    // be finished at the next start: "not saved" would be untrue.
-    const QString heading = error.unfinished ? tr("The story may not be saved completely yet.")
-                                             : tr("The story was not saved.");
-    auto *box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Wrenfield"), heading, QMessageBox::Ok, this);
+    auto *box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Wrenfield"),
+                                SaveMessages::saveErrorHeading(error), QMessageBox::Ok, this);
     box->setObjectName(QStringLiteral("saveError"));
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setInformativeText(error.message());
+    box->setInformativeText(SaveMessages::saveError(error));
     box->setDetailedText(storyText);
     if (error.number == EEXIST) {
         if (const std::optional<QString> freePath = nextFreeStoryFilePath(storyRoot, error.storyPath)) {

@@ -5,11 +5,16 @@
 
 #include "StoryRecord.h"
 
+#include "StorySave.h"
+
 #include <QString>
 #include <QWidget>
 
+#include <memory>
+
+class QThread;
+class QTimer;
 class WindowRegistry;
-struct SaveError;
 
 // The story page: the full title and the author's name, and "DONE!", which
 // lays the story out, saves it and moves on to the main window.
@@ -19,14 +24,29 @@ class Form1 : public QWidget {
 public:
     // storyRoot is the folder that stands for drive C: (see StorySave.h).
     Form1(StoryRecord &story, WindowRegistry &windows, const QString &storyRoot);
+    ~Form1() override;
 
 private:
+    // One save, run on a thread of its own: what it saves, and what became
+    // of it and of a save cut short before it.
+    struct SaveRun {
+        QString storyFilePath, storyText;
+        std::optional<SaveError> error;
+        Resolution earlier;
+    };
+
     void Command3_Click();
     void save(const QString &storyFilePath, const QString &storyText);
+    void showSaving();
+    void saveFinished();
     void showSaveError(const SaveError &error, const QString &storyText);
+    void tellAboutEarlierSave(const Resolution &earlier);
 
     StoryRecord &story;
     WindowRegistry &windows;
     const QString storyRoot;
     bool saving = false;
+    std::shared_ptr<SaveRun> run;
+    QThread *saver = nullptr;
+    QTimer *savingShown;
 };
