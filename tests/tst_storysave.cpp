@@ -3,7 +3,6 @@
 
 #include "StorySave.h"
 
-#include "FreeStoryName.h"
 
 #include "FolderSnapshot.h"
 
@@ -21,7 +20,6 @@ class StorySaveTest : public QObject {
 private slots:
     void save_data();
     void save();
-    void freeNameStopsAtAThousand();
 };
 
 void StorySaveTest::save_data()
@@ -107,15 +105,6 @@ void StorySaveTest::save()
             drop(after, QStringLiteral("/C"));
     }
     QCOMPARE(after, before);
-}
-
-// The first free numbered name is looked for up to " (1000)", no further.
-void StorySaveTest::freeNameStopsAtAThousand()
-{
-    const QString path = QStringLiteral("c:\\Story.txt");
-    const auto takenBelow = [](const QString &last) { return [=](const QString &p) { return !p.endsWith(last); }; };
-    QCOMPARE(nextFreeStoryFilePath(path, takenBelow(" (1000).txt")), QStringLiteral("c:\\Story (1000).txt"));
-    QCOMPARE(nextFreeStoryFilePath(path, takenBelow(" (1001).txt")), std::nullopt);
 }
 
 QTEST_GUILESS_MAIN(StorySaveTest)
