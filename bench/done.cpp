@@ -16,8 +16,9 @@
 // story folder's save lock for HOLD_MS, and every 20 ms another thread asks
 // the page to repaint, as an expose of the window would; each time from
 // the request to the page's paint is noted. Run it under
-//   strace -f -qq -o /dev/null -e trace=fdatasync \
+//   strace -f -qq -o /dev/null -e trace=fdatasync
 //          -e inject=fdatasync:delay_enter=3000000 wrenfield_bench_done --held
+// (one command line)
 // for a disk that takes 3 s over each sync as well.
 //
 //   wrenfield_bench_done --held [HOLD_MS]          (default 3000)
