@@ -12,6 +12,7 @@
 //   wrenfield_bench_done [ROUNDS] [CHARACTERS]     (default 21, 100000)
 
 #include "ControlTable.h"
+#include "LookAndFeel.h"
 #include "Median.h"
 #include "PaintWatch.h"
 #include "StoryRecord.h"
@@ -52,7 +53,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(2, std::atoi(argv[1])) : 21;
     const int length = argc > 2 ? std::max(1, std::atoi(argv[2])) : 100000;
-    Layout::installLookAndFeel();
+    Desktop::installLookAndFeel();
 
     QTemporaryDir root;
     StoryRecord story;

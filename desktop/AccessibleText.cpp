@@ -20,7 +20,7 @@
 // finder answers -1, which never passes it, and the program hangs for good.
 // They also report every attribute run as empty. These interfaces answer
 // from the text itself, every step bounded by its length.
-namespace Layout {
+namespace Desktop {
 namespace {
 
 struct Span {
@@ -443,4 +443,4 @@ QAccessibleInterface *newAccessibleTextBox(QWidget *box)
     return nullptr;
 }
 
-} // namespace Layout
+} // namespace Desktop

@@ -15,7 +15,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace Layout {
+namespace Desktop {
 namespace {
 
 // `wanted`, or the least change of it, that stands out VisibleContrast from
@@ -166,4 +166,4 @@ QStyle *newControlStyle()
     return new ControlStyle;
 }
 
-} // namespace Layout
+} // namespace Desktop

@@ -5,6 +5,7 @@
 // about a box's text, at every offset and for every kind of boundary, agrees
 // with the box's text; a box of a million characters answers too. (Over
 // AT-SPI: tests/atspi_text.py.)
+#include "LookAndFeel.h"
 #include "WindowFixture.h"
 
 #include <QAccessible>
@@ -59,7 +60,7 @@ class Accessibility : public WindowFixture {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { Layout::installLookAndFeel(); }
+    void initTestCase() { Desktop::installLookAndFeel(); }
     void init() { startRun(); }
     void everyAnswerAgreesWithTheText_data();
     void everyAnswerAgreesWithTheText();

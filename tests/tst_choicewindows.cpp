@@ -4,6 +4,7 @@
 // The genre, Player 1 and Player 2 windows driven as a person would: option
 // clicks record their codes, and "&Ok" composes the story file's name from
 // them and the title word as pasted or typed.
+#include "LookAndFeel.h"
 #include "WindowFixture.h"
 
 #include <QClipboard>
@@ -30,7 +31,7 @@ class ChoiceWindows : public WindowFixture {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { Layout::installLookAndFeel(); }
+    void initTestCase() { Desktop::installLookAndFeel(); }
     void init() { startRun(); }
     void optionRecordsItsCode_data();
     void optionRecordsItsCode();

@@ -9,6 +9,7 @@
 #include "WindowFixture.h"
 
 #include "FolderSnapshot.h"
+#include "LookAndFeel.h"
 #include "StoryText.h"
 
 #include <QClipboard>
@@ -42,7 +43,7 @@ class WritingWindows : public WindowFixture {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { Layout::installLookAndFeel(); }
+    void initTestCase() { Desktop::installLookAndFeel(); }
     void init() { startRun(); }
     void speechBoxFeedsItsSpeech_data();
     void speechBoxFeedsItsSpeech();
