@@ -4,6 +4,7 @@
 #include "OptionButton.h"
 
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStylePainter>
@@ -58,6 +59,29 @@ QRect OptionButton::captionArea(const QStyleOptionButton &option, const QString 
         alignment = (alignment & ~Qt::AlignVCenter) | Qt::AlignTop;
     }
     return area;
+}
+
+void OptionButton::keyPressEvent(QKeyEvent *event)
+{
+    const int key = event->key();
+    const bool next = key == Qt::Key_Down || key == Qt::Key_Right;
+    const bool previous = key == Qt::Key_Up || key == Qt::Key_Left;
+    if ((!next && !previous) || (event->modifiers() & ~Qt::KeypadModifier) || !autoExclusive()) {
+        QRadioButton::keyPressEvent(event);
+        return;
+    }
+    QList<QRadioButton *> group;
+    for (QObject *sibling : parent()->children())
+        if (auto *option = qobject_cast<QRadioButton *>(sibling); option && option->autoExclusive()
+            && option->isEnabled() && option->isVisibleTo(parentWidget()))
+            group << option;
+    std::sort(group.begin(), group.end(), [](const QRadioButton *a, const QRadioButton *b) {
+        return std::pair(a->x(), a->y()) < std::pair(b->x(), b->y());
+    });
+    const qsizetype here = group.indexOf(this);
+    QRadioButton *target = group.at((here + (next ? 1 : group.size() - 1)) % group.size());
+    target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    target->click();  // selects it as a click does, with its handlers
 }
 
 } // namespace Desktop
