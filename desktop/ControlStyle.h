@@ -12,7 +12,8 @@ class QStyle;
 // option circles and text boxes, an option's dot and the keyboard focus are
 // drawn in colours taken from the palette, as the style would draw them,
 // but made darker or lighter where that is needed to stand out at least
-// 3 : 1 from what lies around them, the window and a box's inside.
+// 3 : 1 from what lies around them: the window, a box's inside and, for the
+// focus, a button's face.
 namespace Desktop {
 
 // The least contrast for what shows a control's shape or state (the WCAG

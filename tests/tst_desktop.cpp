@@ -136,6 +136,16 @@ double outlineContrast(const QImage &image, const QColor &ground)
     return least;
 }
 
+// How many pixels from the left of `image`, along its middle row, stand out
+// 3 : 1 from `inside` before the first that does not.
+int edgeWidth(const QImage &image, const QColor &inside)
+{
+    int x = 0;
+    while (x < image.width() && Desktop::contrastRatio(image.pixelColor(x, image.height() / 2), inside) >= 3)
+        ++x;
+    return x;
+}
+
 // The most contrast against `ground` of the pixels where `focused` differs
 // from `unfocused`; 1 where none differs.
 double changeContrast(const QImage &focused, const QImage &unfocused, const QColor &ground)
@@ -308,23 +318,26 @@ void LinuxDesktop::controlsVisibleInLightAndDarkThemes_data()
     const std::pair<const char *, QPalette> palettes[] = {
         {"light", QApplication::style()->standardPalette()}, {"dark", darkPalette()}, {"Adwaita-dark", adwaitaDarkPalette()}};
     for (const auto &[name, palette] : palettes)
-        for (const char *control : {"option circle", "option focus", "box edge", "box focus", "button focus"})
+        for (const char *control : {"option circle", "option focus", "box edge", "box focus", "button focus",
+                                    "contact focus"})
             QTest::addRow("%s, %s", name, control) << palette << QString(control);
 }
 
 // Drawn under each palette, what shows a control stands out at least 3 : 1:
 // an empty option's circle and the title box's edge on every side from the
 // window and from their inside; the focus, where it changes the look, from
-// the window: on the genre window's first option and the main window's first
-// button as they first show, and on the title box.
+// the window (a button's also from its face): on the genre window's first
+// option and the main window's first button as they first show, and on the
+// title box and the contact box, whose edges the focus makes thicker too.
 void LinuxDesktop::controlsVisibleInLightAndDarkThemes()
 {
     QFETCH(QPalette, palette);
     QFETCH(QString, control);
     QApplication::setPalette(palette);
     const QColor window = palette.color(QPalette::Window);
-    const Window where = control.startsWith("option") ? Window::frmgenre
-                         : control.startsWith("box")  ? Window::frmp2 : Window::Form2;
+    const Window where = control.startsWith("option")  ? Window::frmgenre
+                         : control.startsWith("box")     ? Window::frmp2
+                         : control.startsWith("contact") ? Window::Form3 : Window::Form2;
     show(where);
     QWidget *shown = control.startsWith("box") ? at(where, "Text1") : QApplication::focusWidget();
     QRect part = shown->rect();
@@ -339,10 +352,15 @@ void LinuxDesktop::controlsVisibleInLightAndDarkThemes()
     at(where, where == Window::Form2 ? "Command3" : "Command1")->setFocus();
     const QImage unfocused = shown->grab(part).toImage();
     const QColor inside = unfocused.pixelColor(unfocused.width() / 2, unfocused.height() / 2);
-    const double contrast = control == "box focus"   ? outlineContrast(first, window)
+    const QColor face = unfocused.pixelColor(unfocused.width() / 10, unfocused.height() / 2);  // beside the caption
+    const double contrast = control == "box focus"      ? outlineContrast(first, window)
+                            : control == "button focus" ? std::min(changeContrast(first, unfocused, window),
+                                                                   changeContrast(first, unfocused, face))
                             : control.endsWith("focus") ? changeContrast(first, unfocused, window)
                             : std::min(outlineContrast(unfocused, window), outlineContrast(unfocused, inside));
     QVERIFY2(contrast >= Desktop::VisibleContrast, qPrintable(QString::number(contrast)));
+    if (control == "box focus" || control == "contact focus")  // seen without colour: a thicker edge
+        QVERIFY(edgeWidth(first, inside) > edgeWidth(unfocused, inside));
 }
 
 void LinuxDesktop::placedWithinArea_data()
