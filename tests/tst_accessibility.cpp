@@ -194,6 +194,9 @@ void Accessibility::everyAnswerAgreesWithTheText()
             QVERIFY2(at.end < n ? after.start == at.end && after.start < after.end : after.start == n && after.end == n,
                      qPrintable(where));
             QVERIFY2(endsWhereItMay(all, at.end, boundary, stops), qPrintable(where));
+            if (boundary == QAccessible::WordBoundary)  // and holds no stop of the caret's
+                QVERIFY2(std::none_of(stops.begin(), stops.end(), [&](int s) { return at.start < s && s < at.end; }),
+                         qPrintable(where));
             if (boundary == QAccessible::CharBoundary && offset < n)
                 QVERIFY2(at.end - at.start <= 2, qPrintable(where));
             if (boundary == QAccessible::LineBoundary || boundary == QAccessible::ParagraphBoundary)
