@@ -56,7 +56,7 @@ genres=(Adventure Comedy Family Golf Horror Life Mystery Pets Romance Scifi "Mis
 
 # Each window is used once Orca has said so, as a person would wait to hear it.
 said "Screen reader on."
-wait_for Talemoss >/dev/null; said "Talemoss frame."
+wait_for Talemoss >/dev/null; heard "Talemoss frame"
 # Down through every genre, each column top to bottom, round to the first
 # and Up back again; the group's name is said once, on entering it.
 for genre in "${genres[@]:1}" Adventure; do key Down; heard "$genre"; done
@@ -69,24 +69,24 @@ group=$(spoken | grep -c "Type of Story" || true)
 echo "the genre group's name said $group time(s) over 22 arrow moves"
 [ "$group" = 1 ] || fail "Orca said the group's name $group times: $(spoken | grep "Type of Story")"
 key space alt+o                                # the first genre, Ok
-wait_for "Player 1" >/dev/null; said "Player 1 frame."
+wait_for "Player 1" >/dev/null; heard "Player 1 frame"
 key space alt+o
-wait_for "Player 2" >/dev/null; said "Player 2 frame."; heard "Gender "
+wait_for "Player 2" >/dev/null; heard "Player 2 frame"; heard "Gender "
 ! spoken | grep -qxF "Gender" || fail "Orca said the frame's name twice"
 key shift+Tab                                  # from the first option back round to the title box
-said "Enter one word title here text."
+heard "Enter one word title here"
 xdotool type --delay 60 "Tea time"; sleep 0.3
 xdotool keydown ctrl key Left; said "time"    # by word, Control held down as a person does
 xdotool key Left; said "Tea"
 xdotool key Right keyup ctrl
 key End alt+o
-wait_for Wrenfield >/dev/null; said "Wrenfield frame."
+wait_for Wrenfield >/dev/null; heard "Wrenfield frame"
 for speech in "${speeches[@]}"; do xdotool type --delay 40 "$speech"; key Tab; done  # then on the button
 for speech in "${speeches[@]}"; do key shift+Tab; done                             # back over every box
 for speech in "${speeches[@]}"; do said "$speech"; done                            # each read whole
 for speech in "${speeches[@]}"; do key Tab; done
 key Return                                     # Click When Done
-wait_for Form1 >/dev/null; said "Form1 frame."
+wait_for Form1 >/dev/null; heard "Form1 frame"
 xdotool type --delay 40 "Tea and Cake"; key Tab
 xdotool type --delay 40 "Ann"; key Tab Return  # DONE!
 wait_for Form2 >/dev/null
