@@ -2,9 +2,9 @@
 // Copyright (C) 2026 The Wrenfield developers
 
 #include "Application.h"
-#include "ControlTable.h"
 #include "DraftKeeper.h"
 #include "DraftStore.h"
+#include "LookAndFeel.h"
 #include "Module1.h"
 #include "SaveNotice.h"
 #include "StartUp.h"
@@ -30,7 +30,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Wrenfield"));
     QApplication::setApplicationVersion(QStringLiteral(WRENFIELD_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.wrenfield.Wrenfield"));
-    Layout::installLookAndFeel();
+    Desktop::installLookAndFeel();
 
     // A save cut short by a crash or a power cut is finished first, and the
     // user is told what became of it before the first window.
@@ -62,8 +62,8 @@ int main(int argc, char *argv[])
 
     // Every saved story is announced by a desktop notification; the notifier
     // does nothing until the first save.
-    StoryNotifier notifier;
-    QObject::connect(&windows, &WindowRegistry::storySaved, &notifier, &StoryNotifier::storySaved);
+    Desktop::StoryNotifier notifier;
+    QObject::connect(&windows, &WindowRegistry::storySaved, &notifier, &Desktop::StoryNotifier::storySaved);
     if (resumed)
         keeper.restore(*resumed);
     else

@@ -24,6 +24,7 @@
 //   wrenfield_bench_done --held [HOLD_MS]          (default 3000)
 
 #include "ControlTable.h"
+#include "LookAndFeel.h"
 #include "Median.h"
 #include "PaintWatch.h"
 #include "StoryRecord.h"
@@ -154,12 +155,12 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     if (argc > 1 && std::strcmp(argv[1], "--held") == 0) {
-        Layout::installLookAndFeel();
+        Desktop::installLookAndFeel();
         return heldSave(argc > 2 ? std::max(0, std::atoi(argv[2])) : 3000);
     }
     const int rounds = argc > 1 ? std::max(2, std::atoi(argv[1])) : 21;
     const int length = argc > 2 ? std::max(1, std::atoi(argv[2])) : 100000;
-    Layout::installLookAndFeel();
+    Desktop::installLookAndFeel();
 
     QTemporaryDir root;
     StoryRecord story;

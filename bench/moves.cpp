@@ -9,6 +9,7 @@
 //   wrenfield_bench_moves [PASSES]     (default 21)
 
 #include "ControlTable.h"
+#include "LookAndFeel.h"
 #include "Median.h"
 #include "PaintWatch.h"
 #include "StoryRecord.h"
@@ -53,7 +54,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const int passes = argc > 1 ? std::max(2, std::atoi(argv[1])) : 21;
-    Layout::installLookAndFeel();
+    Desktop::installLookAndFeel();
 
     QTemporaryDir root;
     StoryRecord story;

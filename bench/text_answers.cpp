@@ -7,6 +7,7 @@
 // offset; the attribute run; a character's place on screen) at the start,
 // the middle and the end of the text.
 #include "ControlTable.h"
+#include "LookAndFeel.h"
 #include "Median.h"
 #include "StoryRecord.h"
 #include "WindowRegistry.h"
@@ -40,7 +41,7 @@ double medianMs(const std::function<void()> &question)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    Layout::installLookAndFeel();
+    Desktop::installLookAndFeel();
     StoryRecord story;
     QTemporaryDir root;
     WindowRegistry windows(story, root.path());

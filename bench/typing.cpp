@@ -14,6 +14,7 @@
 #include "ControlTable.h"
 #include "DraftKeeper.h"
 #include "DraftStore.h"
+#include "LookAndFeel.h"
 #include "Median.h"
 #include "PaintWatch.h"
 #include "StoryRecord.h"
@@ -90,7 +91,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const int keys = argc > 1 ? std::max(10, std::atoi(argv[1])) : 40;
-    Layout::installLookAndFeel();
+    Desktop::installLookAndFeel();
 
     std::printf("%d keys into a speech; ms from the key press to the box painted\n", keys);
     std::printf("%-10s %-7s %8s %8s %8s %12s\n", "speech", "drafts", "median", "90th %", "max", "draft bytes");

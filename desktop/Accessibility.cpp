@@ -11,7 +11,7 @@
 #include <QLabel>
 #include <QRadioButton>
 
-namespace Layout {
+namespace Desktop {
 namespace {
 
 constexpr char tableWindowProperty[] = "wrenfieldTableWindow";
@@ -150,7 +150,7 @@ void nameForScreenReaders(QWidget *window, std::span<const SpokenName> names)
 {
     for (const SpokenName &entry : names) {
         auto *widget = window->findChild<QWidget *>(QString::fromLatin1(entry.control));
-        Q_ASSERT_X(widget, "Layout::nameForScreenReaders", entry.control);
+        Q_ASSERT_X(widget, "Desktop::nameForScreenReaders", entry.control);
         if (entry.name)
             widget->setAccessibleName(QString::fromUtf8(entry.name));
         else
@@ -159,7 +159,7 @@ void nameForScreenReaders(QWidget *window, std::span<const SpokenName> names)
         // labelled by it. None of the prompts has an access key.
         if (entry.prompt) {
             auto *prompt = window->findChild<QLabel *>(QString::fromLatin1(entry.prompt));
-            Q_ASSERT_X(prompt, "Layout::nameForScreenReaders", entry.prompt);
+            Q_ASSERT_X(prompt, "Desktop::nameForScreenReaders", entry.prompt);
             prompt->setBuddy(widget);
         }
     }
@@ -175,4 +175,4 @@ void installAccessibility()
     QAccessible::installFactory(controlFactory);
 }
 
-} // namespace Layout
+} // namespace Desktop

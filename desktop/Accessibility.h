@@ -13,7 +13,7 @@
 // as Qt does by itself; each window is presented as a frame with its
 // caption; the rest is said by each window's table of spoken names. Text
 // boxes answer every question about their text (see AccessibleText.h).
-namespace Layout {
+namespace Desktop {
 
 // The name a screen reader speaks for a control whose caption does not say
 // what it is: a text box by the label that prompts it, a picture by what it
@@ -43,4 +43,4 @@ void markTableWindow(QWidget *window);
 // once, before the first window is built.
 void installAccessibility();
 
-} // namespace Layout
+} // namespace Desktop

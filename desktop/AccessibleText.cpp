@@ -13,14 +13,16 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
+#include <vector>
 
 // Qt's own interfaces for these boxes compute text boundaries by stepping a
 // QTextBoundaryFinder until it passes an offset; at the end of the text the
 // finder answers -1, which never passes it, and the program hangs for good.
 // They also report every attribute run as empty. These interfaces answer
 // from the text itself, every step bounded by its length.
-namespace Layout {
+namespace Desktop {
 namespace {
 
 struct Span {
@@ -31,6 +33,56 @@ struct Span {
 bool endsWithLineBreak(const QString &text)
 {
     return text.endsWith(u'\n');
+}
+
+// Screen readers count characters (code points), where a QString counts
+// UTF-16 units, two for an emoji or a mathematical letter. Every offset
+// crosses between the two at the interface's edge; inside, all is units.
+
+// The number of characters in the first `units` units of `text`.
+int charactersIn(QStringView text, qsizetype units)
+{
+    units = std::clamp<qsizetype>(units, 0, text.size());
+    int characters = 0;
+    for (qsizetype i = 0; i < units; ++i)
+        if (!(text[i].isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate()))
+            ++characters;
+    return characters;
+}
+
+// Where the character at `characters` starts in `text`, in units: 0 before
+// the text, its length at or past its end.
+qsizetype unitsBefore(QStringView text, int characters)
+{
+    qsizetype i = 0;
+    for (int c = 0; c < characters && i < text.size(); ++c)
+        i += text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
+    return i;
+}
+
+// The positions where Ctrl+Left and Ctrl+Right put the caret in `text`, as
+// the boxes' own word moves find them (a paragraph at a time in a multi-line
+// box), with the start and the end of the text: a word and its punctuation
+// are two stops, spaces after either belong to it.
+std::vector<int> wordStops(const QString &text)
+{
+    std::vector<int> stops{0};
+    int paragraph = 0;
+    for (const QStringView part : QStringView(text).split(u'\n')) {
+        QTextLayout layout(part.toString());
+        const int length = int(part.size());
+        for (int p = 0; p < length; p = layout.nextCursorPosition(p, QTextLayout::SkipWords))
+            stops.push_back(paragraph + p);
+        for (int p = length; p > 0; p = layout.previousCursorPosition(p, QTextLayout::SkipWords))
+            stops.push_back(paragraph + p);
+        paragraph += length + 1;
+    }
+    stops.push_back(int(text.size()));
+    std::sort(stops.begin(), stops.end());
+    stops.erase(std::unique(stops.begin(), stops.end()), stops.end());
+    // a paragraph's end is no stop of its own: its line break ends the word before it
+    std::erase_if(stops, [&text](int p) { return p < text.size() && text.at(p) == u'\n' && p > 0; });
+    return stops;
 }
 
 // What both kinds of box have in common: the role, the states, the value and
@@ -77,12 +129,18 @@ public:
     QString text(int startOffset, int endOffset) const override
     {
         const QString all = content();
-        startOffset = std::clamp(startOffset, 0, int(all.size()));
-        endOffset = std::clamp(endOffset, startOffset, int(all.size()));
-        return all.mid(startOffset, endOffset - startOffset);
+        const qsizetype start = unitsBefore(all, std::max(startOffset, 0));
+        const qsizetype end = std::max(start, unitsBefore(all, std::max(endOffset, 0)));
+        return all.mid(start, end - start);
     }
 
-    int characterCount() const override { return int(content().size()); }
+    int characterCount() const override
+    {
+        const QString all = content();
+        return charactersIn(all, all.size());
+    }
+
+    int cursorPosition() const override { return charactersIn(content(), caret()); }
 
     QString textBeforeOffset(int offset, QAccessible::TextBoundaryType boundary, int *startOffset,
                              int *endOffset) const override
@@ -124,8 +182,9 @@ public:
     {
         const Span selected = selection();
         const bool exists = selectionIndex == 0 && selected.start < selected.end;
-        *startOffset = exists ? selected.start : -1;
-        *endOffset = exists ? selected.end : -1;
+        const QString all = content();
+        *startOffset = exists ? charactersIn(all, selected.start) : -1;
+        *endOffset = exists ? charactersIn(all, selected.end) : -1;
     }
 
     void addSelection(int startOffset, int endOffset) override { setSelection(0, startOffset, endOffset); }
@@ -133,24 +192,54 @@ public:
     void removeSelection(int selectionIndex) override
     {
         if (selectionIndex == 0)
-            select(cursorPosition(), cursorPosition());
+            select(caret(), caret());
     }
 
     void setSelection(int selectionIndex, int startOffset, int endOffset) override
     {
         if (selectionIndex != 0)
             return;
-        const int length = characterCount();
-        select(std::clamp(startOffset, 0, length), std::clamp(endOffset, 0, length));
+        const QString all = content();
+        select(int(unitsBefore(all, std::max(startOffset, 0))), int(unitsBefore(all, std::max(endOffset, 0))));
     }
 
     void setCursorPosition(int position) override
     {
-        position = std::clamp(position, 0, characterCount());
-        select(position, position);
+        const int at = int(unitsBefore(content(), std::max(position, 0)));
+        select(at, at);
     }
 
     void scrollToSubstring(int startIndex, int) override { setCursorPosition(startIndex); }
+
+    // Where the box draws the character, on the screen, from its leading
+    // edge to its trailing one whichever way its text runs.
+    QRect characterRect(int offset) const override
+    {
+        const QString all = content();
+        if (offset < 0 || offset > charactersIn(all, all.size()))
+            return QRect();
+        // a combining mark is drawn with the letter it marks
+        QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, all);
+        graphemes.setPosition(unitsBefore(all, offset));
+        if (!graphemes.isAtBoundary())
+            graphemes.toPreviousBoundary();
+        const int at = int(graphemes.position());
+        const int end = at < all.size() ? int(graphemes.toNextBoundary()) : at;
+        return placeOf(at, end - at);
+    }
+
+    int offsetAtPoint(const QPoint &point) const override
+    {
+        const int at = unitAt(point);
+        return at < 0 ? -1 : charactersIn(content(), at);
+    }
+
+    void replaceText(int startOffset, int endOffset, const QString &text) override
+    {
+        const QString all = content();
+        const int start = int(unitsBefore(all, std::max(startOffset, 0)));
+        replaceUnits(start, std::max(start, int(unitsBefore(all, std::max(endOffset, 0)))), text);
+    }
 
     void deleteText(int startOffset, int endOffset) override { replaceText(startOffset, endOffset, QString()); }
     void insertText(int offset, const QString &text) override { replaceText(offset, offset, text); }
@@ -165,6 +254,14 @@ protected:
     // The line the box shows that holds `offset`, line break included;
     // `offset` is less than the text's length.
     virtual Span lineAt(int offset) const = 0;
+    // What the interface answers in characters, in UTF-16 units of the text:
+    // the caret; where the `length` units at `at` are drawn (none: where the
+    // caret stands at the end); the place at a point on the screen, or -1
+    // outside the box; replacing the text from `start` to `end`.
+    virtual int caret() const = 0;
+    virtual QRect placeOf(int at, int length) const = 0;
+    virtual int unitAt(const QPoint &point) const = 0;
+    virtual void replaceUnits(int start, int end, const QString &text) = 0;
 
 private:
     // The segment of `boundary` kind at `offset` (`side` 0), the one before
@@ -177,8 +274,12 @@ private:
         if (offset == -1)
             offset = length;
         else if (offset == -2)
-            offset = cursorPosition();
-        if (offset < 0 || offset > length) {
+            offset = caret();
+        else if (offset >= 0 && offset <= charactersIn(all, length))
+            offset = int(unitsBefore(all, offset));
+        else
+            offset = -1;
+        if (offset < 0) {
             *startOffset = *endOffset = -1;
             return QString();
         }
@@ -188,8 +289,8 @@ private:
             span = span.start > 0 ? segments.holding(span.start - 1) : Span{0, 0};
         else if (side > 0)
             span = span.end < length ? segments.holding(span.end) : Span{length, length};
-        *startOffset = span.start;
-        *endOffset = span.end;
+        *startOffset = charactersIn(all, span.start);
+        *endOffset = *startOffset + charactersIn(QStringView(all).mid(span.start), span.end - span.start);
         return all.mid(span.start, span.end - span.start);
     }
 
@@ -207,7 +308,7 @@ private:
                 finder.emplace(QTextBoundaryFinder::Grapheme, text);
                 break;
             case QAccessible::WordBoundary:
-                finder.emplace(QTextBoundaryFinder::Word, text);
+                stops = wordStops(text);
                 break;
             case QAccessible::SentenceBoundary:
                 finder.emplace(QTextBoundaryFinder::Sentence, text);
@@ -238,12 +339,12 @@ private:
             switch (boundary) {
             case QAccessible::CharBoundary:
             case QAccessible::SentenceBoundary:
-                return between(offset, [](QTextBoundaryFinder &) { return true; });
-            case QAccessible::WordBoundary:
-                // from the start of a word to the start of the next
-                return between(offset, [](QTextBoundaryFinder &f) {
-                    return f.boundaryReasons().testFlag(QTextBoundaryFinder::StartOfItem);
-                });
+                return between(offset);
+            case QAccessible::WordBoundary: {
+                // from one caret stop to the next
+                const auto next = std::upper_bound(stops.begin(), stops.end(), offset);
+                return {*std::prev(next), *next};
+            }
             case QAccessible::LineBoundary:
                 return box.lineAt(offset);
             case QAccessible::ParagraphBoundary: {
@@ -257,21 +358,18 @@ private:
         }
 
     private:
-        // The nearest boundaries at or before `offset` and after it that
-        // `counts`; the text's start and end always count.
-        template <class Counts>
-        Span between(int offset, Counts counts) const
+        // The nearest boundaries at or before `offset` and after it; the
+        // text's start and end always are.
+        Span between(int offset) const
         {
             QTextBoundaryFinder &f = *finder;
             const int length = int(text.size());
             f.setPosition(offset);
             int start = offset;
-            while (start > 0 && !(f.isAtBoundary() && counts(f)))
+            while (start > 0 && !f.isAtBoundary())
                 start = int(f.toPreviousBoundary());
             f.setPosition(offset);
-            int end = int(f.toNextBoundary());
-            while (end > 0 && end < length && !counts(f))
-                end = int(f.toNextBoundary());
+            const int end = int(f.toNextBoundary());
             return {std::max(start, 0), end > 0 ? end : length};
         }
 
@@ -279,8 +377,17 @@ private:
         const QAccessible::TextBoundaryType boundary;
         const TextBoxInterface &box;
         mutable std::optional<QTextBoundaryFinder> finder;
+        std::vector<int> stops;
     };
 };
+
+// The screen box from `lead` to `trail`, two edges of a character along a
+// line, `origin` the line's left end on the screen and `line` its height.
+QRect between(qreal lead, qreal trail, const QPoint &origin, int height)
+{
+    const int left = int(std::floor(std::min(lead, trail))), right = int(std::ceil(std::max(lead, trail)));
+    return QRect(origin + QPoint(left, 0), QSize(right - left, height));
+}
 
 class OneLineInterface : public TextBoxInterface {
 public:
@@ -289,50 +396,16 @@ public:
     {
     }
 
-    int cursorPosition() const override { return box()->cursorPosition(); }
-
-    // Where the box draws the character, on the screen: found from where it
-    // draws the caret, by the width of the text between the two.
-    QRect characterRect(int offset) const override
-    {
-        const QString text = box()->displayText();
-        if (offset < 0 || offset > text.size())
-            return QRect();
-        const QRect caret = box()->inputMethodQuery(Qt::ImCursorRectangle).toRect();
-        const QFontMetrics metrics(box()->font());
-        const int cursor = box()->cursorPosition();
-        const int from = std::min(cursor, offset), to = std::max(cursor, offset);
-        const int between = metrics.horizontalAdvance(QStringView(text).mid(from, to - from).toString());
-        const int caretX = caret.center().x();
-        const int x = offset >= cursor ? caretX + between : caretX - between;
-        const int width = offset < text.size() ? metrics.horizontalAdvance(text.at(offset)) : 0;
-        return QRect(box()->mapToGlobal(QPoint(x, caret.top())), QSize(width, caret.height()));
-    }
-
-    int offsetAtPoint(const QPoint &point) const override
-    {
-        const QPoint inside = box()->mapFromGlobal(point);
-        return box()->rect().contains(inside) ? box()->cursorPositionAt(inside) : -1;
-    }
-
-    void replaceText(int startOffset, int endOffset, const QString &text) override
-    {
-        const int length = characterCount();
-        startOffset = std::clamp(startOffset, 0, length);
-        endOffset = std::clamp(endOffset, startOffset, length);
-        box()->setSelection(startOffset, endOffset - startOffset);
-        box()->insert(text);  // line breaks fold as typed ones do
-    }
-
 protected:
     QString content() const override { return box()->text(); }
     bool readOnly() const override { return box()->isReadOnly(); }
     bool multiLine() const override { return false; }
+    int caret() const override { return box()->cursorPosition(); }
 
     Span selection() const override
     {
         if (!box()->hasSelectedText())
-            return {cursorPosition(), cursorPosition()};
+            return {caret(), caret()};
         return {box()->selectionStart(), box()->selectionEnd()};
     }
 
@@ -344,7 +417,40 @@ protected:
             box()->setSelection(anchor, position - anchor);  // the caret ends at `position`
     }
 
-    Span lineAt(int) const override { return {0, characterCount()}; }
+    Span lineAt(int) const override { return {0, int(content().size())}; }
+
+    // The box's text laid out as the box lays it out, in one line, placed
+    // where the box draws its caret.
+    QRect placeOf(int at, int length) const override
+    {
+        const QString text = box()->displayText();
+        QTextLayout layout(text, box()->font());
+        QTextOption option;
+        option.setTextDirection(text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
+        option.setFlags(QTextOption::IncludeTrailingSpaces);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        const QTextLine line = layout.createLine();
+        layout.endLayout();
+        const QRect caretPlace = box()->inputMethodQuery(Qt::ImCursorRectangle).toRect();  // around the caret
+        const int caretX = caretPlace.left() + caretPlace.width() / 2;
+        const QPoint origin(caretX - qRound(line.cursorToX(caret())), caretPlace.top());
+        const qreal lead = line.cursorToX(at, QTextLine::Leading);
+        const qreal trail = length > 0 ? line.cursorToX(at, QTextLine::Trailing) : lead;
+        return between(lead, trail, box()->mapToGlobal(origin), caretPlace.height());
+    }
+
+    int unitAt(const QPoint &point) const override
+    {
+        const QPoint inside = box()->mapFromGlobal(point);
+        return box()->rect().contains(inside) ? box()->cursorPositionAt(inside) : -1;
+    }
+
+    void replaceUnits(int start, int end, const QString &text) override
+    {
+        box()->setSelection(start, end - start);
+        box()->insert(text);  // line breaks fold as typed ones do
+    }
 
 private:
     QLineEdit *box() const { return static_cast<QLineEdit *>(widget()); }
@@ -357,44 +463,11 @@ public:
     {
     }
 
-    int cursorPosition() const override { return box()->textCursor().position(); }
-
-    QRect characterRect(int offset) const override
-    {
-        if (offset < 0 || offset > characterCount())
-            return QRect();
-        QTextCursor cursor(box()->document());
-        cursor.setPosition(offset);
-        const QRect here = box()->cursorRect(cursor);
-        int width = 0;
-        const QChar c = box()->document()->characterAt(offset);
-        if (offset < characterCount() && c != QChar::ParagraphSeparator) {
-            cursor.setPosition(offset + 1);
-            const QRect next = box()->cursorRect(cursor);
-            width = next.top() == here.top() ? next.left() - here.left() : QFontMetrics(box()->font()).horizontalAdvance(c);
-        }
-        return QRect(box()->viewport()->mapToGlobal(here.topLeft()), QSize(width, here.height()));
-    }
-
-    int offsetAtPoint(const QPoint &point) const override
-    {
-        const QPoint inside = box()->viewport()->mapFromGlobal(point);
-        return box()->viewport()->rect().contains(inside) ? box()->cursorForPosition(inside).position() : -1;
-    }
-
-    void replaceText(int startOffset, int endOffset, const QString &text) override
-    {
-        const int length = characterCount();
-        QTextCursor cursor(box()->document());
-        cursor.setPosition(std::clamp(startOffset, 0, length));
-        cursor.setPosition(std::clamp(endOffset, 0, length), QTextCursor::KeepAnchor);
-        cursor.insertText(text);
-    }
-
 protected:
     QString content() const override { return box()->toPlainText(); }
     bool readOnly() const override { return box()->isReadOnly(); }
     bool multiLine() const override { return true; }
+    int caret() const override { return box()->textCursor().position(); }
 
     Span selection() const override
     {
@@ -416,7 +489,7 @@ protected:
     {
         const QTextBlock block = box()->document()->findBlock(offset);
         const int blockStart = block.position();
-        const int blockEnd = std::min(blockStart + block.length(), characterCount());  // line break included
+        const int blockEnd = std::min(blockStart + block.length(), int(content().size()));  // line break included
         const QTextLayout *layout = block.layout();
         if (!layout || layout->lineCount() == 0)
             return {blockStart, blockEnd};
@@ -426,6 +499,39 @@ protected:
         const int start = blockStart + line.textStart();
         const bool last = line.lineNumber() == layout->lineCount() - 1;
         return {start, last ? blockEnd : start + line.textLength()};
+    }
+
+    // From the line the box laid the character out in, placed where the box
+    // draws the caret before it; a line break has no width.
+    QRect placeOf(int at, int length) const override
+    {
+        QTextCursor cursor(box()->document());
+        cursor.setPosition(at);
+        const QRect here = box()->cursorRect(cursor);
+        const QTextBlock block = cursor.block();
+        const int inBlock = at - block.position();
+        const QTextLine line = block.layout() ? block.layout()->lineForTextPosition(inBlock) : QTextLine();
+        const bool drawn = length > 0 && inBlock < block.length() - 1;
+        if (!line.isValid() || !drawn)
+            return QRect(box()->viewport()->mapToGlobal(here.topLeft()), QSize(0, here.height()));
+        const qreal lead = line.cursorToX(inBlock, QTextLine::Leading);
+        const QPoint origin(here.left() - qRound(line.cursorToX(inBlock)), here.top());
+        return between(lead, line.cursorToX(inBlock, QTextLine::Trailing), box()->viewport()->mapToGlobal(origin),
+                       here.height());
+    }
+
+    int unitAt(const QPoint &point) const override
+    {
+        const QPoint inside = box()->viewport()->mapFromGlobal(point);
+        return box()->viewport()->rect().contains(inside) ? box()->cursorForPosition(inside).position() : -1;
+    }
+
+    void replaceUnits(int start, int end, const QString &text) override
+    {
+        QTextCursor cursor(box()->document());
+        cursor.setPosition(start);
+        cursor.setPosition(end, QTextCursor::KeepAnchor);
+        cursor.insertText(text);
     }
 
 private:
@@ -443,4 +549,4 @@ QAccessibleInterface *newAccessibleTextBox(QWidget *box)
     return nullptr;
 }
 
-} // namespace Layout
+} // namespace Desktop

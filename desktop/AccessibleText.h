@@ -20,10 +20,10 @@ class QWidget;
 // (where the caret stands after it), but no character is; after a final line
 // break the line at the end is the empty one there. The text's attributes are
 // one run over the whole of it, whatever the offset.
-namespace Layout {
+namespace Desktop {
 
 // An accessible interface for `box` when it is one of the program's text
 // boxes (a QLineEdit or QPlainTextEdit), else none.
 QAccessibleInterface *newAccessibleTextBox(QWidget *box);
 
-} // namespace Layout
+} // namespace Desktop

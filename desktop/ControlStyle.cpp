@@ -14,23 +14,26 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
-namespace Layout {
+namespace Desktop {
 namespace {
 
 // `wanted`, or the least change of it, that stands out VisibleContrast from
-// both the window and the base (a box's inside) of `palette`: made to stand
-// out from the one nearer to it first, then from the other if need be.
-// The aim is a little above the bar: a curve's edge pixels are drawn at
-// nearly, not quite, full strength.
-QColor visibleOnBoth(const QColor &wanted, const QPalette &palette)
+// each of the `colours` (the window, a box's inside, a button's face): made to stand out from the nearest first, then from the others if
+// need be, and from the nearest again if that undid it. The aim is a little
+// above the bar: a curve's edge pixels are drawn at nearly, not quite, full
+// strength.
+QColor visibleOn(const QColor &wanted, std::vector<QColor> colours)
 {
     constexpr double aim = VisibleContrast + 0.4;
-    QColor window = palette.color(QPalette::Window), base = palette.color(QPalette::Base);
-    if (contrastRatio(wanted, window) > contrastRatio(wanted, base))
-        std::swap(window, base);
-    const QColor shade = legibleOn(legibleOn(wanted, window, aim), base, aim);
-    return contrastRatio(shade, window) >= aim ? shade : legibleOn(shade, window, aim);
+    std::sort(colours.begin(), colours.end(), [&wanted](const QColor &a, const QColor &b) {
+        return contrastRatio(wanted, a) < contrastRatio(wanted, b);
+    });
+    QColor shade = wanted;
+    for (const QColor &ground : colours)
+        shade = legibleOn(shade, ground, aim);
+    return contrastRatio(shade, colours.front()) >= aim ? shade : legibleOn(shade, colours.front(), aim);
 }
 
 // The thinnest line that covers at least one whole device pixel across
@@ -77,6 +80,18 @@ public:
             break;
         }
         QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+
+    // A multi-line box's edge is as thick as its two rings of focus, so that
+    // its text area, drawn over whatever lies inside the edge, leaves the
+    // inner ring whole (Fusion's edge is one pixel).
+    int pixelMetric(PixelMetric metric, const QStyleOption *option, const QWidget *widget) const override
+    {
+        if (metric == PM_DefaultFrameWidth && qobject_cast<const QPlainTextEdit *>(widget)) {
+            const qreal scale = widget->devicePixelRatioF();
+            return int(std::ceil(2 * std::ceil(scale) / scale));
+        }
+        return QProxyStyle::pixelMetric(metric, option, widget);
     }
 
     // Fusion shows the focus only once a key has moved it; the windows show
@@ -152,13 +167,23 @@ private:
 QColor edgeColour(const QPalette &palette)
 {
     // Fusion's own edge, a shade darker than the window
-    return visibleOnBoth(palette.color(QPalette::Window).darker(140), palette);
+    return visibleOn(palette.color(QPalette::Window).darker(140),
+                     {palette.color(QPalette::Window), palette.color(QPalette::Base)});
 }
 
 QColor focusColour(const QPalette &palette)
 {
-    // Fusion's own focus colour, a shade darker than the highlight
-    return visibleOnBoth(palette.color(QPalette::Highlight).darker(125), palette);
+    // Fusion's own focus colour, a shade darker than the highlight. A ring
+    // is drawn on a button's face too, which Fusion paints lighter than the
+    // palette's button colour the darker that is, and on the default button
+    // with a tenth of the highlight in it.
+    const QColor button = palette.color(QPalette::Button);
+    const QColor face = button.lighter(100 + std::max(1, (180 - qGray(button.rgb())) / 6));
+    const QColor tint = palette.color(QPalette::Highlight).lighter(130);
+    const QColor defaultFace((face.red() * 9 + tint.red()) / 10, (face.green() * 9 + tint.green()) / 10,
+                             (face.blue() * 9 + tint.blue()) / 10);
+    return visibleOn(palette.color(QPalette::Highlight).darker(125),
+                     {palette.color(QPalette::Window), palette.color(QPalette::Base), face, defaultFace});
 }
 
 QStyle *newControlStyle()
@@ -166,4 +191,4 @@ QStyle *newControlStyle()
     return new ControlStyle;
 }
 
-} // namespace Layout
+} // namespace Desktop

@@ -12,8 +12,9 @@ class QStyle;
 // option circles and text boxes, an option's dot and the keyboard focus are
 // drawn in colours taken from the palette, as the style would draw them,
 // but made darker or lighter where that is needed to stand out at least
-// 3 : 1 from what lies around them, the window and a box's inside.
-namespace Layout {
+// 3 : 1 from what lies around them: the window, a box's inside and, for the
+// focus, a button's face.
+namespace Desktop {
 
 // The least contrast for what shows a control's shape or state (the WCAG
 // figure for non-text contrast).
@@ -30,4 +31,4 @@ QColor focusColour(const QPalette &palette);
 // moment a window shows rather than after the first key press.
 QStyle *newControlStyle();
 
-} // namespace Layout
+} // namespace Desktop

@@ -3,11 +3,14 @@
 
 #include "Legibility.h"
 
+#include <QEvent>
+#include <QWidget>
+
 #include <algorithm>
 #include <cmath>
 #include <optional>
 
-namespace Layout {
+namespace Desktop {
 namespace {
 
 // Relative luminance of an sRGB colour, 0 for black to 1 for white.
@@ -69,4 +72,52 @@ QColor legibleOn(const QColor &wanted, const QColor &background, double minimum)
     return darkerFirst ? QColor(Qt::black) : QColor(Qt::white);
 }
 
-} // namespace Layout
+namespace {
+
+// The navy of the classic desktop's active title bar.
+constexpr QColor activeTitleBarNavy(0x00, 0x00, 0x80);
+
+// Keeps a control's text colour legible; see keepTextColour.
+class TextColourKeeper : public QObject {
+public:
+    TextColourKeeper(QWidget *widget, TextColour colour, QPalette::ColorRole background)
+        : QObject(widget), widget(widget), colour(colour), background(background)
+    {
+        apply();
+        widget->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::PaletteChange)
+            apply();
+        return false;
+    }
+
+private:
+    void apply()
+    {
+        QPalette palette = widget->palette();
+        const QColor wanted = colour == TextColour::Highlight ? palette.color(QPalette::Highlight)
+                                                               : activeTitleBarNavy;
+        const QColor legible = legibleOn(wanted, palette.color(background));
+        if (palette.color(QPalette::WindowText) == legible && palette.color(QPalette::Text) == legible)
+            return;  // also ends the change event that setting the palette raises
+        palette.setColor(QPalette::WindowText, legible);
+        palette.setColor(QPalette::Text, legible);
+        widget->setPalette(palette);
+    }
+
+    QWidget *const widget;
+    const TextColour colour;
+    const QPalette::ColorRole background;
+};
+
+} // namespace
+
+void keepTextColour(QWidget *widget, TextColour colour, QPalette::ColorRole background)
+{
+    new TextColourKeeper(widget, colour, background);
+}
+
+} // namespace Desktop

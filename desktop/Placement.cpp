@@ -13,7 +13,7 @@
 
 #include <algorithm>
 
-namespace Layout {
+namespace Desktop {
 namespace {
 
 int placedOnAxis(int start, int length, int areaStart, int areaLength)
@@ -119,4 +119,4 @@ void keepOnScreen(QWidget *window)
     new ScreenKeeper(window);
 }
 
-} // namespace Layout
+} // namespace Desktop

@@ -9,7 +9,7 @@
 
 // Windows stand where their tables put them, unless that would leave part of
 // a window off a small screen.
-namespace Layout {
+namespace Desktop {
 
 // Where the top-left corner of a window's `frame` (the window with the
 // window manager's frame around it) goes so that the frame lies inside
@@ -27,4 +27,4 @@ QPoint placedWithin(const QRect &frame, const QRect &area);
 // first shown and shown again where it was when hidden.
 void keepOnScreen(QWidget *window);
 
-} // namespace Layout
+} // namespace Desktop

@@ -12,7 +12,7 @@
 
 #include <algorithm>
 
-namespace Layout {
+namespace Desktop {
 namespace {
 
 struct Bars {
@@ -155,4 +155,4 @@ void ScrolledContents::showFocused(QWidget *, QWidget *focused)
     bringIntoView(horizontal, place.left(), place.right() + 1, viewWidth);
 }
 
-} // namespace Layout
+} // namespace Desktop

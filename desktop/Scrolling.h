@@ -12,7 +12,7 @@ class QWidget;
 
 // A window whose table is larger than the screen shows what fits and scrolls
 // the rest into view.
-namespace Layout {
+namespace Desktop {
 
 // The size of a client area that shows contents of `content` pixels in at
 // most `room`: the contents' own size where they fit; otherwise, on each axis
@@ -54,4 +54,4 @@ private:
     bool limited = false; // the client area was made smaller than the contents
 };
 
-} // namespace Layout
+} // namespace Desktop

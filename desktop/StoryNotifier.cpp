@@ -13,6 +13,7 @@
 #include <QGuiApplication>
 #include <QUrl>
 
+namespace Desktop {
 namespace {
 
 const QString notifications = QStringLiteral("org.freedesktop.Notifications");
@@ -153,3 +154,5 @@ QString homeAbbreviated(const QString &path, const QString &home)
         return u'~' + path.mid(base.size());
     return path;
 }
+
+} // namespace Desktop

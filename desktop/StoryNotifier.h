@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+namespace Desktop {
+
 // After each saved story, a desktop notification says where it went: "Story
 // saved", the file's path with the home folder shown as "~", and the actions
 // "Open" (the desktop's application for text files) and "Show in folder"
@@ -41,3 +43,5 @@ private:
 // `path` with the home folder `home` written as "~": "~/Documents/a.txt".
 // A path outside it, or a home of "/" or "", leaves the path as it is.
 QString homeAbbreviated(const QString &path, const QString &home);
+
+} // namespace Desktop

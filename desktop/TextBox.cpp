@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <limits>
 
-namespace TextBox {
+namespace Desktop::TextBox {
 namespace {
 
 bool isLineBreak(QChar c)
@@ -100,4 +100,4 @@ QPlainTextEdit *newMultiLine(const QString &text, QWidget *parent)
     return box;
 }
 
-} // namespace TextBox
+} // namespace Desktop::TextBox

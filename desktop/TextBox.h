@@ -12,7 +12,7 @@ class QWidget;
 // The windows' text boxes. Both kinds take text of any length, and in both
 // Alt with a letter that is no access key of the window types nothing (AltGr
 // still types).
-namespace TextBox {
+namespace Desktop::TextBox {
 
 // A single-line box. Every line break that enters it, typed, pasted, dropped
 // or set, becomes one space: CR LF counts as one break, and so do CR, LF, VT,
@@ -25,4 +25,4 @@ QLineEdit *newOneLine(const QString &text, QWidget *parent);
 // the caret), and Tab moves on to the next control instead of typing a tab.
 QPlainTextEdit *newMultiLine(const QString &text, QWidget *parent);
 
-} // namespace TextBox
+} // namespace Desktop::TextBox

@@ -3,10 +3,12 @@
 # Copyright (C) 2026 The Wrenfield developers
 # A whole story made by keyboard alone with the Orca screen reader running,
 # on a private X server and session bus, Orca's speech read from its debug
-# log (no sound device needed). Orca moves by word in the title box, which
-# must not hang the program, and says the word passed over; it reads every
-# speech box whole as the focus comes back to it; entering a frame, it says
-# the frame's name once. Then the story is saved and the main window shows.
+# log (no sound device needed). Down reaches every genre and comes round,
+# Up goes back, and the genre group's name is said once, not at each move.
+# Orca moves by word in the title box, which must not hang the program, and
+# says the word passed over; it reads every speech box whole as the focus
+# comes back to it, one with emoji among them; entering a frame, it says the
+# frame's name once. Then the story is saved and the main window shows.
 #
 # usage: WRENFIELD_ORCA=1 e2e_orca.sh PATH/TO/wrenfield
 set -euo pipefail
@@ -43,32 +45,50 @@ said() {
     waited eval "$heard" || waited eval "$heard" || waited eval "$heard" || fail "Orca did not say '$line': $(spoken | tail)"
 }
 key() { sleep 0.3; xdotool key --delay 60 "$@"; }
-speeches=("Speech one" "Speech two" "Speech three" "Speech four" "Speech five" "Speech six" "Speech seven" "Speech eight")
+speeches=("a😀b cd 😀 ef" "Speech two" "Speech three" "Speech four" "Speech five" "Speech six" "Speech seven" "Speech eight")
+
+# heard TEXT: Orca has said a line that starts with TEXT, within 30 seconds.
+heard() {
+    local heard="spoken | grep -q -- '^$1'"
+    waited eval "$heard" || waited eval "$heard" || waited eval "$heard" || fail "Orca did not say '$1': $(spoken | tail)"
+}
+genres=(Adventure Comedy Family Golf Horror Life Mystery Pets Romance Scifi "Misc.")
 
 # Each window is used once Orca has said so, as a person would wait to hear it.
 said "Screen reader on."
-wait_for Talemoss >/dev/null; said "Talemoss frame."
+wait_for Talemoss >/dev/null; heard "Talemoss frame"
+# Down through every genre, each column top to bottom, round to the first
+# and Up back again; the group's name is said once, on entering it.
+for genre in "${genres[@]:1}" Adventure; do key Down; heard "$genre"; done
+for genre in "${genres[@]}"; do key Up; done
+for genre in "${genres[@]}"; do
+    twice="[ \$(spoken | grep -c -- '^$genre') -ge 2 ]"
+    waited eval "$twice" || waited eval "$twice" || fail "Up did not come back over $genre: $(spoken | tail)"
+done
+group=$(spoken | grep -c "Type of Story" || true)
+echo "the genre group's name said $group time(s) over 22 arrow moves"
+[ "$group" = 1 ] || fail "Orca said the group's name $group times: $(spoken | grep "Type of Story")"
 key space alt+o                                # the first genre, Ok
-wait_for "Player 1" >/dev/null; said "Player 1 frame."
+wait_for "Player 1" >/dev/null; heard "Player 1 frame"
 key space alt+o
-wait_for "Player 2" >/dev/null; said "Player 2 frame."; said "Gender panel."
+wait_for "Player 2" >/dev/null; heard "Player 2 frame"; heard "Gender "
 ! spoken | grep -qxF "Gender" || fail "Orca said the frame's name twice"
 key shift+Tab                                  # from the first option back round to the title box
-said "Enter one word title here text."
+heard "Enter one word title here"
 xdotool type --delay 60 "Tea time"; sleep 0.3
 xdotool keydown ctrl key Left; said "time"    # by word, Control held down as a person does
 xdotool key Left; said "Tea"
 xdotool key Right keyup ctrl
 key End alt+o
-wait_for Wrenfield >/dev/null; said "Wrenfield frame."
+wait_for Wrenfield >/dev/null; heard "Wrenfield frame"
 for speech in "${speeches[@]}"; do xdotool type --delay 40 "$speech"; key Tab; done  # then on the button
 for speech in "${speeches[@]}"; do key shift+Tab; done                             # back over every box
 for speech in "${speeches[@]}"; do said "$speech"; done                            # each read whole
 for speech in "${speeches[@]}"; do key Tab; done
 key Return                                     # Click When Done
-wait_for Form1 >/dev/null; said "Form1 frame."
+wait_for Form1 >/dev/null; heard "Form1 frame"
 xdotool type --delay 40 "Tea and Cake"; key Tab
 xdotool type --delay 40 "Ann"; key Tab Return  # DONE!
 wait_for Form2 >/dev/null
 ls "$HOME/Documents/Wrenfield/"*"Tea time.txt" >/dev/null || fail "no story saved"
-echo "end-to-end with Orca: a story by keyboard, words, speeches read whole, frames named once: all passed"
+echo "end-to-end with Orca: a story by keyboard, every genre by arrows, words, speeches with emoji read whole, groups named once: all passed"

@@ -5,8 +5,8 @@
 // person would first see it, for looking at captions, fonts and the picture:
 // at the screen's scale factor (QT_SCALE_FACTOR), and with --dark in a dark
 // desktop theme.
-#include "ControlTable.h"
 #include "DarkPalette.h"
+#include "LookAndFeel.h"
 #include "QuietRaise.h"
 #include "StoryRecord.h"
 #include "WindowRegistry.h"
@@ -28,7 +28,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "usage: %s FOLDER [--dark]\n", argv[0]);
         return 2;
     }
-    Layout::installLookAndFeel();
+    Desktop::installLookAndFeel();
     if (dark)
         QApplication::setPalette(darkPalette());
     const QDir out(QString::fromLocal8Bit(argv[1]));

@@ -5,6 +5,7 @@
 // about a box's text, at every offset and for every kind of boundary, agrees
 // with the box's text; a box of a million characters answers too. (Over
 // AT-SPI: tests/atspi_text.py.)
+#include "LookAndFeel.h"
 #include "WindowFixture.h"
 
 #include <QAccessible>
@@ -13,11 +14,16 @@
 
 namespace {
 
-// Words, punctuation, a long word, accents (one composed, one combining),
-// an emoji (two UTF-16 units) and a non-Latin script.
-const QString oneLine = QStringLiteral("Tea, time! A caf\u00e9 \u2014 supercalifragilisticexpialidociousness? "
-                                       "Ne\u0301e \U0001F600 \u043a\u043e\u0442 end.");
-const QString multiLine = oneLine + QStringLiteral("\nSecond line, two words.\n\nAfter an empty line\n");
+// Texts as a screen reader counts them, in characters (code points): words,
+// punctuation after a word, a long word, accents (one composed, one
+// combining), emoji and mathematical letters (two UTF-16 units each), and
+// Cyrillic and Hebrew, the Hebrew read right to left.
+const QString mixed = QStringLiteral("Tea, time! A caf\u00e9 \u2014 supercalifragilisticexpialidociousness? "
+                                     "Ne\u0301e \U0001F600 \u043a\u043e\u0442 here? end.");
+const QString outsideTheFirstPlane = QStringLiteral("a\U0001F600b cd \U0001F600 ef. x\U0001D49C\U0001D49Cy z!");
+const QString rightToLeft = QStringLiteral("\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd, \u05de\u05d4 "
+                                           "\u05e9\u05dc\u05d5\u05de\u05da? \u05d8\u05d5\u05d1.");
+const QString moreLines = QStringLiteral("\nSecond line, two words.\n\nAfter an empty line\n");
 
 const QAccessible::TextBoundaryType boundaries[] = {
     QAccessible::CharBoundary,      QAccessible::WordBoundary, QAccessible::SentenceBoundary,
@@ -39,18 +45,71 @@ Answer ask(QAccessibleTextInterface *text, int side, int offset, QAccessible::Te
 
 QString describe(const Answer &a) { return QStringLiteral("\"%1\" [%2, %3)").arg(a.text).arg(a.start).arg(a.end); }
 
+// The characters of `all` from `start` to `end`, counted in code points.
+QString characters(const QList<uint> &all, int start, int end)
+{
+    return QString::fromUcs4(reinterpret_cast<const char32_t *>(all.constData()) + start, end - start);
+}
+
 // Whether a segment of `boundary` kind may end at `end` in `all`: a word
-// before a word's start, a sentence after its end mark, a paragraph after a
-// line break, a character or line anywhere (a line where the box wraps it),
-// any of them at the end of the text, and the whole text nowhere else.
-bool endsWhereItMay(const QString &all, int end, QAccessible::TextBoundaryType boundary)
+// where Ctrl+Left or Ctrl+Right put the caret (`stops`), a sentence after
+// its end mark, a paragraph after a line break, a character or line
+// anywhere (a line where the box wraps it), any of them at the end of the
+// text, and the whole text nowhere else.
+bool endsWhereItMay(const QList<uint> &all, int end, QAccessible::TextBoundaryType boundary, const QList<int> &stops)
 {
     if (end == all.size())
         return true;
-    return boundary == QAccessible::WordBoundary        ? all.at(end).isLetterOrNumber()
-           : boundary == QAccessible::SentenceBoundary  ? QStringLiteral(".!?\n").contains(all.left(end).trimmed().back())
+    const QString before = characters(all, 0, end).trimmed();
+    return boundary == QAccessible::WordBoundary        ? stops.contains(end)
+           : boundary == QAccessible::SentenceBoundary  ? QStringLiteral(".!?\n").contains(before.back())
            : boundary == QAccessible::ParagraphBoundary ? all.at(end - 1) == u'\n'
                                                         : boundary != QAccessible::NoBoundary;
+}
+
+// Where the caret stands in `box`, in characters, and where it is drawn.
+int caretIn(QWidget *box, QRect *drawn)
+{
+    if (auto *lines = qobject_cast<QPlainTextEdit *>(box)) {
+        *drawn = QRect(lines->viewport()->mapToGlobal(lines->cursorRect().topLeft()), lines->cursorRect().size());
+        return int(lines->toPlainText().left(lines->textCursor().position()).toUcs4().size());
+    }
+    auto *line = static_cast<QLineEdit *>(box);
+    const QRect caret = line->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    *drawn = QRect(line->mapToGlobal(caret.topLeft()), caret.size());
+    return int(line->text().left(line->cursorPosition()).toUcs4().size());
+}
+
+// The caret's stops in `box` under Ctrl+Right and Ctrl+Left from either end
+// (right-to-left text runs the other way), in characters, without those
+// just before a line break; a read-only display box is made editable for
+// the while.
+QList<int> wordStops(QWidget *box, const QList<uint> &all)
+{
+    auto *display = qobject_cast<QPlainTextEdit *>(box);
+    const bool readOnly = display && display->isReadOnly();
+    if (readOnly)
+        display->setReadOnly(false);
+    QList<int> stops;
+    QRect unused;
+    for (const auto &[key, fromStart] : {std::pair{Qt::Key_Right, true}, std::pair{Qt::Key_Left, false},
+                                         std::pair{Qt::Key_Right, false}, std::pair{Qt::Key_Left, true}}) {
+        if (display)
+            display->moveCursor(fromStart ? QTextCursor::Start : QTextCursor::End);
+        else if (auto *line = static_cast<QLineEdit *>(box); fromStart)
+            line->home(false);
+        else
+            line->end(false);
+        for (int step = 0; step <= all.size(); ++step) {
+            const int at = caretIn(box, &unused);
+            if (at < all.size() && all.at(at) != u'\n')
+                stops << at;
+            QTest::keyClick(box, key, Qt::ControlModifier);
+        }
+    }
+    if (readOnly)
+        display->setReadOnly(true);
+    return stops;
 }
 
 } // namespace
@@ -59,7 +118,7 @@ class Accessibility : public WindowFixture {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { Layout::installLookAndFeel(); }
+    void initTestCase() { Desktop::installLookAndFeel(); }
     void init() { startRun(); }
     void everyAnswerAgreesWithTheText_data();
     void everyAnswerAgreesWithTheText();
@@ -70,61 +129,74 @@ void Accessibility::everyAnswerAgreesWithTheText_data()
 {
     QTest::addColumn<Window>("window");
     QTest::addColumn<QString>("box");
-    const auto row = [](Window window, const char *box) {
-        QTest::addRow("%s %s", qPrintable(nameOf(window)), box) << window << QString(box);
+    QTest::addColumn<QString>("text");
+    const auto row = [](Window window, const char *box, const char *kind, const QString &text) {
+        QTest::addRow("%s %s %s", qPrintable(nameOf(window)), box, kind) << window << QString(box) << text;
     };
-    row(Window::frmp2, "Text1");
+    row(Window::frmp2, "Text1", "mixed", mixed);
     for (const char *box : {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8"})
-        row(Window::mswfrm, box);
+        row(Window::mswfrm, box, "mixed", mixed);
     for (const char *box : {"Text1", "Text2", "Text3"})
-        row(Window::Form1, box);
-    row(Window::Form3, "Text1");
+        row(Window::Form1, box, "mixed", mixed);
+    row(Window::Form3, "Text1", "mixed", mixed);
+    for (const auto &[window, box] : {std::pair{Window::mswfrm, "Text1"}, std::pair{Window::Form3, "Text1"}}) {
+        row(window, box, "outside the first plane", outsideTheFirstPlane);
+        row(window, box, "right to left", rightToLeft);
+    }
 }
 
-// For every offset from 0 to the length, every kind of boundary and before,
-// at and after it: the text answered is the box's text between the offsets
-// answered; the segment at an offset holds it (at the end: ends there);
-// the one before ends where it starts and the one after starts where it
-// ends, so that the segments cover the text without gap or overlap; each
-// ends where its kind may. The attributes are one run over the whole text;
-// each character's place on screen leads back to it; the caret and the
-// selection go where they are put.
+// For every offset from 0 to the length in characters, every kind of
+// boundary and before, at and after it: the text answered is the box's text
+// between the offsets answered; the segment at an offset holds it (at the
+// end: ends there); the one before ends where it starts and the one after
+// starts where it ends, so that the segments cover the text without gap or
+// overlap; each ends where its kind may. The attributes are one run over the
+// whole text; each character is drawn from where the caret before it stands,
+// rightwards in left-to-right letters and leftwards in right-to-left ones,
+// and its place leads back to it; the caret and the selection go where they
+// are put.
 void Accessibility::everyAnswerAgreesWithTheText()
 {
     QFETCH(Window, window);
     QFETCH(QString, box);
+    QFETCH(QString, text);
     QWidget *shown = show(window);
     QWidget *widget = at(window, qPrintable(box));
     const bool lines = qobject_cast<QPlainTextEdit *>(widget);
+    const QString whole = lines ? text + moreLines : text;
     if (lines)
-        static_cast<QPlainTextEdit *>(widget)->setPlainText(multiLine);
+        static_cast<QPlainTextEdit *>(widget)->setPlainText(whole);
     else
-        static_cast<QLineEdit *>(widget)->setText(oneLine);
+        static_cast<QLineEdit *>(widget)->setText(whole);
     widget->setFocus();
     QVERIFY(QTest::qWaitForWindowExposed(shown));
-    QAccessibleTextInterface *text = QAccessible::queryAccessibleInterface(widget)->textInterface();
-    QVERIFY(text);
-    const QString all = lines ? multiLine : oneLine;
+    QAccessibleTextInterface *iface = QAccessible::queryAccessibleInterface(widget)->textInterface();
+    QVERIFY(iface);
+    const QList<uint> all = whole.toUcs4();
     const int n = int(all.size());
-    QCOMPARE(text->characterCount(), n);
-    QCOMPARE(text->text(0, n), all);
+    QCOMPARE(iface->characterCount(), n);
+    QCOMPARE(iface->text(0, n), whole);
+    const QList<int> stops = wordStops(widget, all);
 
     for (const QAccessible::TextBoundaryType boundary : boundaries) {
         for (int offset = 0; offset <= n; ++offset) {
-            const Answer at = ask(text, 0, offset, boundary);
-            const Answer before = ask(text, -1, offset, boundary);
-            const Answer after = ask(text, 1, offset, boundary);
+            const Answer at = ask(iface, 0, offset, boundary);
+            const Answer before = ask(iface, -1, offset, boundary);
+            const Answer after = ask(iface, 1, offset, boundary);
             const QString where = QStringLiteral("boundary %1 at %2: before %3, at %4, after %5")
                                       .arg(boundary).arg(offset).arg(describe(before), describe(at), describe(after));
             for (const Answer &a : {before, at, after})
-                QVERIFY2(a.start >= 0 && a.start <= a.end && a.end <= n && a.text == all.mid(a.start, a.end - a.start),
+                QVERIFY2(a.start >= 0 && a.start <= a.end && a.end <= n && a.text == characters(all, a.start, a.end),
                          qPrintable(where));
             QVERIFY2(offset < n ? at.start <= offset && offset < at.end : at.end == n, qPrintable(where));
             QVERIFY2(at.start > 0 ? before.end == at.start && before.start < before.end : before.start == 0 && before.end == 0,
                      qPrintable(where));
             QVERIFY2(at.end < n ? after.start == at.end && after.start < after.end : after.start == n && after.end == n,
                      qPrintable(where));
-            QVERIFY2(endsWhereItMay(all, at.end, boundary), qPrintable(where));
+            QVERIFY2(endsWhereItMay(all, at.end, boundary, stops), qPrintable(where));
+            if (boundary == QAccessible::WordBoundary)  // and holds no stop of the caret's
+                QVERIFY2(std::none_of(stops.begin(), stops.end(), [&](int s) { return at.start < s && s < at.end; }),
+                         qPrintable(where));
             if (boundary == QAccessible::CharBoundary && offset < n)
                 QVERIFY2(at.end - at.start <= 2, qPrintable(where));
             if (boundary == QAccessible::LineBoundary || boundary == QAccessible::ParagraphBoundary)
@@ -135,25 +207,46 @@ void Accessibility::everyAnswerAgreesWithTheText()
     }
 
     const QRect inside = lines ? static_cast<QPlainTextEdit *>(widget)->viewport()->rect() : widget->rect();
+    const QWidget *surface = lines ? static_cast<QPlainTextEdit *>(widget)->viewport() : widget;
     for (int offset = 0; offset <= n; ++offset) {
         int start = -2, end = -2;
-        text->attributes(offset, &start, &end);
+        iface->attributes(offset, &start, &end);
         QCOMPARE(QPoint(start, end), QPoint(0, n));
-        const QRect place = text->characterRect(offset);
-        QVERIFY2(place.height() > 0, qPrintable(QString::number(offset)));
-        const QPoint middle = place.center();
-        const QWidget *surface = lines ? static_cast<QPlainTextEdit *>(widget)->viewport() : widget;
-        if (place.width() > 2 && inside.contains(surface->mapFromGlobal(middle)))
-            QCOMPARE(text->offsetAtPoint(middle), ask(text, 0, offset, QAccessible::CharBoundary).start);
+        const int drawnFrom = offset < n ? ask(iface, 0, offset, QAccessible::CharBoundary).start : n;
+        iface->setCursorPosition(drawnFrom);  // where it is in view
+        QRect caret;
+        QCOMPARE(caretIn(widget, &caret), drawnFrom);
+        const QRect place = iface->characterRect(offset);
+        const auto shape = [](const QRect &r) {
+            return QStringLiteral("%1+%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+        };
+        const QString where = QStringLiteral("%1 at %2, caret at %3").arg(offset).arg(shape(place), shape(caret));
+        QVERIFY2(place.height() > 0 && std::abs(place.top() - caret.top()) <= 1, qPrintable(where));
+        if (offset == n || all.at(offset) == u'\n')
+            continue;
+        // a space or a mark runs the way the letters around it run
+        const QChar::Direction direction = QChar::direction(all.at(offset));
+        const bool rtl = direction == QChar::DirR || direction == QChar::DirAL;
+        const bool ltr = direction == QChar::DirL;
+        const int caretX = caret.left() + caret.width() / 2;
+        const bool leftwards = std::abs(place.right() + 1 - caretX) <= 1;
+        const bool fromCaret = (!rtl && std::abs(place.left() - caretX) <= 1) || (!ltr && leftwards);
+        QVERIFY2(place.width() > 0 && fromCaret, qPrintable(where));
+        // its first pixel from the caret before it
+        const QPoint within(leftwards ? place.right() : place.left(), place.center().y());
+        if (place.width() > 2 && inside.contains(surface->mapFromGlobal(within)))
+            QCOMPARE(iface->offsetAtPoint(within), drawnFrom);
     }
 
-    text->setSelection(0, 5, 9);
+    iface->setSelection(0, 2, 9);
     int start = -2, end = -2;
-    text->selection(0, &start, &end);
-    QCOMPARE(QList<int>({text->selectionCount(), start, end, text->cursorPosition()}), QList<int>({1, 5, 9, 9}));
-    text->removeSelection(0);
-    text->setCursorPosition(n);
-    QCOMPARE(QList<int>({text->selectionCount(), text->cursorPosition()}), QList<int>({0, n}));
+    iface->selection(0, &start, &end);
+    QCOMPARE(QList<int>({iface->selectionCount(), start, end, iface->cursorPosition()}), QList<int>({1, 2, 9, 9}));
+    QRect unused;
+    QCOMPARE(caretIn(widget, &unused), 9);
+    iface->removeSelection(0);
+    iface->setCursorPosition(n);
+    QCOMPARE(QList<int>({iface->selectionCount(), iface->cursorPosition()}), QList<int>({0, n}));
 }
 
 // A million characters in the title box and in a speech box, asked about at

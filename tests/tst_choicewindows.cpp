@@ -4,6 +4,7 @@
 // The genre, Player 1 and Player 2 windows driven as a person would: option
 // clicks record their codes, and "&Ok" composes the story file's name from
 // them and the title word as pasted or typed.
+#include "LookAndFeel.h"
 #include "WindowFixture.h"
 
 #include <QClipboard>
@@ -30,12 +31,14 @@ class ChoiceWindows : public WindowFixture {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { Layout::installLookAndFeel(); }
+    void initTestCase() { Desktop::installLookAndFeel(); }
     void init() { startRun(); }
     void optionRecordsItsCode_data();
     void optionRecordsItsCode();
     void lastClickWinsWithinItsFrameOnly();
     void keyboard();
+    void arrowsGoThroughEveryOption_data();
+    void arrowsGoThroughEveryOption();
     void secondPassKeepsEverything();
     void titleWordNoFileCanHold_data();
     void titleWordNoFileCanHold();
@@ -112,8 +115,7 @@ void ChoiceWindows::lastClickWinsWithinItsFrameOnly()
 // go on with nothing chosen: focus alone records nothing. Tab goes by the tab
 // indices over the whole window, not frame by frame; a group of options is
 // one stop, entered at its first option in that order (or at its selected
-// one). Selecting with the keyboard is a click and records the code, and the
-// arrow keys move within the group.
+// one). Selecting with the keyboard is a click and records the code.
 void ChoiceWindows::keyboard()
 {
     for (const Window window : {Window::frmgenre, Window::frmp1}) {
@@ -130,12 +132,52 @@ void ChoiceWindows::keyboard()
     QCOMPARE(valuesOf(story), valuesOf(StoryRecord{}));
 
     show(Window::frmgenre);
-    auto *adventure = at<QRadioButton>(Window::frmgenre, "Option1");
-    QTest::keyClick(adventure, Qt::Key_Space);
+    QTest::keyClick(at(Window::frmgenre, "Option1"), Qt::Key_Space);
     QCOMPARE(story.GenreCode, QStringLiteral("A"));
-    QTest::keyClick(adventure, Qt::Key_Down);
-    QVERIFY(!adventure->isChecked());
-    QVERIFY(story.GenreCode != QStringLiteral("A"));
+}
+
+void ChoiceWindows::arrowsGoThroughEveryOption_data()
+{
+    QTest::addColumn<Window>("window");
+    QTest::addColumn<QStringList>("order");  // reading order: each column top to bottom, the left one first
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("codes");      // recorded at each option in that order
+    QTest::addRow("genre") << Window::frmgenre
+        << QStringList{"Option1", "Option2", "Option3", "Option4", "Option5", "Option6",
+                       "Option11", "Option10", "Option9", "Option8", "Option7"}
+        << "GenreCode" << "ACFGHLxSRPM";
+    QTest::addRow("personality") << Window::frmp1
+        << QStringList{"Option12", "Option19", "Option14", "Option13", "Option21", "Option22",
+                       "Option15", "Option16", "Option17", "Option20", "Option18"}
+        << "P1PersonalityCode" << "OSaLPBNGTMx";
+    QTest::addRow("gender") << Window::frmp1 << QStringList{"Option1", "Option2", "Option3", "Option4", "Option5"}
+        << "P1GenderCode" << "MFSOx";
+}
+
+// Down and Right select the next option of the group, Up and Left the one
+// before, through every option and round from the last to the first and
+// back, each selection recorded as a click's is; no other field changes.
+void ChoiceWindows::arrowsGoThroughEveryOption()
+{
+    QFETCH(Window, window);
+    QFETCH(QStringList, order);
+    QFETCH(QString, field);
+    QFETCH(QString, codes);
+    show(window);
+    const auto option = [&](int i) { return at<QRadioButton>(window, qPrintable(order.at(i % order.size()))); };
+    option(0)->setFocus();
+    const int n = int(order.size());
+    for (int step = 1; step <= 2 * n; ++step) {
+        const bool forward = step <= n;
+        const Qt::Key key = forward ? (step % 2 ? Qt::Key_Down : Qt::Key_Right) : (step % 2 ? Qt::Key_Up : Qt::Key_Left);
+        const int expected = forward ? step % n : 2 * n - step;
+        QMap<QString, QString> values = valuesOf(story);
+        values[field] = codes.at(expected);
+        QTest::keyClick(QApplication::focusWidget(), key);
+        QCOMPARE(QApplication::focusWidget(), option(expected));
+        QVERIFY(option(expected)->isChecked());
+        QCOMPARE(valuesOf(story), values);
+    }
 }
 
 // Nothing is reset between stories: a pass through untouched windows shows

@@ -15,6 +15,7 @@
 #include "ControlStyle.h"
 #include "DarkPalette.h"
 #include "Legibility.h"
+#include "LookAndFeel.h"
 #include "Placement.h"
 #include "Scrolling.h"
 #include "StoryNotifier.h"
@@ -62,9 +63,9 @@ QAccessible::Role expectedRole(const QWidget *control)
 QString captionOf(const QWidget *control)
 {
     if (auto *button = qobject_cast<const QAbstractButton *>(control))
-        return Layout::spokenCaption(button->text());
+        return Desktop::spokenCaption(button->text());
     if (auto *frame = qobject_cast<const QGroupBox *>(control))
-        return Layout::spokenCaption(frame->title());
+        return Desktop::spokenCaption(frame->title());
     if (auto *label = qobject_cast<const QLabel *>(control))
         return label->text();
     return {};
@@ -131,10 +132,20 @@ double outlineContrast(const QImage &image, const QColor &ground)
         const QPoint across(step.y(), step.x());
         for (int i = 0; i < count; ++i)
             for (int side = -1; side <= 1; ++side)  // the middle line and one either side
-                most = std::max(most, Layout::contrastRatio(image.pixelColor(from + i * step + side * across), ground));
+                most = std::max(most, Desktop::contrastRatio(image.pixelColor(from + i * step + side * across), ground));
         least = std::min(least, most);
     }
     return least;
+}
+
+// How many pixels from the left of `image`, along its middle row, stand out
+// 3 : 1 from `inside` before the first that does not.
+int edgeWidth(const QImage &image, const QColor &inside)
+{
+    int x = 0;
+    while (x < image.width() && Desktop::contrastRatio(image.pixelColor(x, image.height() / 2), inside) >= 3)
+        ++x;
+    return x;
 }
 
 // The most contrast against `ground` of the pixels where `focused` differs
@@ -145,17 +156,17 @@ double changeContrast(const QImage &focused, const QImage &unfocused, const QCol
     for (int y = 0; y < focused.height(); ++y)
         for (int x = 0; x < focused.width(); ++x)
             if (focused.pixel(x, y) != unfocused.pixel(x, y))
-                most = std::max(most, Layout::contrastRatio(focused.pixelColor(x, y), ground));
+                most = std::max(most, Desktop::contrastRatio(focused.pixelColor(x, y), ground));
     return most;
 }
 
 } // namespace
 
-class Desktop : public WindowFixture {
+class LinuxDesktop : public WindowFixture {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { Layout::installLookAndFeel(); }
+    void initTestCase() { Desktop::installLookAndFeel(); }
     void init()
     {
         QApplication::setPalette(QApplication::style()->standardPalette());
@@ -182,7 +193,7 @@ private slots:
     void homeShownAsTilde();
 };
 
-void Desktop::screenReadersHearEveryControl_data()
+void LinuxDesktop::screenReadersHearEveryControl_data()
 {
     QTest::addColumn<Window>("window");
     QTest::addColumn<QStringList>("spoken");  // "control=name"; no name: left out of the tree
@@ -203,7 +214,7 @@ void Desktop::screenReadersHearEveryControl_data()
 // The window is a frame named by its caption. Every control is there with
 // its role, named by its caption without "&" or by the window's own word for
 // it; the controls that show nothing are not there at all.
-void Desktop::screenReadersHearEveryControl()
+void LinuxDesktop::screenReadersHearEveryControl()
 {
     QFETCH(Window, window);
     QFETCH(QStringList, spoken);
@@ -231,7 +242,7 @@ void Desktop::screenReadersHearEveryControl()
     QCOMPARE(found, expected);
 }
 
-void Desktop::legibleShade_data()
+void LinuxDesktop::legibleShade_data()
 {
     QTest::addColumn<QColor>("wanted");
     QTest::addColumn<QColor>("background");
@@ -245,13 +256,13 @@ void Desktop::legibleShade_data()
 
 // Legible as it is: unchanged. Otherwise the same hue, legible, and only just:
 // any less change of lightness would not be.
-void Desktop::legibleShade()
+void LinuxDesktop::legibleShade()
 {
     QFETCH(QColor, wanted);
     QFETCH(QColor, background);
-    const QColor shade = Layout::legibleOn(wanted, background);
-    QVERIFY2(Layout::contrastRatio(shade, background) >= Layout::LegibleContrast, qPrintable(shade.name()));
-    if (Layout::contrastRatio(wanted, background) >= Layout::LegibleContrast) {
+    const QColor shade = Desktop::legibleOn(wanted, background);
+    QVERIFY2(Desktop::contrastRatio(shade, background) >= Desktop::LegibleContrast, qPrintable(shade.name()));
+    if (Desktop::contrastRatio(wanted, background) >= Desktop::LegibleContrast) {
         QCOMPARE(shade, wanted);
         return;
     }
@@ -259,10 +270,10 @@ void Desktop::legibleShade()
         QVERIFY2(std::abs(shade.hslHue() - wanted.hslHue()) <= 2, qPrintable(shade.name()));
     const qreal lessChange = shade.lightnessF() + (shade.lightnessF() < wanted.lightnessF() ? 0.02 : -0.02);
     const QColor nearer = QColor::fromHslF(std::max(0.0f, wanted.hslHueF()), wanted.hslSaturationF(), lessChange);
-    QVERIFY2(Layout::contrastRatio(nearer, background) < Layout::LegibleContrast, qPrintable(shade.name()));
+    QVERIFY2(Desktop::contrastRatio(nearer, background) < Desktop::LegibleContrast, qPrintable(shade.name()));
 }
 
-void Desktop::promptsLegibleInLightAndDarkThemes_data()
+void LinuxDesktop::promptsLegibleInLightAndDarkThemes_data()
 {
     QTest::addColumn<bool>("dark");
     QTest::addColumn<Window>("window");
@@ -279,7 +290,7 @@ void Desktop::promptsLegibleInLightAndDarkThemes_data()
 // highlight prompts keep the highlight's hue and the title box its navy's,
 // each at least 4.5 : 1 against what it is drawn on (the window behind a
 // label, a text box's base); on the light theme the title box is the navy.
-void Desktop::promptsLegibleInLightAndDarkThemes()
+void LinuxDesktop::promptsLegibleInLightAndDarkThemes()
 {
     QFETCH(bool, dark);
     QFETCH(Window, window);
@@ -293,38 +304,41 @@ void Desktop::promptsLegibleInLightAndDarkThemes()
     const bool box = qobject_cast<QLineEdit *>(prompt);
     const QColor text = prompt->palette().color(box ? QPalette::Text : QPalette::WindowText);
     const QColor ground = prompt->palette().color(box ? QPalette::Base : QPalette::Window);
-    const double contrast = Layout::contrastRatio(text, ground);
-    QVERIFY2(contrast >= Layout::LegibleContrast, qPrintable(QStringLiteral("%1 on %2: %3").arg(text.name(), ground.name()).arg(contrast)));
+    const double contrast = Desktop::contrastRatio(text, ground);
+    QVERIFY2(contrast >= Desktop::LegibleContrast, qPrintable(QStringLiteral("%1 on %2: %3").arg(text.name(), ground.name()).arg(contrast)));
     const QColor hueOf = box ? QColor(0x000080) : QApplication::palette().color(QPalette::Highlight);
     QVERIFY2(std::abs(text.hslHue() - hueOf.hslHue()) <= 2, qPrintable(text.name() + " vs " + hueOf.name()));
     if (box && !dark)
         QCOMPARE(text, QColor(0x000080));
 }
 
-void Desktop::controlsVisibleInLightAndDarkThemes_data()
+void LinuxDesktop::controlsVisibleInLightAndDarkThemes_data()
 {
     QTest::addColumn<QPalette>("palette");
     QTest::addColumn<QString>("control");
     const std::pair<const char *, QPalette> palettes[] = {
         {"light", QApplication::style()->standardPalette()}, {"dark", darkPalette()}, {"Adwaita-dark", adwaitaDarkPalette()}};
     for (const auto &[name, palette] : palettes)
-        for (const char *control : {"option circle", "option focus", "box edge", "box focus", "button focus"})
+        for (const char *control : {"option circle", "option focus", "box edge", "box focus", "button focus",
+                                    "contact focus"})
             QTest::addRow("%s, %s", name, control) << palette << QString(control);
 }
 
 // Drawn under each palette, what shows a control stands out at least 3 : 1:
 // an empty option's circle and the title box's edge on every side from the
 // window and from their inside; the focus, where it changes the look, from
-// the window: on the genre window's first option and the main window's first
-// button as they first show, and on the title box.
-void Desktop::controlsVisibleInLightAndDarkThemes()
+// the window (a button's also from its face): on the genre window's first
+// option and the main window's first button as they first show, and on the
+// title box and the contact box, whose edges the focus makes thicker too.
+void LinuxDesktop::controlsVisibleInLightAndDarkThemes()
 {
     QFETCH(QPalette, palette);
     QFETCH(QString, control);
     QApplication::setPalette(palette);
     const QColor window = palette.color(QPalette::Window);
-    const Window where = control.startsWith("option") ? Window::frmgenre
-                         : control.startsWith("box")  ? Window::frmp2 : Window::Form2;
+    const Window where = control.startsWith("option")  ? Window::frmgenre
+                         : control.startsWith("box")     ? Window::frmp2
+                         : control.startsWith("contact") ? Window::Form3 : Window::Form2;
     show(where);
     QWidget *shown = control.startsWith("box") ? at(where, "Text1") : QApplication::focusWidget();
     QRect part = shown->rect();
@@ -339,13 +353,18 @@ void Desktop::controlsVisibleInLightAndDarkThemes()
     at(where, where == Window::Form2 ? "Command3" : "Command1")->setFocus();
     const QImage unfocused = shown->grab(part).toImage();
     const QColor inside = unfocused.pixelColor(unfocused.width() / 2, unfocused.height() / 2);
-    const double contrast = control == "box focus"   ? outlineContrast(first, window)
+    const QColor face = unfocused.pixelColor(unfocused.width() / 10, unfocused.height() / 2);  // beside the caption
+    const double contrast = control == "box focus"      ? outlineContrast(first, window)
+                            : control == "button focus" ? std::min(changeContrast(first, unfocused, window),
+                                                                   changeContrast(first, unfocused, face))
                             : control.endsWith("focus") ? changeContrast(first, unfocused, window)
                             : std::min(outlineContrast(unfocused, window), outlineContrast(unfocused, inside));
-    QVERIFY2(contrast >= Layout::VisibleContrast, qPrintable(QString::number(contrast)));
+    QVERIFY2(contrast >= Desktop::VisibleContrast, qPrintable(QString::number(contrast)));
+    if (control == "box focus" || control == "contact focus")  // seen without colour: a thicker edge
+        QVERIFY(edgeWidth(first, inside) > edgeWidth(unfocused, inside));
 }
 
-void Desktop::placedWithinArea_data()
+void LinuxDesktop::placedWithinArea_data()
 {
     QTest::addColumn<QRect>("frame");
     QTest::addColumn<QRect>("area");
@@ -358,15 +377,15 @@ void Desktop::placedWithinArea_data()
     QTest::newRow("larger: to the top-left") << QRect(300, 40, 900, 700) << belowPanel << QPoint(0, 27);
 }
 
-void Desktop::placedWithinArea()
+void LinuxDesktop::placedWithinArea()
 {
     QFETCH(QRect, frame);
     QFETCH(QRect, area);
     QFETCH(QPoint, placed);
-    QCOMPARE(Layout::placedWithin(frame, area), placed);
+    QCOMPARE(Desktop::placedWithin(frame, area), placed);
 }
 
-void Desktop::clientSizeWithin_data()
+void LinuxDesktop::clientSizeWithin_data()
 {
     QTest::addColumn<QSize>("room");
     QTest::addColumn<QSize>("client");  // for contents of 344 x 632 and bars 14 thick
@@ -377,17 +396,17 @@ void Desktop::clientSizeWithin_data()
     QTest::newRow("too narrow, the bar makes it too tall") << QSize(300, 640) << QSize(300, 640);
 }
 
-void Desktop::clientSizeWithin()
+void LinuxDesktop::clientSizeWithin()
 {
     QFETCH(QSize, room);
     QFETCH(QSize, client);
-    QCOMPARE(Layout::clientSizeWithin(QSize(344, 632), room, 14), client);
+    QCOMPARE(Desktop::clientSizeWithin(QSize(344, 632), room, 14), client);
 }
 
 // Each window, frame included, is inside the screen's available area after
 // it shows; one whose table place fits there is exactly at that place, as
 // large as its table and without scroll bars.
-void Desktop::everyWindowWholeOnScreen()
+void LinuxDesktop::everyWindowWholeOnScreen()
 {
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     for (const Window window : everyWindow) {
@@ -413,7 +432,7 @@ void Desktop::everyWindowWholeOnScreen()
 // then a click on it moves on to the story page. (The wheel, which the
 // scroll bar takes from the controls, and a drag of the bar scroll the real
 // program in e2e_desktop.sh.)
-void Desktop::speechesDoneWithinReach()
+void LinuxDesktop::speechesDoneWithinReach()
 {
     QWidget *shown = show(Window::mswfrm);
     QVERIFY(QTest::qWaitForWindowExposed(shown));
@@ -436,7 +455,7 @@ void Desktop::speechesDoneWithinReach()
 
 // The picture is 280 x 210 whatever the scale; on a scaled-up screen it is
 // the drawing with twice as many pixels.
-void Desktop::pictureSharpAtTheScreensScale()
+void LinuxDesktop::pictureSharpAtTheScreensScale()
 {
     QWidget *shown = show(Window::Form2);
     const QPixmap picture = at<QLabel>(Window::Form2, "Image1")->pixmap();
@@ -444,7 +463,7 @@ void Desktop::pictureSharpAtTheScreensScale()
     QCOMPARE(picture.devicePixelRatio(), shown->devicePixelRatioF() > 1 ? 2.0 : 1.0);
 }
 
-void Desktop::captionsWhole_data()
+void LinuxDesktop::captionsWhole_data()
 {
     QTest::addColumn<Window>("window");
     for (const Window window : everyWindow)
@@ -454,7 +473,7 @@ void Desktop::captionsWhole_data()
 // Drawn at the screen's scale, no option's or label's caption reaches its
 // box's right, top or bottom edge (where it would be cut off), and every
 // button's and frame's caption fits its width and height.
-void Desktop::captionsWhole()
+void LinuxDesktop::captionsWhole()
 {
     QFETCH(Window, window);
     QWidget *shown = show(window);
@@ -481,7 +500,7 @@ void Desktop::captionsWhole()
     QCOMPARE(cut, QStringList());
 }
 
-void Desktop::homeShownAsTilde_data()
+void LinuxDesktop::homeShownAsTilde_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("home");
@@ -499,13 +518,13 @@ void Desktop::homeShownAsTilde_data()
     row("no home", "/srv/a.txt", "", "/srv/a.txt");
 }
 
-void Desktop::homeShownAsTilde()
+void LinuxDesktop::homeShownAsTilde()
 {
     QFETCH(QString, path);
     QFETCH(QString, home);
     QFETCH(QString, shown);
-    QCOMPARE(homeAbbreviated(path, home), shown);
+    QCOMPARE(Desktop::homeAbbreviated(path, home), shown);
 }
 
-QTEST_MAIN(Desktop)
+QTEST_MAIN(LinuxDesktop)
 #include "tst_desktop.moc"

@@ -11,6 +11,7 @@
 #include "FolderSnapshot.h"
 #include "SaveNotice.h"
 #include "SaveRecord.h"
+#include "LookAndFeel.h"
 #include "StoryText.h"
 
 #include <QClipboard>
@@ -51,7 +52,7 @@ class WritingWindows : public WindowFixture {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { Layout::installLookAndFeel(); }
+    void initTestCase() { Desktop::installLookAndFeel(); }
     void init() { startRun(); }
     void speechBoxFeedsItsSpeech_data();
     void speechBoxFeedsItsSpeech();

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "Legibility.h"
 #include "StoryRecord.h"
 
 #include <QPoint>
@@ -20,8 +21,7 @@ namespace Layout {
 
 enum class Kind { CommandButton, Frame, OptionButton, TextBox, MultiLineTextBox, Label, Picture };
 
-// Text colours the windows use besides the default one.
-enum class TextColour { Default, Highlight, ActiveTitleBar };
+using Desktop::TextColour;
 
 struct Font {
     const char *face = nullptr;  // nullptr: the window's default font
@@ -83,13 +83,5 @@ struct OptionCode {
 // Makes every option of `codes` record its code into `story` whenever it
 // becomes selected, by mouse or keyboard.
 void recordOptionCodes(QWidget *window, std::span<const OptionCode> codes, StoryRecord &story);
-
-// Maps the faces the windows name ("MS Sans Serif", "Script MT Bold",
-// "Pristina") to freely licensed stand-ins installed with the program, sets
-// the style the layouts were measured with, presents the windows to screen
-// readers (see Accessibility.h) and gives every window the program's icon
-// once the first one is on screen. Called once, before the first window is
-// built.
-void installLookAndFeel();
 
 } // namespace Layout

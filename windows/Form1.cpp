@@ -59,7 +59,7 @@ QString storyFieldText(const QString &storyText)
 // What screen readers say for the two boxes: their prompts. The story field
 // is left out: ten pixels wide, it holds the laid-out story but is no place
 // to read it.
-const SpokenName spoken[] = {
+const Desktop::SpokenName spoken[] = {
     {"Text2", "Enter Full title here", "Label1"},
     {"Text3", "Enter Your Name Here", "Label2"},
     {"Text1", nullptr},
@@ -71,7 +71,7 @@ Form1::Form1(StoryRecord &story, WindowRegistry &windows, const QString &storyRo
     : story(story), windows(windows), storyRoot(storyRoot), savingShown(new QTimer(this))
 {
     buildWindow(this, form, controls);
-    nameForScreenReaders(this, spoken);
+    Desktop::nameForScreenReaders(this, spoken);
 
     // The story field is the small box right of "DONE!" that receives the
     // laid-out story. It stays on show but is only a display: the user can

@@ -29,7 +29,7 @@ const Control controls[] = {
 };
 
 // What screen readers say for the picture.
-const SpokenName spoken[] = {
+const Desktop::SpokenName spoken[] = {
     {"Image1", "A book and a quill"},
 };
 
@@ -39,7 +39,7 @@ Form2::Form2(WindowRegistry &windows)
     : windows(windows)
 {
     buildWindow(this, form, controls);
-    nameForScreenReaders(this, spoken);
+    Desktop::nameForScreenReaders(this, spoken);
     connect(control<QPushButton>(this, "Command1"), &QPushButton::clicked, this, &Form2::Command1_Click);
     connect(control<QPushButton>(this, "Command2"), &QPushButton::clicked, this, &Form2::Command2_Click);
     connect(control<QPushButton>(this, "Command3"), &QPushButton::clicked, this, &Form2::Command3_Click);

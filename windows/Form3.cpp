@@ -30,7 +30,7 @@ const Control controls[] = {
 };
 
 // What screen readers say for the contact text: the heading above it.
-const SpokenName spoken[] = {
+const Desktop::SpokenName spoken[] = {
     {"Text1", "How to contact the creator", "Label1"},
 };
 
@@ -40,7 +40,7 @@ Form3::Form3(WindowRegistry &windows)
     : windows(windows)
 {
     buildWindow(this, form, controls);
-    nameForScreenReaders(this, spoken);
+    Desktop::nameForScreenReaders(this, spoken);
     connect(control<QPushButton>(this, "Command1"), &QPushButton::clicked, this, &Form3::Command1_Click);
 }
 

@@ -58,7 +58,7 @@ const Control controls[] = {
 };
 
 // What screen readers say for the title box: its prompt.
-const SpokenName spoken[] = {
+const Desktop::SpokenName spoken[] = {
     {"Text1", "Enter one word title here", "Label2"},
 };
 
@@ -111,7 +111,7 @@ frmp2::frmp2(StoryRecord &story, WindowRegistry &windows)
     : story(story), windows(windows)
 {
     buildWindow(this, form, controls);
-    nameForScreenReaders(this, spoken);
+    Desktop::nameForScreenReaders(this, spoken);
     recordOptionCodes(this, codes, story);
     connect(control<QLineEdit>(this, "Text1"), &QLineEdit::textChanged, this, &frmp2::Text1_Change);
     connect(control<QPushButton>(this, "Command1"), &QPushButton::clicked, this, &frmp2::Command1_Click);

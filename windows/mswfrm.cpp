@@ -47,7 +47,7 @@ const Control controls[] = {
 
 // What screen readers say for each box: its frame and its speaker. The two
 // labels that show nothing are left out.
-const SpokenName spoken[] = {
+const Desktop::SpokenName spoken[] = {
     {"Text1", "First Speeches, First Speaker", "Label1(0)"},
     {"Text2", "First Speeches, Second Speaker", "Label2(0)"},
     {"Text3", "Second Speeches, First Speaker", "Label1(3)"},
@@ -86,7 +86,7 @@ mswfrm::mswfrm(StoryRecord &story, WindowRegistry &windows)
     : story(story), windows(windows)
 {
     buildWindow(this, form, controls);
-    nameForScreenReaders(this, spoken);
+    Desktop::nameForScreenReaders(this, spoken);
     connect(control<QPushButton>(this, "Command1"), &QPushButton::clicked, this, &mswfrm::Command1_Click);
 }
 
