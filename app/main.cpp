@@ -5,6 +5,7 @@
 #include "DraftKeeper.h"
 #include "DraftStore.h"
 #include "Module1.h"
+#include "Places.h"
 #include "SaveNotice.h"
 #include "StartUp.h"
 #include "StoryNotifier.h"

@@ -4,7 +4,6 @@
 #include "DraftStore.h"
 
 #include "SaveFiles.h"
-#include "StorySave.h"
 
 #include <QDir>
 #include <QFile>
@@ -79,21 +78,6 @@ int draftSlotOf(QByteArrayView name)
     const int number = name.sliced(6).toInt(&ok);
     const int slot = number - 1;
     return ok && slot >= 1 && slot < MaxDraftSlots && draftFileName(slot) == name ? slot : -1;
-}
-
-DraftPlace draftPlace()
-{
-    const QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    if (state.startsWith(QLatin1Char('/'))) {
-        const QString clean = QDir::cleanPath(state);
-        const qsizetype slash = clean.lastIndexOf(QLatin1Char('/'));
-        return {clean + QStringLiteral("/wrenfield"), slash <= 0 ? QStringLiteral("/") : clean.left(slash)};
-    }
-    const QString home = userHomeFolder();
-    if (home.isEmpty())
-        return {};
-    const QString clean = QDir::cleanPath(home);
-    return {clean + QStringLiteral("/.local/state/wrenfield"), clean};
 }
 
 DraftStore::DraftStore(DraftPlace place) : place(std::move(place))

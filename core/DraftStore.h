@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Draft.h"
+#include "Places.h"
 
 #include <QList>
 #include <QString>
@@ -18,16 +19,8 @@
 //                                  away with the copy that held it)
 //   draft.new                      a draft being written, renamed over draft
 //   draft.set-aside-DATE-TIME      a draft that could not be trusted, kept
-struct DraftPlace {
-    QString folder;  // e.g. ~/.local/state/wrenfield
-    QString above;   // the folder above it that must exist and is never made:
-                     // the home folder, or $XDG_STATE_HOME's parent
-};
-
-// $XDG_STATE_HOME/wrenfield when XDG_STATE_HOME is a full path, otherwise
-// <home>/.local/state/wrenfield with the same home the story folder uses.
-// An empty folder when there is no home at all.
-DraftPlace draftPlace();
+//
+// The folder's place is worked out in Places.h.
 
 // A draft that a copy of the program left behind when it ended without
 // saving its story or discarding it (a crash, a kill, a power cut, the end

@@ -19,7 +19,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -151,38 +150,7 @@ int makeStoryFolder(const QByteArray &root)
     return syncParent(root);
 }
 
-QString homeFolder(bool *fromEnvironment)
-{
-    const QString home = qEnvironmentVariable("HOME");
-    *fromEnvironment = home.startsWith(QLatin1Char('/'));
-    if (*fromEnvironment)
-        return home;
-    const struct passwd *user = ::getpwuid(::getuid());
-    const QString listed = user && user->pw_dir ? QFile::decodeName(user->pw_dir) : QString();
-    return listed.startsWith(QLatin1Char('/')) ? listed : QString();
-}
-
 } // namespace
-
-QString userHomeFolder()
-{
-    bool fromEnvironment = false;
-    return homeFolder(&fromEnvironment);
-}
-
-QString storyRootFolder()
-{
-    // The desktop's documents folder is worked out from $HOME; it is asked
-    // only when $HOME is sound, and taken only when it is a full path.
-    bool homeFromEnvironment = false;
-    const QString home = homeFolder(&homeFromEnvironment);
-    QString documents;
-    if (homeFromEnvironment)
-        documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (!documents.startsWith(QLatin1Char('/')))
-        documents = home.isEmpty() ? QString() : home + QStringLiteral("/Documents");
-    return documents.isEmpty() ? QString() : QDir::cleanPath(documents + QStringLiteral("/Wrenfield"));
-}
 
 QString realPathOf(const QString &rootFolder, const QString &drivePath)
 {

@@ -37,7 +37,3 @@ private:
     bool listening = false;
     QHash<uint, QString> shown;  // notification id -> the story's real path
 };
-
-// `path` with the home folder `home` written as "~": "~/Documents/a.txt".
-// A path outside it, or a home of "/" or "", leaves the path as it is.
-QString homeAbbreviated(const QString &path, const QString &home);

@@ -20,6 +20,7 @@
 // marks in a system call trace where the work under test starts.
 
 #include "DraftStore.h"
+#include "Places.h"
 #include "StorySave.h"
 #include "UnfinishedSave.h"
 

@@ -14,6 +14,7 @@
 #include "DarkPalette.h"
 #include "Legibility.h"
 #include "Placement.h"
+#include "Places.h"
 #include "Scrolling.h"
 #include "StoryNotifier.h"
 
