@@ -5,6 +5,7 @@
 
 #include "Draft.h"
 #include "Places.h"
+#include "UnfinishedSave.h"
 
 #include <QList>
 #include <QString>
@@ -31,6 +32,23 @@ struct LeftDraft {
     Draft draft;
 };
 
+// What went wrong with the draft folder or a draft found in it, for the
+// windows to put into words.
+struct DraftTrouble {
+    enum class Kind {
+        FolderRefused,  // the folder is not used (EPERM: it is not the user's
+                        // alone); drafts are not kept this run
+        SetAside,       // a damaged draft was renamed out of the way, to keptAs
+        NotSetAside,    // a damaged draft could not be renamed (error)
+        Newer,          // a newer version of the program wrote it: left as it is
+    };
+    Kind kind = Kind::FolderRefused;
+    DraftDamage damage = DraftDamage::None;
+    int error = 0;   // an errno, when there is one
+    QString path;    // the folder or the draft
+    QString keptAs;  // where a damaged draft now is
+};
+
 // One running copy's drafts. leftDrafts(), adopt(), discard() and release()
 // belong to the start, before the copy writes anything; write() and remove()
 // may then run on another thread, one call at a time.
@@ -43,17 +61,19 @@ public:
 
     // Drafts whose copy no longer runs, newest first; a running copy's draft
     // is never among them. Each is held by this copy until it is adopted,
-    // discarded or released. A draft that cannot be trusted (cut short, of
-    // another version, a wrong checksum, too large, not a plain file, not
-    // the user's own or readable by others) is renamed out of the way and
-    // kept, with one line for standard error in *lines. With no folder this
-    // costs one failed look-up.
-    QList<LeftDraft> leftDrafts(QStringList *lines);
+    // discarded or released. A draft that cannot be trusted (cut short, a
+    // wrong checksum, too large, not a plain file, not the user's own or
+    // readable by others) is renamed out of the way and kept; one a newer
+    // version wrote is left as it is; each adds a trouble. With no folder
+    // this costs one failed look-up.
+    QList<LeftDraft> leftDrafts(QList<DraftTrouble> *troubles);
 
     // This copy goes on with that draft: its writes replace it from now on.
     void adopt(const LeftDraft &left);
-    // Removes a left draft; 0 or an errno.
-    int discard(const LeftDraft &left);
+    // Removes a left draft; 0 or an errno. When it cannot be removed, it is
+    // rewritten as `saved` (the draft marked with its save) where the folder
+    // allows, so that it is known as saved even without its story file.
+    int discard(const LeftDraft &left, QByteArrayView saved = {});
     // Leaves a left draft for the next start to offer again.
     void release(const LeftDraft &left);
 
@@ -71,6 +91,7 @@ public:
 
 private:
     int openFolder(bool make);
+    int replace(const QByteArray &name, QByteArrayView bytes);
     bool lockSlot(int slot, bool lock);
     int claimSlot();
 
@@ -86,3 +107,26 @@ private:
 QByteArray draftFileName(int slot);
 int draftSlotOf(QByteArrayView name);
 inline constexpr int MaxDraftSlots = 64;
+
+// Whether a left draft's story is already saved, which only the story
+// folder can tell: a draft may outlive its save by a write still queued, a
+// kill or a folder where it cannot be removed.
+struct DraftStanding {
+    enum class Kind {
+        Unsaved,       // not saved: offered to go on with
+        Saved,         // storyFile ends with the draft's story: never offered
+        SaveSetAside,  // its save was cut short and set aside (see Resolution),
+                       // its record kept in keptIn: offered, saying so
+    };
+    Kind kind = Kind::Unsaved;
+    QString storyFile;
+    QString keptIn;
+    Draft::Save save;  // Saved: the mark that proves it
+};
+
+// The standing of a draft in the story folder storyRoot, after the start
+// has resolved an unfinished save there (resolution): a draft marked with
+// its save is saved when its story file ends with the marked bytes; one not
+// yet marked when the resolved save was for its file, or, taken on the
+// story page, when its file ends with what the page would save.
+DraftStanding standingOf(const Draft &draft, const QString &storyRoot, const Resolution &resolution);

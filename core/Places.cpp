@@ -47,17 +47,18 @@ QString storyRootFolder()
 
 DraftPlace draftPlace()
 {
+    const QString home = userHomeFolder().isEmpty() ? QString() : QDir::cleanPath(userHomeFolder());
     const QString state = qEnvironmentVariable("XDG_STATE_HOME");
     if (state.startsWith(QLatin1Char('/'))) {
-        const QString clean = QDir::cleanPath(state);
-        const qsizetype slash = clean.lastIndexOf(QLatin1Char('/'));
-        return {clean + QStringLiteral("/wrenfield"), slash <= 0 ? QStringLiteral("/") : clean.left(slash)};
+        const QString folder = QDir::cleanPath(state) + QStringLiteral("/wrenfield");
+        // A state folder in the home is made up to the home, never the home
+        // itself; one elsewhere (a scratch or shared disk) from the root.
+        const bool inHome = !home.isEmpty() && home != QLatin1String("/") && folder.startsWith(home + QLatin1Char('/'));
+        return {folder, inHome ? home : QStringLiteral("/")};
     }
-    const QString home = userHomeFolder();
     if (home.isEmpty())
         return {};
-    const QString clean = QDir::cleanPath(home);
-    return {clean + QStringLiteral("/.local/state/wrenfield"), clean};
+    return {home + QStringLiteral("/.local/state/wrenfield"), home};
 }
 
 QString homeAbbreviated(const QString &path, const QString &home)

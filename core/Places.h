@@ -19,11 +19,11 @@ QString userHomeFolder();
 QString storyRootFolder();
 
 // Where drafts live (see DraftStore.h), and the folder above it that is
-// must exist and is never made: the folders between the two are made,
-// readable by the user alone, when the first draft is written.
+// is never made: the folders between the two are made, readable by the
+// user alone, when the first draft is written.
 struct DraftPlace {
     QString folder;  // e.g. ~/.local/state/wrenfield
-    QString above;   // the home folder, or $XDG_STATE_HOME's parent
+    QString above;   // the home folder, or "/" for a state folder outside it
 };
 
 // $XDG_STATE_HOME/wrenfield when XDG_STATE_HOME is a full path, otherwise

@@ -44,8 +44,8 @@ int main(int argc, char *argv[])
     if (argc == 4 && first == QLatin1String("--draft")) {
         const QString folder = QString::fromLocal8Bit(argv[2]);
         DraftStore store({folder, folder.section(QLatin1Char('/'), 0, -2)});
-        QStringList lines;
-        const QList<LeftDraft> left = store.leftDrafts(&lines);
+        QList<DraftTrouble> troubles;
+        const QList<LeftDraft> left = store.leftDrafts(&troubles);
         if (left.size() != 1)
             return 254;
         store.adopt(left.front());

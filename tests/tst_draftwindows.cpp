@@ -177,9 +177,10 @@ void DraftWindows::userEndRemovesTheDraft()
 {
     Run r;
     runSteps(r, 0, 3);
-    r.keeper.writeNow();
+    QVERIFY(r.keeper.finish(std::chrono::seconds(10)));
     QVERIFY(QFileInfo::exists(r.draftFolder + QStringLiteral("/draft")));
     r.windows.EndProgram();
+    QVERIFY(r.keeper.finish(std::chrono::seconds(10)));
     QVERIFY(!QFileInfo::exists(r.draftFolder + QStringLiteral("/draft")));
 }
 
@@ -190,9 +191,9 @@ void DraftWindows::sessionEndKeepsTheDraftAndAsksNothing()
 {
     Run r;
     runSteps(r, 0, 7);
-    r.keeper.writeNow();
     r.type(Window::mswfrm, "Text8", QStringLiteral(" and more"));
     r.windows.endSession();
+    QVERIFY(r.keeper.finish(std::chrono::seconds(10)));
     const std::optional<Draft> kept = parseDraft(readFile(r.draftFolder + QStringLiteral("/draft")));
     QVERIFY(kept && std::any_of(kept->texts.begin(), kept->texts.end(), [](const Draft::Text &t) {
         return t.box == QLatin1String("Text8") && t.text == QLatin1String("Said in Text8 and more");

@@ -107,6 +107,7 @@ void Form1::Command3_Click()
 void Form1::save(const QString &storyFilePath, const QString &storyText)
 {
     saving = true;
+    windows.reportSaving(storyFilePath, storyText);
     const std::optional<SaveError> error = saveStory(storyRoot, storyFilePath, storyText);
     saving = false;
     if (error) {
