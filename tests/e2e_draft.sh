@@ -22,6 +22,7 @@ source "$here/x11_session.sh"
 
 start_x 1280x1024x24
 story_home
+export XDG_STATE_HOME=            # empty: the home's own state folder
 state="$HOME/.local/state/wrenfield"
 drafts() { find "$state" -maxdepth 1 -name 'draft*' ! -name '*.set-aside-*' 2>/dev/null | wc -l; }
 has_draft() { [ "$(drafts)" -ge "${1:-1}" ]; }
@@ -54,6 +55,7 @@ snapshot; key alt+o
 p1=$(wait_for "Player 1")
 draft_changed "on the move to Player 1"
 killed
+[ ! -s "$work/out.log" ] || fail "a plain first start said something"
 
 # Run 2: Player 1 is back; its choices and Player 2's, the title word typed
 # and written within two seconds; killed on the Player 2 window.
