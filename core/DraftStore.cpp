@@ -25,6 +25,7 @@ namespace {
 
 constexpr char LockName[] = "lock";
 constexpr char NewSuffix[] = ".new";
+constexpr char OtherNewSuffix[] = ".new2";
 
 // Makes each folder below above on the way to folder, readable by the user
 // alone, and syncs the folder that holds each new one.
@@ -211,7 +212,8 @@ QList<LeftDraft> DraftStore::leftDrafts(QList<DraftTrouble> *troubles)
             continue;  // its copy is still running
         const QByteArray name = draftFileName(s);
         const QString path = place.folder + QLatin1Char('/') + QString::fromLatin1(name);
-        ::unlinkat(folder, (name + NewSuffix).constData(), 0);  // a write cut short
+        ::unlinkat(folder, (name + NewSuffix).constData(), 0);  // writes cut short
+        ::unlinkat(folder, (name + OtherNewSuffix).constData(), 0);
         QByteArray bytes;
         DraftDamage damage = DraftDamage::None;
         const int error = SaveFiles::readPlainFile(folder, name.constData(), MaxDraftBytes, true, &bytes);
@@ -254,7 +256,7 @@ int DraftStore::discard(const LeftDraft &left, QByteArrayView saved)
     int error = ::unlinkat(folder, name.constData(), 0) == 0 || errno == ENOENT ? 0 : errno;
     if (!error && ::fsync(folder) != 0)
         error = errno;
-    if (error && !saved.isEmpty() && replace(name, saved) != 0) {
+    if (error && !saved.isEmpty() && replace(name, name + NewSuffix, saved, ++newest) != 0) {
         // A folder the user may not change may still hold a draft the user
         // may write: rewritten in place, it is at worst cut short by a crash
         // and then set aside, never offered as unsaved.
@@ -284,6 +286,7 @@ int DraftStore::claimSlot()
         if (::fstatat(folder, draftFileName(s).constData(), &entry, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT) {
             slot = s;
             ::unlinkat(folder, (draftFileName(s) + NewSuffix).constData(), 0);
+            ::unlinkat(folder, (draftFileName(s) + OtherNewSuffix).constData(), 0);
             return 0;
         }
         lockSlot(s, false);
@@ -291,48 +294,68 @@ int DraftStore::claimSlot()
     return EUSERS;
 }
 
-int DraftStore::write(QByteArrayView bytes)
+int DraftStore::write(QByteArrayView bytes, quint64 generation)
 {
     if (bytes.size() > MaxDraftBytes)
         return EFBIG;
-    if (const int error = openFolder(true))
-        return error;
-    if (slot < 0) {
-        if (const int error = claimSlot())
+    {
+        const std::lock_guard lock(mutex);
+        if (const int error = openFolder(true))
             return error;
+        if (slot < 0) {
+            if (const int error = claimSlot())
+                return error;
+        }
+        if (generation == 0)
+            generation = newest + 1;
     }
-    return replace(draftFileName(slot), bytes);
+    // Two writes may be under way at once, a newer one while an older one
+    // syncs: each has a file of its own.
+    const QByteArray name = draftFileName(slot);
+    return replace(name, name + (generation % 2 ? NewSuffix : OtherNewSuffix), bytes, generation);
 }
 
-// Writes bytes to name.new, syncs it, renames it over name and syncs the
-// folder: name is the old draft or the new one, whole, whatever happens.
-int DraftStore::replace(const QByteArray &name, QByteArrayView bytes)
+// Writes bytes to temp, syncs it, renames it over name and syncs the
+// folder: name is the old draft or the new one, whole, whatever happens. A
+// write overtaken by a newer one (or a removal) leaves name to it.
+int DraftStore::replace(const QByteArray &name, const QByteArray &temp, QByteArrayView bytes, quint64 generation)
 {
-    const QByteArray newName = name + NewSuffix;
     int error = 0;
     {
-        const Fd file(::openat(folder, newName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
+        const Fd file(::openat(folder, temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!file.valid())
             return errno;
         error = SaveFiles::writeAt(file.get(), bytes, 0);
         if (!error && ::fdatasync(file.get()) != 0)
             error = errno;
     }
-    if (!error && ::renameat(folder, newName.constData(), folder, name.constData()) != 0)
-        error = errno;
-    if (error) {
-        ::unlinkat(folder, newName.constData(), 0);
-        return error;
+    {
+        const std::lock_guard lock(mutex);
+        if (!error && generation < newest) {
+            ::unlinkat(folder, temp.constData(), 0);
+            return 0;
+        }
+        if (!error && ::renameat(folder, temp.constData(), folder, name.constData()) != 0)
+            error = errno;
+        if (error) {
+            ::unlinkat(folder, temp.constData(), 0);
+            return error;
+        }
+        newest = generation;
     }
     return ::fsync(folder) == 0 ? 0 : errno;
 }
 
-int DraftStore::remove()
+int DraftStore::remove(quint64 generation)
 {
-    if (slot < 0 || folder < 0)
-        return 0;
-    if (::unlinkat(folder, draftFileName(slot).constData(), 0) != 0)
-        return errno == ENOENT ? 0 : errno;
+    {
+        const std::lock_guard lock(mutex);
+        newest = std::max(newest, generation ? generation : newest + 1);
+        if (slot < 0 || folder < 0)
+            return 0;
+        if (::unlinkat(folder, draftFileName(slot).constData(), 0) != 0)
+            return errno == ENOENT ? 0 : errno;
+    }
     return ::fsync(folder) == 0 ? 0 : errno;
 }
 

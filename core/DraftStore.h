@@ -11,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <mutex>
+
 // Where drafts live: a folder of the program's own that only its user may
 // enter, with one draft file per running copy of the program:
 //
@@ -51,7 +53,7 @@ struct DraftTrouble {
 
 // One running copy's drafts. leftDrafts(), adopt(), discard() and release()
 // belong to the start, before the copy writes anything; write() and remove()
-// may then run on another thread, one call at a time.
+// may then run on other threads, two at a time.
 class DraftStore {
 public:
     explicit DraftStore(DraftPlace place);
@@ -81,17 +83,20 @@ public:
     // is written and synced, renamed over the old one, and the folder synced.
     // The first write makes the folder and takes a draft name that no other
     // running copy holds. Returns 0 or an errno; on failure the previous
-    // draft stays as it was.
-    int write(QByteArrayView bytes);
-    // Removes this copy's draft (0 also when there is none) and syncs the folder.
-    int remove();
+    // draft stays as it was. Calls numbered by generation (1, 2, ...; 0: the
+    // next) may overlap: one overtaken by a later generation, or by a later
+    // removal, leaves the draft to it.
+    int write(QByteArrayView bytes, quint64 generation = 0);
+    // Removes this copy's draft (0 also when there is none) and syncs the
+    // folder; writes of an earlier generation still under way are dropped.
+    int remove(quint64 generation = 0);
 
     // This copy's draft file; empty until it has one.
     QString path() const;
 
 private:
     int openFolder(bool make);
-    int replace(const QByteArray &name, QByteArrayView bytes);
+    int replace(const QByteArray &name, const QByteArray &temp, QByteArrayView bytes, quint64 generation);
     bool lockSlot(int slot, bool lock);
     int claimSlot();
 
@@ -100,6 +105,8 @@ private:
     int lockFile = -1;
     int slot = -1;    // this copy's draft name
     int refusal = 0;  // why drafts cannot be kept in the folder, once known
+    std::mutex mutex;  // between two writes under way at once
+    quint64 newest = 0;  // the generation of the draft in place, or of its removal
 };
 
 // The file name of a draft slot: "draft", "draft-2", ...; and the slot a

@@ -78,6 +78,7 @@ private slots:
     void draftFolder();
     void runningCopiesKeepTheirOwn();
     void killedWriteLeavesOldOrNew();
+    void newerWriteIsNeverOvertaken();
     void killedSaveAndItsDraft();
 };
 
@@ -347,6 +348,20 @@ void DraftTest::killedWriteLeavesOldOrNew()
         QCOMPARE(QDir(at.folder).entryList({QStringLiteral("*.new")}, QDir::Files), QStringList());
     }
     QCOMPARE(outcomes.size(), 2);
+}
+
+// Writes under way at once end in any order: one that ends after a newer
+// write, or after a removal, leaves the draft to it, and no file behind.
+void DraftTest::newerWriteIsNeverOvertaken()
+{
+    Place at;
+    DraftStore store(at.place());
+    QCOMPARE(store.write(encodeDraft(sample(QStringLiteral("newer"))), 2), 0);
+    QCOMPARE(store.write(encodeDraft(sample(QStringLiteral("older"))), 1), 0);
+    QCOMPARE(parseDraft(readFile(at.draft()))->story.Speech1, QStringLiteral("newer"));
+    QCOMPARE(store.remove(4), 0);
+    QCOMPARE(store.write(encodeDraft(sample(QStringLiteral("older"))), 3), 0);
+    QCOMPARE(QDir(at.folder).entryList({QStringLiteral("draft*")}, QDir::Files), QStringList());
 }
 
 // A story handed to a save killed at each of its file calls, then the

@@ -20,6 +20,7 @@
 #include <QRadioButton>
 #include <QSessionManager>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -28,13 +29,18 @@
 #include <thread>
 #include <utility>
 
-// The thread that lays drafts out and writes them. It holds at most one
-// draft waiting to be written: a newer one takes its place, so a slow disk
-// never builds up a backlog. Removing the draft takes the place of a write
-// still waiting.
+// The threads that lay drafts out and write them: two, so that a newer
+// draft is written and synced while an older one still waits for a slow
+// disk, and overtakes it. At most one draft waits beyond those: a newer one
+// takes its place, so a slow disk never builds up a backlog. Removing the
+// draft takes the place of a write still waiting, and overtakes one under
+// way.
 class DraftKeeper::Writer {
 public:
-    Writer(DraftStore &store, DraftKeeper *keeper) : store(store), keeper(keeper), thread(&Writer::run, this) {}
+    Writer(DraftStore &store, DraftKeeper *keeper)
+        : store(store), keeper(keeper), threads{std::thread(&Writer::run, this), std::thread(&Writer::run, this)}
+    {
+    }
 
     ~Writer()
     {
@@ -43,7 +49,8 @@ public:
             stopping = true;
         }
         wake.notify_all();
-        thread.join();
+        for (std::thread &thread : threads)
+            thread.join();
     }
 
     void write(Draft draft)
@@ -96,20 +103,21 @@ private:
             const bool remove = removing;
             removing = false;
             const quint64 upTo = requested;
+            const quint64 generation = ++picked;
             lock.unlock();
             int error = 0;
             if (draft) {
-                error = store.write(encodeDraft(*draft));
+                error = store.write(encodeDraft(*draft), generation);
                 draft.reset();  // lets go of the texts before anything else
             }
             if (remove)
-                error = store.remove();
+                error = store.remove(generation);
             lock.lock();
             // Told on the keeper's thread, which words it.
             if (keeper)
                 QMetaObject::invokeMethod(keeper, [keeper = keeper, error] { keeper->noteWritten(error); },
                                           Qt::QueuedConnection);
-            finished = upTo;
+            finished = std::max(finished, upTo);  // an overtaken write ends after a newer one
             wake.notify_all();
         }
     }
@@ -123,7 +131,8 @@ private:
     bool stopping = false;
     quint64 requested = 0;
     quint64 finished = 0;
-    std::thread thread;
+    quint64 picked = 0;  // the generation of the last job taken
+    std::thread threads[2];
 };
 
 DraftKeeper::DraftKeeper(WindowRegistry &windows, StoryRecord &story, DraftStore &store, QObject *parent)
