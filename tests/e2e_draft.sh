@@ -92,6 +92,7 @@ page=$(wait_for Form1); wait_gone Wrenfield
 type_text "A Day Out"; key Tab
 type_text "Ann Author"; draft_holds "Ann Author" "on the story page"
 killed
+cp "$state/draft" "$work/page-draft"           # for the saved story's draft, below
 
 # Run 5: DONE! saves the bytes a story written at once would have, and the
 # draft goes; the about window's text and Exit leave none either.
@@ -117,6 +118,18 @@ main=$(wait_for Form2)
 click "$main" 0 0 0 3960 2895 735              # Exit
 waited eval '! kill -0 "$app_pid" 2>/dev/null' || fail "Exit did not end the program"
 ! has_draft || fail "a draft is left after Exit"
+
+# The story page's draft of the story saved in run 5, as a kill just after
+# DONE! could leave it: never offered; the start says where the story is
+# (OK is the default) and the draft goes.
+cp "$work/page-draft" "$state/draft"
+start
+waited focused "$(wait_for Wrenfield)" || fail "the notice did not take the keyboard"
+key Return
+wait_for Talemoss >/dev/null
+showing Form1 0 || fail "the saved story was offered back"
+! has_draft || fail "the saved story's draft was left"
+killed
 
 # Two copies: the second neither offers the first's draft nor writes over
 # it; killed, the next start offers both, newest first, and Discard removes each.
