@@ -71,7 +71,6 @@ class DraftTest : public QObject {
 
 private slots:
     void initTestCase() { ::umask(077); }  // the files a test makes are the user's alone, as drafts are
-    void writtenDraftReadsBack();
     void damagedDraftIsSetAside_data();
     void damagedDraftIsSetAside();
     void draftFolder_data();
@@ -81,34 +80,6 @@ private slots:
     void newerWriteIsNeverOvertaken();
     void killedSaveAndItsDraft();
 };
-
-// Through the file and a second store, as the next start reads it: every
-// part comes back as it was, and nothing is made before the first write.
-void DraftTest::writtenDraftReadsBack()
-{
-    Place at;
-    const QByteArray bytes = encodeDraft(sample());
-    const std::optional<Draft> parsed = parseDraft(bytes);
-    QVERIFY(parsed);
-    QCOMPARE(encodeDraft(*parsed), bytes);
-    QCOMPARE(parsed->story.TitleWord, sample().story.TitleWord);
-
-    QList<DraftTrouble> troubles;
-    {
-        DraftStore store(at.place());
-        QVERIFY(store.leftDrafts(&troubles).isEmpty());
-        QVERIFY(!QFileInfo::exists(at.dir.path() + QStringLiteral("/state")));
-        QCOMPARE(store.write(bytes), 0);
-        QCOMPARE(store.path(), at.draft());
-    }
-    DraftStore next(at.place());
-    const QList<LeftDraft> left = next.leftDrafts(&troubles);
-    QCOMPARE(left.size(), 1);
-    QCOMPARE(encodeDraft(left.front().draft), bytes);
-    QVERIFY(troubles.isEmpty());
-    QCOMPARE(next.discard(left.front()), 0);
-    QVERIFY(!QFileInfo::exists(at.draft()));
-}
 
 // How the file at the draft's name is spoiled.
 using Spoil = std::function<void(const Place &)>;
