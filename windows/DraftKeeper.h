@@ -18,13 +18,16 @@ class QSessionManager;
 class QWidget;
 
 // Keeps a draft of the story being written (see Draft.h) while there is
-// unsaved work: within a second of a change, at every move between windows,
-// and at once when the desktop session ends. The windows' state is copied
-// on this thread (the texts are shared, not copied, so this costs as much as
-// the number of controls, however long the texts); laying it out and writing
-// it to disk happen on a thread of their own, where a newer copy replaces
-// one not yet written. The draft goes once its story is saved and when the
-// user ends the program ("Exit", "Discard and quit").
+// unsaved work, or the about window's text has changed: within a second of
+// a change, at every move between windows, when the story is handed to the
+// save (marked with it), at a session checkpoint and at once when the
+// session ends. The windows' state is copied on this thread (the texts are
+// shared, not copied, so this costs as much as the number of controls,
+// however long the texts); laying it out and writing it to disk happen on
+// threads of their own, where a newer copy replaces one not yet written and
+// overtakes one still syncing. Nothing here waits for the disk. The draft
+// goes once its story is saved and when the user ends the program ("Exit",
+// "Discard and quit").
 class DraftKeeper : public QObject {
     Q_OBJECT
 
