@@ -3,6 +3,8 @@
 
 #include "StartUp.h"
 
+#include "DraftKeeper.h"
+
 #include <QByteArray>
 #include <QMessageLogContext>
 #include <QLatin1String>
@@ -263,4 +265,59 @@ void WindowSystemGuard::release()
     }
     heldMessages.clear();
     guardedCommandLine = nullptr;
+}
+
+namespace {
+
+// A saved story's draft: the user is told, and the draft goes.
+bool dropSavedDraft(DraftStore &drafts, const LeftDraft &left, const DraftStanding &standing,
+                    const Resolution &resolution)
+{
+    Draft marked = left.draft;
+    marked.save = standing.save;
+    const int error = drafts.discard(left, encodeDraft(marked));
+    const bool toldBySave = resolution.outcome == Resolution::Outcome::Finished
+                            && resolution.storyFile == standing.storyFile;
+    return (toldBySave && !error) || tellDraftSaved(standing.storyFile, error);
+}
+
+} // namespace
+
+std::optional<ResumedDraft> takeUpLeftDrafts(DraftStore &drafts, const QList<LeftDraft> &left,
+                                             const QString &storyRoot, const Resolution &resolution,
+                                             bool *sessionEnded)
+{
+    std::optional<ResumedDraft> resumed;
+    for (const LeftDraft &draft : left) {
+        if (resumed || *sessionEnded) {
+            drafts.release(draft);  // offered at the next start
+            continue;
+        }
+        const DraftStanding standing = standingOf(draft.draft, storyRoot, resolution);
+        if (standing.kind == DraftStanding::Kind::Saved) {
+            // Taken on the main or the about window after the save: only the
+            // about window's text is left to keep, and it comes back unasked.
+            if (draft.draft.window == QLatin1String("Form2") || draft.draft.window == QLatin1String("Form3")) {
+                drafts.adopt(draft);
+                resumed = ResumedDraft{draft.draft, true};
+            } else if (!dropSavedDraft(drafts, draft, standing, resolution)) {
+                *sessionEnded = true;
+            }
+            continue;
+        }
+        switch (askToContinue(draft.draft, standing)) {
+        case StartAnswer::Continue:
+            drafts.adopt(draft);
+            resumed = ResumedDraft{draft.draft, false};
+            break;
+        case StartAnswer::Discard:
+            drafts.discard(draft);
+            break;
+        case StartAnswer::SessionEnded:
+            drafts.release(draft);
+            *sessionEnded = true;
+            break;
+        }
+    }
+    return resumed;
 }

@@ -3,6 +3,9 @@
 
 #pragma once
 
+#include "DraftStore.h"
+
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -46,3 +49,20 @@ public:
 private:
     bool guarding = true;
 };
+
+// The draft the start goes on with, and whether its story is saved already
+// (a draft taken after the save, for the about window's text).
+struct ResumedDraft {
+    Draft draft;
+    bool saved = false;
+};
+
+// Goes through the drafts that earlier runs left, newest first, after the
+// start has resolved an unfinished save in storyRoot (resolution). A draft
+// whose story is saved is never offered: the user is told where the story
+// is (unless the save's own notice said so) and the draft goes. The first
+// other one is offered; the rest stay for the next start. Nothing, with
+// *sessionEnded set, when the session ended while a window asked.
+std::optional<ResumedDraft> takeUpLeftDrafts(DraftStore &drafts, const QList<LeftDraft> &left,
+                                             const QString &storyRoot, const Resolution &resolution,
+                                             bool *sessionEnded);

@@ -6,13 +6,15 @@
 #include "CheckedBytes.h"
 
 #include <array>
+#include <cstring>
 #include <cstdint>
 #include <limits>
 
 namespace {
 
 const QByteArrayView Heading = "Wrenfield draft\n";
-const QByteArrayView Version = "version 1\n";
+const QByteArrayView VersionWord = "version ";
+constexpr std::uint64_t Version = 1;
 
 // The record's fields in the order a draft holds them, with their names.
 struct Field {
@@ -107,8 +109,13 @@ public:
 
 QByteArray encodeDraft(const Draft &draft)
 {
-    QByteArray out = Heading.toByteArray() + Version.toByteArray();
+    QByteArray out = Heading.toByteArray() + VersionWord.toByteArray() + QByteArray::number(Version) + '\n';
     out += "changed " + QByteArray::number(draft.changedMs) + '\n';
+    out += "save " + QByteArray::number(draft.save.size) + '\n';
+    if (draft.save.size > 0) {
+        out += draft.save.sha256 + '\n';
+        appendText(out, draft.save.storyFilePath);
+    }
     out += "window " + draft.window.toLatin1() + '\n';
     for (const Field &field : Fields) {
         out += QByteArray("field ") + field.name + ' ';
@@ -126,24 +133,34 @@ QByteArray encodeDraft(const Draft &draft)
     return out;
 }
 
-std::optional<Draft> parseDraft(QByteArrayView bytes, QString *problem)
+std::optional<Draft> parseDraft(QByteArrayView bytes, DraftDamage *damage)
 {
-    const auto refuse = [&](const char *why) -> std::optional<Draft> {
-        if (problem)
-            *problem = QString::fromLatin1(why);
+    const auto refuse = [&](DraftDamage why) -> std::optional<Draft> {
+        if (damage)
+            *damage = why;
         return std::nullopt;
     };
     if (bytes.size() > MaxDraftBytes)
-        return refuse("it is larger than any draft");
+        return refuse(DraftDamage::TooLarge);
     Reader in(bytes);
     Draft draft;
-    if (!in.literal(Heading))
-        return refuse("it is not a draft");
-    if (!in.literal(Version))
-        return refuse("it is of an unknown version");
+    if (!in.literal(Heading) || !in.literal(VersionWord))
+        return refuse(DraftDamage::NotADraft);
+    const std::uint64_t version = in.number(std::numeric_limits<std::uint32_t>::max(), '\n');
+    if (in.ok && version > Version)
+        return refuse(DraftDamage::Newer);
+    if (version != Version)
+        return refuse(DraftDamage::NotADraft);
 
     in.literal("changed ");
     draft.changedMs = qint64(in.number(std::uint64_t(std::numeric_limits<qint64>::max()), '\n'));
+    in.literal("save ");
+    draft.save.size = qint64(in.number(std::uint64_t(MaxDraftBytes), '\n'));
+    if (draft.save.size > 0) {
+        draft.save.sha256 = in.lowerHex(64);
+        in.literal("\n");
+        draft.save.storyFilePath = in.text();
+    }
     in.literal("window ");
     draft.window = in.name('\n');
     for (const Field &field : Fields) {
@@ -170,6 +187,6 @@ std::optional<Draft> parseDraft(QByteArrayView bytes, QString *problem)
         draft.texts.append(t);
     }
     if (const char *wrong = in.endWithChecksum())
-        return refuse(wrong);
+        return refuse(std::strstr(wrong, "checksum") ? DraftDamage::Checksum : DraftDamage::CutShort);
     return draft;
 }

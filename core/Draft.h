@@ -28,7 +28,18 @@ struct Draft {
         QString text;
     };
 
+    // The save the story was handed to, if any: the story file as the
+    // program names it (c:\...txt) and the size and SHA-256 (hex) of the
+    // bytes the save puts after the staging file's. A story file that ends
+    // with them is this story, saved.
+    struct Save {
+        QString storyFilePath;
+        qint64 size = 0;  // 0: the story was not handed to a save
+        QByteArray sha256;
+    };
+
     StoryRecord story;
+    Save save;
     QString window;        // the window on screen
     qint64 changedMs = 0;  // the last change, milliseconds since 1970 (UTC)
     QList<Selection> selected;
@@ -50,8 +61,21 @@ inline constexpr qsizetype MaxDraftEntries = 256;
 // SHA-256 checksum of all before it.
 QByteArray encodeDraft(const Draft &draft);
 
+// Why a draft cannot be taken.
+enum class DraftDamage {
+    None,
+    NotADraft,     // it does not start as a draft
+    Newer,         // a newer version of the program wrote it
+    CutShort,      // cut short, lengths or names wrong, or bytes after its end
+    Checksum,      // its checksum does not match
+    TooLarge,      // larger than any draft
+    NotPlainFile,  // a folder, a link, a device
+    NotYours,      // another user's, or readable or changeable by others
+    Unreadable,    // it could not be read (an errno says why)
+};
+
 // Reads a draft strictly: every line in its place, numbers in their plain
 // form, lengths that match, names of the allowed form, nothing after the
 // checksum and a checksum that matches. Anything else gives nothing and, in
-// *problem, why.
-std::optional<Draft> parseDraft(QByteArrayView bytes, QString *problem = nullptr);
+// *damage, why.
+std::optional<Draft> parseDraft(QByteArrayView bytes, DraftDamage *damage = nullptr);

@@ -3,8 +3,11 @@
 
 #include "DraftStore.h"
 
+#include "CheckedBytes.h"
+#include "Places.h"
 #include "SaveFiles.h"
-#include "StorySave.h"
+#include "StoryFileName.h"
+#include "StoryText.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,20 +26,17 @@ namespace {
 
 constexpr char LockName[] = "lock";
 constexpr char NewSuffix[] = ".new";
-
-QString quoted(const QString &path)
-{
-    return QLatin1Char('"') + path + QLatin1Char('"');
-}
+constexpr char OtherNewSuffix[] = ".new2";
 
 // Makes each folder below above on the way to folder, readable by the user
 // alone, and syncs the folder that holds each new one.
 int makeFolders(const DraftPlace &place)
 {
-    if (!place.folder.startsWith(place.above + QLatin1Char('/')))
+    const QString start = place.above == QLatin1String("/") ? QString() : place.above;
+    if (!place.folder.startsWith(start + QLatin1Char('/')))
         return ENOENT;
-    QByteArray path = QFile::encodeName(place.above);
-    const QStringList below = place.folder.mid(place.above.size() + 1).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QByteArray path = QFile::encodeName(start);
+    const QStringList below = place.folder.mid(start.size() + 1).split(QLatin1Char('/'), Qt::SkipEmptyParts);
     for (const QString &part : below) {
         path += '/' + QFile::encodeName(part);
         if (const int error = SaveFiles::makeFolder(path, 0700); error && error != EEXIST)
@@ -45,13 +45,48 @@ int makeFolders(const DraftPlace &place)
     return 0;
 }
 
-QString readProblem(int error)
+// Whether the file at path ends with size bytes whose SHA-256 is sha256.
+bool endsWith(const QString &path, qint64 size, const QByteArray &sha256)
+{
+    if (path.isEmpty() || size <= 0 || size > MaxStoryBytes)
+        return false;
+    const Fd file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat info {};
+    if (!file.valid() || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < size)
+        return false;
+    QByteArray tail(size, Qt::Uninitialized);
+    for (qint64 done = 0; done < size;) {
+        const ssize_t got = ::pread(file.get(), tail.data() + done, size_t(size - done), info.st_size - size + done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        done += got;
+    }
+    return sha256Hex(tail) == sha256;
+}
+
+// The bytes "DONE!" on the story page would save after the staging file's:
+// the record with the full title and the author from their boxes.
+QByteArray pageStoryBytes(const Draft &draft)
+{
+    StoryRecord story = draft.story;
+    for (const Draft::Text &t : draft.texts) {
+        if (t.window == QLatin1String("Form1") && t.box == QLatin1String("Text2"))
+            story.FullTitle = t.text;
+        else if (t.window == QLatin1String("Form1") && t.box == QLatin1String("Text3"))
+            story.AuthorName = t.text;
+    }
+    return (storyTextOf(story) + QStringLiteral("\r\n")).toUtf8();
+}
+
+DraftDamage readDamage(int error)
 {
     switch (error) {
-    case EINVAL: return QStringLiteral("it is not a plain file");
-    case EPERM: return QStringLiteral("it is not yours alone");
-    case EFBIG: return QStringLiteral("it is larger than any draft");
-    default: return QString::fromLocal8Bit(std::strerror(error));
+    case EINVAL: return DraftDamage::NotPlainFile;
+    case EPERM: return DraftDamage::NotYours;
+    case EFBIG: return DraftDamage::TooLarge;
+    default: return DraftDamage::Unreadable;
     }
 }
 
@@ -72,21 +107,6 @@ int draftSlotOf(QByteArrayView name)
     const int number = name.sliced(6).toInt(&ok);
     const int slot = number - 1;
     return ok && slot >= 1 && slot < MaxDraftSlots && draftFileName(slot) == name ? slot : -1;
-}
-
-DraftPlace draftPlace()
-{
-    const QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    if (state.startsWith(QLatin1Char('/'))) {
-        const QString clean = QDir::cleanPath(state);
-        const qsizetype slash = clean.lastIndexOf(QLatin1Char('/'));
-        return {clean + QStringLiteral("/wrenfield"), slash <= 0 ? QStringLiteral("/") : clean.left(slash)};
-    }
-    const QString home = userHomeFolder();
-    if (home.isEmpty())
-        return {};
-    const QString clean = QDir::cleanPath(home);
-    return {clean + QStringLiteral("/.local/state/wrenfield"), clean};
 }
 
 DraftStore::DraftStore(DraftPlace place) : place(std::move(place))
@@ -119,12 +139,14 @@ int DraftStore::openFolder(bool make)
             return error;
     }
     const QByteArray path = QFile::encodeName(place.folder);
-    Fd opened(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    // Kept open while the copy runs: drafts are written relative to it.
+    // Kept open while the copy runs: drafts are written relative to it. A
+    // link is followed (dotfile managers link such folders), to a folder
+    // that must pass the same checks as one in its place.
+    Fd opened(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!opened.valid()) {
         if (errno == ENOENT)
             return ENOENT;
-        return refusal = errno == ELOOP ? ENOTDIR : errno;
+        return refusal = errno;
     }
     // Drafts hold everything the user typed: only a folder of the user's
     // own that nobody else may change is used.
@@ -159,14 +181,12 @@ bool DraftStore::lockSlot(int which, bool lock)
     return true;
 }
 
-QList<LeftDraft> DraftStore::leftDrafts(QStringList *lines)
+QList<LeftDraft> DraftStore::leftDrafts(QList<DraftTrouble> *troubles)
 {
     QList<LeftDraft> found;
     if (const int error = openFolder(false)) {
         if (error != ENOENT)
-            lines->append(QStringLiteral("Wrenfield: drafts are not kept in %1 (%2); it must be a folder of "
-                                         "yours that only you may change.")
-                              .arg(quoted(place.folder), QString::fromLocal8Bit(std::strerror(error))));
+            troubles->append({DraftTrouble::Kind::FolderRefused, DraftDamage::None, error, place.folder, {}});
         return found;
     }
     std::vector<int> named;
@@ -185,29 +205,30 @@ QList<LeftDraft> DraftStore::leftDrafts(QStringList *lines)
         if (!lockSlot(s, true))
             continue;  // its copy is still running
         const QByteArray name = draftFileName(s);
-        ::unlinkat(folder, (name + NewSuffix).constData(), 0);  // a write cut short
+        const QString path = place.folder + QLatin1Char('/') + QString::fromLatin1(name);
+        ::unlinkat(folder, (name + NewSuffix).constData(), 0);  // writes cut short
+        ::unlinkat(folder, (name + OtherNewSuffix).constData(), 0);
         QByteArray bytes;
-        QString problem;
+        DraftDamage damage = DraftDamage::None;
         const int error = SaveFiles::readPlainFile(folder, name.constData(), MaxDraftBytes, true, &bytes);
         std::optional<Draft> draft;
         if (error == 0)
-            draft = parseDraft(bytes, &problem);
+            draft = parseDraft(bytes, &damage);
         else if (error != ENOENT)
-            problem = readProblem(error);
+            damage = readDamage(error);
         if (draft) {
-            found.append({s, place.folder + QLatin1Char('/') + QString::fromLatin1(name), *std::move(draft)});
+            found.append({s, path, *std::move(draft)});
             continue;
         }
-        if (!problem.isEmpty()) {
+        if (damage == DraftDamage::Newer) {
+            troubles->append({DraftTrouble::Kind::Newer, damage, 0, path, {}});
+        } else if (damage != DraftDamage::None) {
             QByteArray aside;
-            const QString where = quoted(place.folder + QLatin1Char('/') + QString::fromLatin1(name));
             if (const int failed = SaveFiles::setAside(folder, name.constData(), &aside))
-                lines->append(QStringLiteral("Wrenfield: a damaged draft %1 (%2) could not be set aside (%3); "
-                                             "starting without it.")
-                                  .arg(where, problem, QString::fromLocal8Bit(std::strerror(failed))));
+                troubles->append({DraftTrouble::Kind::NotSetAside, damage, failed, path, {}});
             else
-                lines->append(QStringLiteral("Wrenfield: set aside a damaged draft (%1) as %2; starting without it.")
-                                  .arg(problem, quoted(place.folder + QLatin1Char('/') + QString::fromLatin1(aside))));
+                troubles->append({DraftTrouble::Kind::SetAside, damage, error, path,
+                                  place.folder + QLatin1Char('/') + QString::fromLatin1(aside)});
         }
         lockSlot(s, false);
     }
@@ -223,11 +244,20 @@ void DraftStore::adopt(const LeftDraft &left)
     slot = left.slot;
 }
 
-int DraftStore::discard(const LeftDraft &left)
+int DraftStore::discard(const LeftDraft &left, QByteArrayView saved)
 {
-    int error = ::unlinkat(folder, draftFileName(left.slot).constData(), 0) == 0 || errno == ENOENT ? 0 : errno;
+    const QByteArray name = draftFileName(left.slot);
+    int error = ::unlinkat(folder, name.constData(), 0) == 0 || errno == ENOENT ? 0 : errno;
     if (!error && ::fsync(folder) != 0)
         error = errno;
+    if (error && !saved.isEmpty() && replace(name, name + NewSuffix, saved, ++newest) != 0) {
+        // A folder the user may not change may still hold a draft the user
+        // may write: rewritten in place, it is at worst cut short by a crash
+        // and then set aside, never offered as unsaved.
+        const Fd file(::openat(folder, name.constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
+        if (file.valid() && SaveFiles::writeAt(file.get(), saved, 0) == 0 && ::ftruncate(file.get(), saved.size()) == 0)
+            ::fdatasync(file.get());
+    }
     if (left.slot != slot)
         lockSlot(left.slot, false);
     return error;
@@ -250,6 +280,7 @@ int DraftStore::claimSlot()
         if (::fstatat(folder, draftFileName(s).constData(), &entry, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT) {
             slot = s;
             ::unlinkat(folder, (draftFileName(s) + NewSuffix).constData(), 0);
+            ::unlinkat(folder, (draftFileName(s) + OtherNewSuffix).constData(), 0);
             return 0;
         }
         lockSlot(s, false);
@@ -257,41 +288,97 @@ int DraftStore::claimSlot()
     return EUSERS;
 }
 
-int DraftStore::write(QByteArrayView bytes)
+int DraftStore::write(QByteArrayView bytes, quint64 generation)
 {
     if (bytes.size() > MaxDraftBytes)
         return EFBIG;
-    if (const int error = openFolder(true))
-        return error;
-    if (slot < 0) {
-        if (const int error = claimSlot())
+    {
+        const std::lock_guard lock(mutex);
+        if (const int error = openFolder(true))
             return error;
+        if (slot < 0) {
+            if (const int error = claimSlot())
+                return error;
+        }
+        if (generation == 0)
+            generation = newest + 1;
     }
+    // Two writes may be under way at once, a newer one while an older one
+    // syncs: each has a file of its own.
     const QByteArray name = draftFileName(slot);
-    const QByteArray newName = name + NewSuffix;
+    return replace(name, name + (generation % 2 ? NewSuffix : OtherNewSuffix), bytes, generation);
+}
+
+// Writes bytes to temp, syncs it, renames it over name and syncs the
+// folder: name is the old draft or the new one, whole, whatever happens. A
+// write overtaken by a newer one (or a removal) leaves name to it.
+int DraftStore::replace(const QByteArray &name, const QByteArray &temp, QByteArrayView bytes, quint64 generation)
+{
     int error = 0;
     {
-        const Fd file(::openat(folder, newName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
+        const Fd file(::openat(folder, temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!file.valid())
             return errno;
         error = SaveFiles::writeAt(file.get(), bytes, 0);
         if (!error && ::fdatasync(file.get()) != 0)
             error = errno;
     }
-    if (!error && ::renameat(folder, newName.constData(), folder, name.constData()) != 0)
-        error = errno;
-    if (error) {
-        ::unlinkat(folder, newName.constData(), 0);
-        return error;
+    {
+        const std::lock_guard lock(mutex);
+        if (!error && generation < newest) {
+            ::unlinkat(folder, temp.constData(), 0);
+            return 0;
+        }
+        if (!error && ::renameat(folder, temp.constData(), folder, name.constData()) != 0)
+            error = errno;
+        if (error) {
+            ::unlinkat(folder, temp.constData(), 0);
+            return error;
+        }
+        newest = generation;
     }
     return ::fsync(folder) == 0 ? 0 : errno;
 }
 
-int DraftStore::remove()
+int DraftStore::remove(quint64 generation)
 {
-    if (slot < 0 || folder < 0)
-        return 0;
-    if (::unlinkat(folder, draftFileName(slot).constData(), 0) != 0)
-        return errno == ENOENT ? 0 : errno;
+    {
+        const std::lock_guard lock(mutex);
+        newest = std::max(newest, generation ? generation : newest + 1);
+        if (slot < 0 || folder < 0)
+            return 0;
+        if (::unlinkat(folder, draftFileName(slot).constData(), 0) != 0)
+            return errno == ENOENT ? 0 : errno;
+    }
     return ::fsync(folder) == 0 ? 0 : errno;
+}
+
+DraftStanding standingOf(const Draft &draft, const QString &storyRoot, const Resolution &resolution)
+{
+    using Kind = DraftStanding::Kind;
+    const bool marked = draft.save.size > 0;
+    const QString file = realPathOf(storyRoot, marked ? draft.save.storyFilePath : draft.story.StoryFilePath);
+    if (marked && endsWith(file, draft.save.size, draft.save.sha256))
+        return {Kind::Saved, file, {}, draft.save};
+    const auto savedAs = [&](const QByteArray &bytes) {
+        return DraftStanding{Kind::Saved, file, {}, {draft.story.StoryFilePath, bytes.size(), sha256Hex(bytes)}};
+    };
+    // A save the start had to finish or set aside was this draft's when it
+    // is for the draft's file (a marked draft's bytes are checked above).
+    if (!file.isEmpty() && file == resolution.storyFile) {
+        if (resolution.outcome == Resolution::Outcome::SetAside)
+            return {Kind::SaveSetAside, file, resolution.keptIn, {}};
+        if (!marked && resolution.record
+            && (resolution.outcome == Resolution::Outcome::Finished
+                || resolution.outcome == Resolution::Outcome::AlreadyWhole))
+            return savedAs(resolution.record->story);
+    }
+    // A draft taken on the story page before "DONE!" marked it: its story
+    // is saved when the file ends with what its boxes would save.
+    if (!marked && draft.window == QLatin1String("Form1") && storyFilePathOf(draft.story) == draft.story.StoryFilePath) {
+        const QByteArray bytes = pageStoryBytes(draft);
+        if (endsWith(file, bytes.size(), sha256Hex(bytes)))
+            return savedAs(bytes);
+    }
+    return {};
 }

@@ -16,7 +16,6 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -286,48 +285,7 @@ Step sync(Save &save, RecordedSave &recorded)
     return failure;
 }
 
-QString homeFolder(bool *fromEnvironment)
-{
-    const QString home = qEnvironmentVariable("HOME");
-    *fromEnvironment = home.startsWith(QLatin1Char('/'));
-    if (*fromEnvironment)
-        return home;
-    const struct passwd *user = ::getpwuid(::getuid());
-    const QString listed = user && user->pw_dir ? QFile::decodeName(user->pw_dir) : QString();
-    return listed.startsWith(QLatin1Char('/')) ? listed : QString();
-}
-
 } // namespace
-
-QString userHomeFolder()
-{
-    bool fromEnvironment = false;
-    return homeFolder(&fromEnvironment);
-}
-
-QString storyRootFolder()
-{
-    // The desktop's documents folder is worked out from $HOME; it is asked
-    // only when $HOME is sound, and taken only when it is a full path.
-    bool homeFromEnvironment = false;
-    const QString home = homeFolder(&homeFromEnvironment);
-    QString documents;
-    if (homeFromEnvironment)
-        documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (!documents.startsWith(QLatin1Char('/')))
-        documents = home.isEmpty() ? QString() : home + QStringLiteral("/Documents");
-    return documents.isEmpty() ? QString() : QDir::cleanPath(documents + QStringLiteral("/Wrenfield"));
-}
-
-QString realPathOf(const QString &rootFolder, const QString &drivePath)
-{
-    if (!drivePath.startsWith(StoryDrivePrefix, Qt::CaseInsensitive))
-        return {};
-    QString rest = drivePath.mid(StoryDrivePrefix.size());
-    rest.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    return rootFolder + QLatin1Char('/') + rest;
-}
-
 
 std::optional<SaveError> saveStory(const QString &rootFolder, const QString &storyFilePath,
                                    const QString &storyText, std::chrono::milliseconds lockWait,

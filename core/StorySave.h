@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "Places.h"
 #include "SaveFiles.h"
 #include "StoryFileName.h"
 #include "UnfinishedSave.h"
@@ -19,21 +20,6 @@
 // "<root>/program files/temp.txt".
 inline const QString StagingFilePath = QStringLiteral("C:\\program files\\temp.txt");
 
-// <Documents>/Wrenfield for the user running the program, always a full path
-// inside a real home: the desktop's documents folder when it is a full path,
-// otherwise <home>/Documents, where home is $HOME when that is a full path
-// and otherwise the home folder the user database names. Empty when there is
-// no home at all.
-QString storyRootFolder();
-
-// The user's home folder, as the story folder is found from: $HOME when it is
-// a full path, otherwise the one the user database names; empty when neither.
-QString userHomeFolder();
-
-// The file a drive path names under rootFolder ("c:\" or "C:\" prefix,
-// backslashes as separators); empty when drivePath does not start with a
-// drive C: prefix.
-QString realPathOf(const QString &rootFolder, const QString &drivePath);
 
 // The steps of a save, in order.
 enum class SaveStep { Check, Folder, Lock, Resolve, Stage, Record, Move, Write, Sync, Clear };

@@ -3,6 +3,8 @@
 
 #include "StoryNotifier.h"
 
+#include "Places.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -139,20 +141,6 @@ void StoryNotifier::showInFolder(const QString &realPath)
         if (call.isError())
             QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(realPath).path()));
     });
-}
-
-QString homeAbbreviated(const QString &path, const QString &home)
-{
-    QString base = home;
-    while (base.endsWith(u'/'))
-        base.chop(1);
-    if (base.isEmpty())
-        return path;  // no home, or the root folder
-    if (path == base)
-        return QStringLiteral("~");
-    if (path.startsWith(base + u'/'))
-        return u'~' + path.mid(base.size());
-    return path;
 }
 
 } // namespace Desktop

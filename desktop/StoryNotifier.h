@@ -40,8 +40,4 @@ private:
     QHash<uint, QString> shown;  // notification id -> the story's real path
 };
 
-// `path` with the home folder `home` written as "~": "~/Documents/a.txt".
-// A path outside it, or a home of "/" or "", leaves the path as it is.
-QString homeAbbreviated(const QString &path, const QString &home);
-
 } // namespace Desktop

@@ -22,6 +22,7 @@
 // marks in a system call trace where the work under test starts.
 
 #include "DraftStore.h"
+#include "Places.h"
 #include "SaveMessages.h"
 #include "StorySave.h"
 #include "UnfinishedSave.h"
@@ -48,8 +49,8 @@ int main(int argc, char *argv[])
     if (argc == 4 && first == QLatin1String("--draft")) {
         const QString folder = QString::fromLocal8Bit(argv[2]);
         DraftStore store({folder, folder.section(QLatin1Char('/'), 0, -2)});
-        QStringList lines;
-        const QList<LeftDraft> left = store.leftDrafts(&lines);
+        QList<DraftTrouble> troubles;
+        const QList<LeftDraft> left = store.leftDrafts(&troubles);
         if (left.size() != 1)
             return 254;
         store.adopt(left.front());

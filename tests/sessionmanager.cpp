@@ -9,8 +9,10 @@
 // Writes the address for SESSION_MANAGER into FILE, waits for a client to
 // register, and on SIGUSR1 tells it that the session is shutting down
 // ("save yourself", both its files and its state, interaction allowed, as
-// a logout asks), then "die" once it has saved. Exits 0 when the client has
-// saved and closed its connection, 1 when it closed without saving.
+// a logout asks), then "die" once it has saved. On SIGUSR2 it asks for a
+// checkpoint: the same "save yourself" without the shutdown, and no "die".
+// Exits 0 when the client has saved and closed its connection, 1 when it
+// closed without saving.
 
 #include <X11/ICE/ICElib.h>
 #include <X11/SM/SMlib.h>
@@ -27,12 +29,13 @@ namespace {
 
 int wakePipe[2];
 SmsConn client = nullptr;
+bool shuttingDown = false;
 bool saved = false;
 bool closed = false;
 
-void onSignal(int)
+void onSignal(int number)
 {
-    const char byte = 1;
+    const char byte = number == SIGUSR2 ? 2 : 1;
     [[maybe_unused]] const ssize_t ignored = ::write(wakePipe[1], &byte, 1);
 }
 
@@ -52,8 +55,10 @@ Status registerClient(SmsConn conn, SmPointer, char *)
 void saveYourselfDone(SmsConn conn, SmPointer, Bool success)
 {
     saved = success;
-    std::fprintf(stderr, "session manager: the client saved (%s); telling it to die\n", success ? "ok" : "failed");
-    SmsDie(conn);
+    std::fprintf(stderr, "session manager: the client saved (%s)%s\n", success ? "ok" : "failed",
+                 shuttingDown ? "; telling it to die" : "");
+    if (shuttingDown)
+        SmsDie(conn);
 }
 
 void closeConnection(SmsConn conn, SmPointer, int count, char **reasons)
@@ -110,6 +115,7 @@ int main(int argc, char *argv[])
     if (::pipe(wakePipe) != 0)
         return 2;
     std::signal(SIGUSR1, onSignal);
+    std::signal(SIGUSR2, onSignal);
     // A client that has gone is an error to handle, not the end of this
     // program: no SIGPIPE, and not ICE's default of exiting.
     std::signal(SIGPIPE, SIG_IGN);
@@ -136,8 +142,9 @@ int main(int argc, char *argv[])
             char byte;
             [[maybe_unused]] const ssize_t ignored = ::read(wakePipe[0], &byte, 1);
             if (client) {
-                std::fprintf(stderr, "session manager: the session is shutting down\n");
-                SmsSaveYourself(client, SmSaveBoth, True, SmInteractStyleAny, False);
+                shuttingDown = byte == 1;
+                std::fprintf(stderr, "session manager: %s\n", shuttingDown ? "the session is shutting down" : "a checkpoint");
+                SmsSaveYourself(client, SmSaveBoth, shuttingDown ? True : False, SmInteractStyleAny, False);
             }
         }
         for (int i = 0; i < count; ++i) {
@@ -158,6 +165,10 @@ int main(int argc, char *argv[])
             if (!watched[std::size_t(count) + 1 + c].revents)
                 continue;
             if (IceProcessMessages(connections[c], nullptr, nullptr) == IceProcessMessagesIOError) {
+                // The client has gone without closing its connection, as a
+                // program that ends with _Exit does: its session is over.
+                closed = client != nullptr || closed;
+                client = nullptr;
                 IceCloseConnection(connections[c]);
                 connections.erase(connections.begin() + std::ptrdiff_t(c));
                 break;

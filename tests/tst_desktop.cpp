@@ -17,6 +17,7 @@
 #include "Legibility.h"
 #include "LookAndFeel.h"
 #include "Placement.h"
+#include "Places.h"
 #include "Scrolling.h"
 #include "StoryNotifier.h"
 
@@ -523,7 +524,7 @@ void LinuxDesktop::homeShownAsTilde()
     QFETCH(QString, path);
     QFETCH(QString, home);
     QFETCH(QString, shown);
-    QCOMPARE(Desktop::homeAbbreviated(path, home), shown);
+    QCOMPARE(homeAbbreviated(path, home), shown);
 }
 
 QTEST_MAIN(LinuxDesktop)

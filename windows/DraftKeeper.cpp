@@ -5,7 +5,12 @@
 
 #include "DraftStore.h"
 
+#include "CheckedBytes.h"
+
 #include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QUrl>
 #include <QDateTime>
 #include <QLineEdit>
 #include <QLocale>
@@ -15,20 +20,27 @@
 #include <QRadioButton>
 #include <QSessionManager>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 
-// The thread that lays drafts out and writes them. It holds at most one
-// draft waiting to be written: a newer one takes its place, so a slow disk
-// never builds up a backlog. Removing the draft takes the place of a write
-// still waiting.
+// The threads that lay drafts out and write them: two, so that a newer
+// draft is written and synced while an older one still waits for a slow
+// disk, and overtakes it. At most one draft waits beyond those: a newer one
+// takes its place, so a slow disk never builds up a backlog. Removing the
+// draft takes the place of a write still waiting, and overtakes one under
+// way.
 class DraftKeeper::Writer {
 public:
-    explicit Writer(DraftStore &store) : store(store), thread(&Writer::run, this) {}
+    Writer(DraftStore &store, DraftKeeper *keeper)
+        : store(store), keeper(keeper), threads{std::thread(&Writer::run, this), std::thread(&Writer::run, this)}
+    {
+    }
 
     ~Writer()
     {
@@ -37,7 +49,8 @@ public:
             stopping = true;
         }
         wake.notify_all();
-        thread.join();
+        for (std::thread &thread : threads)
+            thread.join();
     }
 
     void write(Draft draft)
@@ -62,12 +75,19 @@ public:
         wake.notify_all();
     }
 
-    // Returns once everything asked for so far is done.
-    void wait()
+    // The keeper goes; the writer tells nobody from now on.
+    void detach()
+    {
+        const std::lock_guard lock(mutex);
+        keeper = nullptr;
+    }
+
+    // True once everything asked for so far is done, waiting at most limit.
+    bool waitFor(std::chrono::milliseconds limit)
     {
         std::unique_lock lock(mutex);
         const quint64 target = requested;
-        wake.wait(lock, [&] { return finished >= target; });
+        return wake.wait_for(lock, limit, [&] { return finished >= target; });
     }
 
 private:
@@ -83,42 +103,36 @@ private:
             const bool remove = removing;
             removing = false;
             const quint64 upTo = requested;
+            const quint64 generation = ++picked;
             lock.unlock();
             int error = 0;
             if (draft) {
-                error = store.write(encodeDraft(*draft));
+                error = store.write(encodeDraft(*draft), generation);
                 draft.reset();  // lets go of the texts before anything else
             }
             if (remove)
-                error = store.remove();
-            report(error);
+                error = store.remove(generation);
             lock.lock();
-            finished = upTo;
+            // Told on the keeper's thread, which words it.
+            if (keeper)
+                QMetaObject::invokeMethod(keeper, [keeper = keeper, error] { keeper->noteWritten(error); },
+                                          Qt::QueuedConnection);
+            finished = std::max(finished, upTo);  // an overtaken write ends after a newer one
             wake.notify_all();
         }
     }
 
-    // One line when drafts stop being kept, one when they are kept again.
-    void report(int error)
-    {
-        if (error && !failing)
-            std::fprintf(stderr, "Wrenfield: could not keep a draft of the story (%s); typing goes on, "
-                                 "but a crash now would lose it.\n", std::strerror(error));
-        else if (!error && failing)
-            std::fprintf(stderr, "Wrenfield: the draft of the story is kept again.\n");
-        failing = error != 0;
-    }
-
     DraftStore &store;
+    DraftKeeper *keeper;
     std::mutex mutex;
     std::condition_variable wake;
     std::optional<Draft> pending;
     bool removing = false;
     bool stopping = false;
-    bool failing = false;
     quint64 requested = 0;
     quint64 finished = 0;
-    std::thread thread;
+    quint64 picked = 0;  // the generation of the last job taken
+    std::thread threads[2];
 };
 
 DraftKeeper::DraftKeeper(WindowRegistry &windows, StoryRecord &story, DraftStore &store, QObject *parent)
@@ -130,20 +144,58 @@ DraftKeeper::DraftKeeper(WindowRegistry &windows, StoryRecord &story, DraftStore
     connect(&timer, &QTimer::timeout, this, &DraftKeeper::submitWrite);
     connect(&windows, &WindowRegistry::edited, this, &DraftKeeper::noteEdit);
     connect(&windows, &WindowRegistry::shown, this, &DraftKeeper::noteShown);
+    connect(&windows, &WindowRegistry::savingStory, this, &DraftKeeper::noteSaving);
     connect(&windows, &WindowRegistry::storySaved, this, &DraftKeeper::dropDraft);
     connect(&windows, &WindowRegistry::endRequested, this, &DraftKeeper::dropDraft);
-    connect(&windows, &WindowRegistry::sessionEnding, this, &DraftKeeper::writeNow);
-    connect(qApp, &QGuiApplication::commitDataRequest, this, &DraftKeeper::sessionEnds);
+    connect(&windows, &WindowRegistry::sessionEnding, this, &DraftKeeper::sessionEnds);
+    // A checkpoint, or the first step of the session's end: the draft is
+    // written, and nothing else changes (the end itself comes as "die").
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &DraftKeeper::submitWrite);
 }
 
 DraftKeeper::~DraftKeeper() = default;
+
+namespace {
+
+// The writer handed over when the windows go, with its last job.
+std::unique_ptr<DraftKeeper::Writer> &lastWriter()
+{
+    static std::unique_ptr<DraftKeeper::Writer> writer;
+    return writer;
+}
+
+} // namespace
+
+void DraftKeeper::handOverWriter()
+{
+    if (!writer)
+        return;
+    writer->detach();
+    lastWriter() = std::move(writer);
+}
+
+bool DraftKeeper::finishLastWrite(std::chrono::milliseconds limit)
+{
+    return !lastWriter() || lastWriter()->waitFor(limit);
+}
+
+// Drafts are kept while the story has unsaved work, and for the about
+// window's text once it has changed.
+bool DraftKeeper::keeping() const
+{
+    return windows.hasUnsavedWork() || contactEdited;
+}
 
 // A change is written within WriteDelayMs of the first change not yet
 // written, not of the last one: steady typing is still written every second.
 void DraftKeeper::noteEdit()
 {
-    if (restoring || !windows.hasUnsavedWork())
+    if (restoring)
         return;
+    if (windows.hasUnsavedWork())
+        save = {};  // a story changed since its save is another story
+    else
+        contactEdited = true;
     changedMs = QDateTime::currentMSecsSinceEpoch();
     if (!timer.isActive())
         timer.start();
@@ -152,49 +204,64 @@ void DraftKeeper::noteEdit()
 void DraftKeeper::noteShown(Window window)
 {
     current = window;
-    if (restoring || !windows.hasUnsavedWork())
+    if (restoring || !keeping())
         return;
     changedMs = QDateTime::currentMSecsSinceEpoch();
+    submitWrite();
+}
+
+// The story goes to the save: the draft is marked with what the save will
+// write, so that the next start knows the story as saved once the file ends
+// with it, whenever this run ends.
+void DraftKeeper::noteSaving(const QString &storyFilePath, const QString &storyText)
+{
+    const QByteArray bytes = (storyText + QStringLiteral("\r\n")).toUtf8();
+    save = {storyFilePath, bytes.size(), sha256Hex(bytes)};
     submitWrite();
 }
 
 void DraftKeeper::submitWrite()
 {
     timer.stop();
-    if (!windows.hasUnsavedWork())
+    if (!keeping())
         return;
     if (!writer)
-        writer = std::make_unique<Writer>(store);
+        writer = std::make_unique<Writer>(store, this);
     writer->write(snapshot());
-}
-
-void DraftKeeper::writeNow()
-{
-    submitWrite();
-    if (writer)
-        writer->wait();
 }
 
 // Once the story is on disk the draft has nothing left to keep; it goes
 // before the main window shows, so that a crash then offers nothing twice.
 // The same when the user ends the program: the work is thrown away by choice.
+// The writer is handed the removal and the window goes on.
 void DraftKeeper::dropDraft()
 {
     timer.stop();
+    contactEdited = false;
     if (!writer && store.path().isEmpty())
         return;  // nothing was ever written or taken over
     if (!writer)
-        writer = std::make_unique<Writer>(store);
+        writer = std::make_unique<Writer>(store, this);
     writer->remove();
-    writer->wait();
 }
 
-// The session manager wants everything kept now, and the program must
-// neither ask nor hold the session up: the draft is written, and the
-// windows then close without the question about unsaved work.
-void DraftKeeper::sessionEnds(QSessionManager &)
+// The session ends ("die"): the windows close without asking, and the draft
+// with what they hold now is handed to the writer.
+void DraftKeeper::sessionEnds()
 {
-    windows.endSession();
+    sessionEnded = true;
+    submitWrite();
+}
+
+bool DraftKeeper::finish(std::chrono::milliseconds limit)
+{
+    return !writer || writer->waitFor(limit);
+}
+
+std::chrono::milliseconds DraftKeeper::finishLimit() const
+{
+    using namespace std::chrono_literals;
+    return sessionEnded ? 700ms : 60s;
 }
 
 namespace {
@@ -218,6 +285,7 @@ Draft DraftKeeper::snapshot() const
 {
     Draft draft;
     draft.story = story;
+    draft.save = save;
     draft.window = WindowRegistry::nameOf(current);
     draft.changedMs = changedMs ? changedMs : QDateTime::currentMSecsSinceEpoch();
     for (int i = 0; i < WindowCount; ++i) {
@@ -237,7 +305,7 @@ Draft DraftKeeper::snapshot() const
     return draft;
 }
 
-void DraftKeeper::restore(const Draft &draft)
+void DraftKeeper::restore(const Draft &draft, bool saved)
 {
     restoring = true;
     // Selecting an option records its code and typing into the title box
@@ -261,13 +329,128 @@ void DraftKeeper::restore(const Draft &draft)
             box->setPlainText(t.text);
     }
     story = draft.story;
-    windows.noteRestoredWork();
+    if (saved) {
+        save = draft.save;
+        contactEdited = true;  // the about window's text is what the draft keeps
+    } else {
+        windows.noteRestoredWork();
+    }
     changedMs = draft.changedMs;
     restoring = false;
     windows.ShowWindow(WindowRegistry::windowNamed(draft.window).value_or(Window::frmgenre));
 }
 
-bool askToContinue(const Draft &draft)
+namespace {
+
+QString quoted(const QString &path)
+{
+    return QStringLiteral("\u201c%1\u201d").arg(path);
+}
+
+QString errorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString damageText(DraftDamage damage, int error)
+{
+    switch (damage) {
+    case DraftDamage::None:
+    case DraftDamage::Unreadable: return errorText(error);
+    case DraftDamage::NotADraft: return DraftKeeper::tr("it is not a draft");
+    case DraftDamage::Newer: return DraftKeeper::tr("a newer Wrenfield wrote it");
+    case DraftDamage::CutShort: return DraftKeeper::tr("it is cut short or its lengths are wrong");
+    case DraftDamage::Checksum: return DraftKeeper::tr("its checksum does not match");
+    case DraftDamage::TooLarge: return DraftKeeper::tr("it is larger than any draft");
+    case DraftDamage::NotPlainFile: return DraftKeeper::tr("it is not a plain file");
+    case DraftDamage::NotYours: return DraftKeeper::tr("it is not yours alone");
+    }
+    return errorText(error);
+}
+
+QString troubleText(const DraftTrouble &trouble)
+{
+    switch (trouble.kind) {
+    case DraftTrouble::Kind::FolderRefused:
+        return DraftKeeper::tr("Drafts of the story are not kept in %1 (%2); it must be a folder of yours that "
+                               "only you may change.")
+            .arg(quoted(trouble.path), trouble.error == EPERM ? damageText(DraftDamage::NotYours, 0)
+                                                              : errorText(trouble.error));
+    case DraftTrouble::Kind::SetAside:
+        return DraftKeeper::tr("Set aside a damaged draft (%1) as %2; starting without it.")
+            .arg(damageText(trouble.damage, trouble.error), quoted(trouble.keptAs));
+    case DraftTrouble::Kind::NotSetAside:
+        return DraftKeeper::tr("A damaged draft %1 (%2) could not be set aside (%3); starting without it.")
+            .arg(quoted(trouble.path), damageText(trouble.damage, 0), errorText(trouble.error));
+    case DraftTrouble::Kind::Newer:
+        return DraftKeeper::tr("The draft %1 was written by a newer Wrenfield; it is left as it is.")
+            .arg(quoted(trouble.path));
+    }
+    return {};
+}
+
+void printLine(const QString &text)
+{
+    std::fprintf(stderr, "Wrenfield: %s\n", text.toLocal8Bit().constData());
+}
+
+} // namespace
+
+void DraftKeeper::tell(const QList<DraftTrouble> &troubles)
+{
+    for (const DraftTrouble &trouble : troubles) {
+        printLine(troubleText(trouble));
+        if (trouble.kind == DraftTrouble::Kind::FolderRefused)
+            showTrouble(troubleText(trouble));
+    }
+}
+
+// One line when drafts stop being kept, and the window once; one line when
+// they are kept again.
+void DraftKeeper::noteWritten(int error)
+{
+    if (error && !failing) {
+        const QString text = tr("Could not keep a draft of the story (%1); typing goes on, but a crash now "
+                                "would lose it.").arg(errorText(error));
+        printLine(text);
+        showTrouble(text);
+    } else if (!error && failing) {
+        printLine(tr("The draft of the story is kept again."));
+    }
+    failing = error != 0;
+}
+
+// Over the window the user is on, without taking the keyboard from it: the
+// user may be typing.
+void DraftKeeper::showTrouble(const QString &text)
+{
+    if (std::exchange(toldInWindow, true))
+        return;
+    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Wrenfield"), text, QMessageBox::Ok,
+                                windows.window(current));
+    box->setObjectName(QStringLiteral("draftTrouble"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setAttribute(Qt::WA_ShowWithoutActivating);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
+SessionEndWatch::SessionEndWatch()
+{
+    qApp->installEventFilter(this);
+}
+
+bool SessionEndWatch::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Quit && watched == qApp && !ended) {
+        ended = true;
+        if (QWidget *modal = QApplication::activeModalWidget())
+            QTimer::singleShot(0, modal, &QWidget::hide);
+    }
+    return false;
+}
+
+StartAnswer askToContinue(const Draft &draft, const DraftStanding &standing)
 {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Wrenfield"),
                     QObject::tr("Continue the story you were writing?"));
@@ -278,15 +461,49 @@ bool askToContinue(const Draft &draft)
                             ? QObject::tr("It has no title word yet.")
                             : QObject::tr("Title word: \u201c%1\u201d").arg(draft.story.TitleWord.left(80).toHtmlEscaped());
     const QDateTime changed = QDateTime::fromMSecsSinceEpoch(draft.changedMs);
-    box.setInformativeText(QStringLiteral("<p>%1<br>%2</p>")
-                               .arg(title, QObject::tr("Last changed: %1")
-                                               .arg(QLocale().toString(changed, QLocale::LongFormat).toHtmlEscaped())));
+    QString text = QStringLiteral("<p>%1<br>%2</p>")
+                       .arg(title, QObject::tr("Last changed: %1")
+                                       .arg(QLocale().toString(changed, QLocale::LongFormat).toHtmlEscaped()));
+    if (standing.kind == DraftStanding::Kind::SaveSetAside)
+        text += QStringLiteral("<p>%1</p>").arg(QObject::tr("It was being saved as %1, but the save could not be "
+                                                            "finished and was set aside (kept as %2): it is not "
+                                                            "saved.")
+                                                    .arg(quoted(standing.storyFile), quoted(standing.keptIn))
+                                                    .toHtmlEscaped());
+    box.setInformativeText(text);
     QPushButton *keep = box.addButton(QObject::tr("&Continue"), QMessageBox::AcceptRole);
     QPushButton *discard = box.addButton(QObject::tr("&Discard"), QMessageBox::DestructiveRole);
     keep->setObjectName(QStringLiteral("continue"));
     discard->setObjectName(QStringLiteral("discard"));
     box.setDefaultButton(keep);
     box.setEscapeButton(keep);
+    const SessionEndWatch watch;
     box.exec();
-    return box.clickedButton() != discard;
+    if (watch.ended)
+        return StartAnswer::SessionEnded;
+    return box.clickedButton() == discard ? StartAnswer::Discard : StartAnswer::Continue;
+}
+
+bool tellDraftSaved(const QString &storyFile, int removeError)
+{
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Wrenfield"),
+                    QObject::tr("The story you were writing is saved as %1.").arg(quoted(storyFile)));
+    box.setObjectName(QStringLiteral("draftSaved"));
+    if (removeError)
+        box.setInformativeText(QObject::tr("Its draft could not be removed (%1); it is not offered again.")
+                                   .arg(errorText(removeError)));
+    QPushButton *open = box.addButton(QObject::tr("&Open"), QMessageBox::ActionRole);
+    QPushButton *folder = box.addButton(QObject::tr("Show &folder"), QMessageBox::ActionRole);
+    QPushButton *ok = box.addButton(QMessageBox::Ok);
+    open->setObjectName(QStringLiteral("open"));
+    folder->setObjectName(QStringLiteral("showFolder"));
+    box.setDefaultButton(ok);
+    box.setEscapeButton(ok);
+    const SessionEndWatch watch;
+    box.exec();
+    if (box.clickedButton() == open)
+        QDesktopServices::openUrl(QUrl::fromLocalFile(storyFile));
+    else if (box.clickedButton() == folder)
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(storyFile).path()));
+    return !watch.ended;
 }

@@ -131,6 +131,7 @@ void Form1::save(const QString &storyFilePath, const QString &storyText)
     if (saving)
         return;
     saving = true;
+    windows.reportSaving(storyFilePath, storyText);
     run = std::make_shared<SaveRun>(SaveRun{storyFilePath, storyText, {}, {}});
     const std::shared_ptr<SaveRun> job = run;
     const QString root = storyRoot;

@@ -63,9 +63,13 @@ public:
     // real path; passed on as storySaved to whoever wants to tell the user.
     // From then on nothing is unsaved until a choice or a box changes again.
     void reportStorySaved(const QString &realPath);
+    // Told by the story page as it hands a story to the save, before the save
+    // changes anything; passed on as savingStory (the draft marks its save).
+    void reportSaving(const QString &storyFilePath, const QString &storyText) { emit savingStory(storyFilePath, storyText); }
 
 signals:
     void storySaved(const QString &realPath);
+    void savingStory(const QString &storyFilePath, const QString &storyText);
     void shown(Window window);
     void hidden(Window window);
     void endRequested();  // the user ends the program: "Exit", "Discard and quit"
