@@ -26,7 +26,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMetaEnum>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -175,22 +174,18 @@ private slots:
     }
     void screenReadersHearEveryControl_data();
     void screenReadersHearEveryControl();
-    void legibleShade_data();
     void legibleShade();
     void promptsLegibleInLightAndDarkThemes_data();
     void promptsLegibleInLightAndDarkThemes();
     void controlsVisibleInLightAndDarkThemes_data();
     void controlsVisibleInLightAndDarkThemes();
-    void placedWithinArea_data();
     void placedWithinArea();
-    void clientSizeWithin_data();
     void clientSizeWithin();
     void everyWindowWholeOnScreen();
     void speechesDoneWithinReach();
     void pictureSharpAtTheScreensScale();
     void captionsWhole_data();
     void captionsWhole();
-    void homeShownAsTilde_data();
     void homeShownAsTilde();
 };
 
@@ -243,35 +238,29 @@ void LinuxDesktop::screenReadersHearEveryControl()
     QCOMPARE(found, expected);
 }
 
-void LinuxDesktop::legibleShade_data()
-{
-    QTest::addColumn<QColor>("wanted");
-    QTest::addColumn<QColor>("background");
-    QTest::newRow("navy on white") << QColor(0x000080) << QColor(Qt::white);
-    QTest::newRow("navy on a dark window") << QColor(0x000080) << QColor(0x242424);
-    QTest::newRow("light theme highlight on its window") << QColor(0x308cc6) << QColor(0xefefef);
-    QTest::newRow("dark theme highlight on its window") << QColor(0x15539e) << QColor(0x242424);
-    QTest::newRow("white on white") << QColor(Qt::white) << QColor(Qt::white);
-    QTest::newRow("grey on the hardest grey") << QColor(0x767676) << QColor(0x777777);
-}
-
 // Legible as it is: unchanged. Otherwise the same hue, legible, and only just:
 // any less change of lightness would not be.
 void LinuxDesktop::legibleShade()
 {
-    QFETCH(QColor, wanted);
-    QFETCH(QColor, background);
-    const QColor shade = Desktop::legibleOn(wanted, background);
-    QVERIFY2(Desktop::contrastRatio(shade, background) >= Desktop::LegibleContrast, qPrintable(shade.name()));
-    if (Desktop::contrastRatio(wanted, background) >= Desktop::LegibleContrast) {
-        QCOMPARE(shade, wanted);
-        return;
+    const std::pair<QColor, QColor> rows[] = {  // wanted, background
+        {0x000080, Qt::white},  {0x000080, 0x242424},  // navy on white, on a dark window
+        {0x308cc6, 0xefefef},  {0x15539e, 0x242424},   // the light and dark themes' highlights on their windows
+        {Qt::white, Qt::white}, {0x767676, 0x777777},  // white on white, grey on the hardest grey
+    };
+    for (const auto &[wanted, background] : rows) {
+        const QColor shade = Desktop::legibleOn(wanted, background);
+        const QByteArray what = (wanted.name() + " on " + background.name() + ": " + shade.name()).toLatin1();
+        QVERIFY2(Desktop::contrastRatio(shade, background) >= Desktop::LegibleContrast, what);
+        if (Desktop::contrastRatio(wanted, background) >= Desktop::LegibleContrast) {
+            QCOMPARE(shade, wanted);
+            continue;
+        }
+        if (wanted.hslSaturation() > 0)
+            QVERIFY2(std::abs(shade.hslHue() - wanted.hslHue()) <= 2, what);
+        const qreal lessChange = shade.lightnessF() + (shade.lightnessF() < wanted.lightnessF() ? 0.02 : -0.02);
+        const QColor nearer = QColor::fromHslF(std::max(0.0f, wanted.hslHueF()), wanted.hslSaturationF(), lessChange);
+        QVERIFY2(Desktop::contrastRatio(nearer, background) < Desktop::LegibleContrast, what);
     }
-    if (wanted.hslSaturation() > 0)
-        QVERIFY2(std::abs(shade.hslHue() - wanted.hslHue()) <= 2, qPrintable(shade.name()));
-    const qreal lessChange = shade.lightnessF() + (shade.lightnessF() < wanted.lightnessF() ? 0.02 : -0.02);
-    const QColor nearer = QColor::fromHslF(std::max(0.0f, wanted.hslHueF()), wanted.hslSaturationF(), lessChange);
-    QVERIFY2(Desktop::contrastRatio(nearer, background) < Desktop::LegibleContrast, qPrintable(shade.name()));
 }
 
 void LinuxDesktop::promptsLegibleInLightAndDarkThemes_data()
@@ -365,43 +354,33 @@ void LinuxDesktop::controlsVisibleInLightAndDarkThemes()
         QVERIFY(edgeWidth(first, inside) > edgeWidth(unfocused, inside));
 }
 
-void LinuxDesktop::placedWithinArea_data()
-{
-    QTest::addColumn<QRect>("frame");
-    QTest::addColumn<QRect>("area");
-    QTest::addColumn<QPoint>("placed");
-    const QRect screen(0, 0, 800, 600), belowPanel(0, 27, 800, 573);
-    QTest::newRow("touching the edges: stays") << QRect(0, 0, 800, 600) << screen << QPoint(0, 0);
-    QTest::newRow("past both") << QRect(566, 266, 384, 392) << screen << QPoint(416, 208);
-    QTest::newRow("above and left: down and right") << QRect(-5, -20, 100, 100) << screen << QPoint(0, 0);
-    QTest::newRow("under a panel: below it") << QRect(341, 10, 164, 248) << belowPanel << QPoint(341, 27);
-    QTest::newRow("larger: to the top-left") << QRect(300, 40, 900, 700) << belowPanel << QPoint(0, 27);
-}
-
+// The pure placement rules, on every kind of screen edge they meet.
 void LinuxDesktop::placedWithinArea()
 {
-    QFETCH(QRect, frame);
-    QFETCH(QRect, area);
-    QFETCH(QPoint, placed);
-    QCOMPARE(Desktop::placedWithin(frame, area), placed);
+    const QRect screen(0, 0, 800, 600), belowPanel(0, 27, 800, 573);
+    const struct { QRect frame, area; QPoint placed; } rows[] = {
+        {{0, 0, 800, 600}, screen, {0, 0}},          // touching the edges: stays
+        {{566, 266, 384, 392}, screen, {416, 208}},  // past both
+        {{-5, -20, 100, 100}, screen, {0, 0}},       // above and left: down and right
+        {{341, 10, 164, 248}, belowPanel, {341, 27}}, // under a panel: below it
+        {{300, 40, 900, 700}, belowPanel, {0, 27}},  // larger: to the top-left
+    };
+    for (const auto &row : rows)
+        QCOMPARE(Desktop::placedWithin(row.frame, row.area), row.placed);
 }
 
-void LinuxDesktop::clientSizeWithin_data()
-{
-    QTest::addColumn<QSize>("room");
-    QTest::addColumn<QSize>("client");  // for contents of 344 x 632 and bars 14 thick
-    QTest::newRow("fits exactly") << QSize(344, 632) << QSize(344, 632);
-    QTest::newRow("too tall: wider by the bar") << QSize(800, 600) << QSize(358, 600);
-    QTest::newRow("too tall, no room for the bar") << QSize(350, 600) << QSize(350, 600);
-    QTest::newRow("too narrow: taller by the bar") << QSize(300, 700) << QSize(300, 646);
-    QTest::newRow("too narrow, the bar makes it too tall") << QSize(300, 640) << QSize(300, 640);
-}
-
+// For contents of 344 x 632 and bars 14 thick.
 void LinuxDesktop::clientSizeWithin()
 {
-    QFETCH(QSize, room);
-    QFETCH(QSize, client);
-    QCOMPARE(Desktop::clientSizeWithin(QSize(344, 632), room, 14), client);
+    const std::pair<QSize, QSize> rows[] = {  // room, client
+        {{344, 632}, {344, 632}},  // fits exactly
+        {{800, 600}, {358, 600}},  // too tall: wider by the bar
+        {{350, 600}, {350, 600}},  // too tall, no room for the bar
+        {{300, 700}, {300, 646}},  // too narrow: taller by the bar
+        {{300, 640}, {300, 640}},  // too narrow, the bar makes it too tall
+    };
+    for (const auto &[room, client] : rows)
+        QCOMPARE(Desktop::clientSizeWithin(QSize(344, 632), room, 14), client);
 }
 
 // Each window, frame included, is inside the screen's available area after
@@ -501,30 +480,20 @@ void LinuxDesktop::captionsWhole()
     QCOMPARE(cut, QStringList());
 }
 
-void LinuxDesktop::homeShownAsTilde_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("home");
-    QTest::addColumn<QString>("shown");
-    const auto row = [](const char *what, const char *path, const char *home, const char *shown) {
-        QTest::newRow(what) << QString(path) << QString(home) << QString(shown);
-    };
-    const char *story = "/home/ann/Documents/Wrenfield/CFSSOOMNPicnic.txt";
-    row("inside home", story, "/home/ann", "~/Documents/Wrenfield/CFSSOOMNPicnic.txt");
-    row("home with a slash", story, "/home/ann/", "~/Documents/Wrenfield/CFSSOOMNPicnic.txt");
-    row("home itself", "/home/ann", "/home/ann", "~");
-    row("a neighbour with a longer name", "/home/anna/a.txt", "/home/ann", "/home/anna/a.txt");
-    row("outside home", "/srv/stories/a.txt", "/home/ann", "/srv/stories/a.txt");
-    row("home is the root", "/srv/a.txt", "/", "/srv/a.txt");
-    row("no home", "/srv/a.txt", "", "/srv/a.txt");
-}
-
 void LinuxDesktop::homeShownAsTilde()
 {
-    QFETCH(QString, path);
-    QFETCH(QString, home);
-    QFETCH(QString, shown);
-    QCOMPARE(homeAbbreviated(path, home), shown);
+    const char *story = "/home/ann/Documents/Wrenfield/CFSSOOMNPicnic.txt", *shown = "~/Documents/Wrenfield/CFSSOOMNPicnic.txt";
+    const struct { const char *path, *home, *shown; } rows[] = {
+        {story, "/home/ann", shown},                            // inside home
+        {story, "/home/ann/", shown},                           // home with a slash
+        {"/home/ann", "/home/ann", "~"},                        // home itself
+        {"/home/anna/a.txt", "/home/ann", "/home/anna/a.txt"},  // a neighbour with a longer name
+        {"/srv/stories/a.txt", "/home/ann", "/srv/stories/a.txt"},
+        {"/srv/a.txt", "/", "/srv/a.txt"},                      // home is the root
+        {"/srv/a.txt", "", "/srv/a.txt"},                       // no home
+    };
+    for (const auto &row : rows)
+        QCOMPARE(homeAbbreviated(row.path, row.home), QString(row.shown));
 }
 
 QTEST_MAIN(LinuxDesktop)
