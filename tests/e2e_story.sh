@@ -20,31 +20,7 @@ source "$here/x11_session.sh"
 start_x 1280x1024x24
 story_home
 
-# Closes a window as a window manager's close button does: sends it
-# WM_DELETE_WINDOW, which the program receives as a close event.
-close_window() {
-    /usr/bin/python3 - "$1" <<'PY'
-import ctypes, sys
-from ctypes import c_int, c_long, c_ulong, c_void_p
-x = ctypes.CDLL("libX11.so.6")
-x.XOpenDisplay.restype = c_void_p
-x.XInternAtom.restype = c_ulong
-display = c_void_p(x.XOpenDisplay(None))
-class ClientMessage(ctypes.Structure):  # an XClientMessageEvent, padded to the size of an XEvent
-    _fields_ = [("type", c_int), ("serial", c_ulong), ("send_event", c_int), ("display", c_void_p),
-                ("window", c_ulong), ("message_type", c_ulong), ("format", c_int), ("data", c_long * 5),
-                ("pad", c_long * 12)]
-event = ClientMessage(type=33, window=int(sys.argv[1]), format=32,
-                      message_type=x.XInternAtom(display, b"WM_PROTOCOLS", 0))
-event.data[0] = x.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
-x.XSendEvent(display, c_ulong(event.window), 0, c_long(0), ctypes.byref(event))
-x.XCloseDisplay(display)  # sends the event
-PY
-}
-
-# has_focus ID: the window has the keyboard focus, so that keys reach it.
-has_focus() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
-focus_on() { waited has_focus "$1" || fail "window $1 did not get the keyboard focus"; }
+focus_on() { waited focused "$1" || fail "window $1 did not get the keyboard focus"; }
 
 "$program" >"$work/out.log" 2>&1 &
 app_pid=$!
