@@ -27,20 +27,6 @@ bool isRefused(char32_t c)
         || (c < 0x80 && std::char_traits<char>::find("/\\<>:\"|?*", 9, char(c)));
 }
 
-QString hex(char32_t c)
-{
-    return QString::number(uint(c), 16).toUpper().rightJustified(4, QLatin1Char('0'));
-}
-
-// How a refused character is named to the user: printable ones as themselves,
-// invisible ones by their code point.
-QString shown(char32_t c)
-{
-    if (c > 0x20 && c < 0x7f)
-        return QStringLiteral("\"%1\"").arg(QChar(char16_t(c)));
-    return QStringLiteral("the invisible character U+%1").arg(hex(c));
-}
-
 } // namespace
 
 std::optional<NameProblem> storyFileNameProblem(const QString &name)
@@ -73,27 +59,4 @@ std::optional<NameProblem> storyFileNameProblem(const QString &name)
         i += units - 1;
     }
     return std::nullopt;
-}
-
-QString NameProblem::explanation(const QString &name) const
-{
-    switch (kind) {
-    case Kind::Empty:
-    case Kind::DotName:
-        return QStringLiteral("A story file can't be named \"%1\".").arg(name);
-    case Kind::BadCharacter: {
-        const QStringView part = QStringView(name).mid(position, length);
-        const char32_t c = part.size() == 2 ? QChar::surrogateToUcs4(part[0], part[1]) : part[0].unicode();
-        return QStringLiteral("A title word can't contain %1.").arg(shown(c));
-    }
-    case Kind::TooLong:
-        return QStringLiteral("The title word is too long: a story's file name can hold at most %1 bytes, "
-                              "and this one would need %2.")
-            .arg(MaxStoryFileNameBytes)
-            .arg(name.toUtf8().size());
-    case Kind::BrokenText:
-        return QStringLiteral("A title word can't contain half of a character (a lone surrogate, U+%1).")
-            .arg(hex(name.at(position).unicode()));
-    }
-    return {};
 }

@@ -39,9 +39,6 @@ struct NameProblem {
     Kind kind;
     qsizetype position = 0;  // where the offending part starts in the name (UTF-16 units)
     qsizetype length = 0;    // how long it is: a character, or for TooLong what is over the limit
-
-    // One plain sentence about the title word, e.g. A title word can't contain "?".
-    QString explanation(const QString &name) const;
 };
 
 // Why name cannot be a story file's name, or nothing when it can. Refused:

@@ -2,6 +2,7 @@
 // Copyright (C) 2026 The Wrenfield developers
 
 #include "FreeStoryName.h"
+#include "SaveMessages.h"
 #include "StoryFileName.h"
 #include "StoryText.h"
 
@@ -146,7 +147,7 @@ void StoryFileTest::nameRule()
     QCOMPARE(problem->position, position);
     QCOMPARE(problem->length, length);
     if (!explanation.isEmpty())
-        QCOMPARE(problem->explanation(name), explanation);
+        QCOMPARE(SaveMessages::nameProblem(*problem, name), explanation);
 }
 
 void StoryFileTest::freeNameUpToAThousand_data()

@@ -52,6 +52,43 @@ QString breakable(const QString &text)
 
 } // namespace
 
+namespace {
+
+QString hex(char32_t c)
+{
+    return QString::number(uint(c), 16).toUpper().rightJustified(4, QLatin1Char('0'));
+}
+
+} // namespace
+
+QString SaveMessages::nameProblem(const NameProblem &problem, const QString &name)
+{
+    using Kind = NameProblem::Kind;
+    switch (problem.kind) {
+    case Kind::Empty:
+    case Kind::DotName:
+        return tr("A story file can't be named \"%1\".").arg(name);
+    case Kind::BadCharacter: {
+        // Printable characters are named as themselves, invisible ones by
+        // their code point.
+        const QStringView part = QStringView(name).mid(problem.position, problem.length);
+        const char32_t c = part.size() == 2 ? QChar::surrogateToUcs4(part[0], part[1]) : part[0].unicode();
+        const QString shown = c > 0x20 && c < 0x7f ? QStringLiteral("\"%1\"").arg(QChar(char16_t(c)))
+                                                   : tr("the invisible character U+%1").arg(hex(c));
+        return tr("A title word can't contain %1.").arg(shown);
+    }
+    case Kind::TooLong:
+        return tr("The title word is too long: a story's file name can hold at most %1 bytes, and this one would "
+                  "need %2.")
+            .arg(MaxStoryFileNameBytes)
+            .arg(name.toUtf8().size());
+    case Kind::BrokenText:
+        return tr("A title word can't contain half of a character (a lone surrogate, U+%1).")
+            .arg(hex(name.at(problem.position).unicode()));
+    }
+    return {};
+}
+
 QString SaveMessages::quoted(const QString &path)
 {
     return QStringLiteral("\u201c%1\u201d").arg(path);
@@ -88,7 +125,7 @@ QString SaveMessages::saveAdvice(const SaveError &error)
     case Kind::NoDriveName:
         return tr("The story has no file name on drive C: yet: copy the story from the details below to keep it.");
     case Kind::BadName:
-        return error.nameProblem->explanation(error.storyPath.mid(StoryDrivePrefix.size())) + copyIt;
+        return nameProblem(*error.nameProblem, error.storyPath.mid(StoryDrivePrefix.size())) + copyIt;
     case Kind::OwnName:
         return tr("Wrenfield keeps files of its own under this name.") + copyIt;
     case Kind::NoHome:

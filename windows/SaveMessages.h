@@ -25,6 +25,10 @@ public:
 
     static QString quoted(const QString &path);
 
+    // One plain sentence about what is wrong with a story file's name, e.g.
+    // A title word can't contain "?".
+    static QString nameProblem(const NameProblem &problem, const QString &name);
+
     // A failed save, as a few lines: "17: File exists", the story file as
     // the program names it, where it is on disk, and what to do.
     static QString saveError(const SaveError &error);

@@ -5,6 +5,7 @@
 
 #include "Accessibility.h"
 #include "ControlTable.h"
+#include "SaveMessages.h"
 #include "StoryFileName.h"
 #include "WindowRegistry.h"
 
@@ -142,7 +143,7 @@ void frmp2::Command1_Click()
             problemStart = titleWordThatFits(name.left(titleStart), story.TitleWord);
             problemLength = story.TitleWord.size() - problemStart;
         }
-        showTitleProblem(problem->explanation(name));
+        showTitleProblem(SaveMessages::nameProblem(*problem, name));
         return;
     }
     story.StoryFilePath = path;
