@@ -8,6 +8,7 @@
 #include "StoryText.h"
 
 #include "FolderSnapshot.h"
+#include "ForkedChild.h"
 #include "TracedCalls.h"
 
 #include <QCryptographicHash>
@@ -20,6 +21,7 @@
 #include <functional>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -63,6 +65,21 @@ struct Place {
     DraftPlace place() const { return {folder, dir.path()}; }
     QString draft(const char *name = "draft") const { return folder + QLatin1Char('/') + QLatin1String(name); }
 };
+
+// Runs work in a child as an account made up for the test, which is given
+// the folders owned: root would write into a read-only folder.
+int asTheUser(const QStringList &owned, const std::function<int()> &work)
+{
+    constexpr uid_t User = 42431;
+    if (::geteuid() == 0 && QProcess::execute(QStringLiteral("chown"), QStringList{"-R", QString::number(User)} + owned))
+        return 249;
+    return exitCodeInChild([&] {
+        const bool dropped = ::geteuid() != 0
+                             || (::setgroups(0, nullptr) == 0 && ::setresgid(User, User, User) == 0
+                                 && ::setresuid(User, User, User) == 0);
+        return dropped ? work() : 250;
+    });
+}
 
 } // namespace
 
@@ -271,6 +288,7 @@ void DraftTest::runningCopiesKeepTheirOwn()
     for (int i = 0; i <= MaxDraftSlots && error == 0; ++i)
         error = running.emplace_back(std::make_unique<DraftStore>(at.place()))->write(encodeDraft(newer));
     QCOMPARE(error, EUSERS);
+
 }
 
 // A copy killed at each system call of writing its draft over the previous
@@ -339,8 +357,9 @@ void DraftTest::newerWriteIsNeverOvertaken()
 // start's resolution: a draft of that story is saved exactly when the story
 // is on disk, whether it was marked with the save before the kill or is the
 // one taken on the story page (its mark held up in the writer); a draft of
-// another story under the same name never is; and one whose save was set
-// aside is offered as such.
+// another story under the same name never is; one whose save was set aside
+// is offered as such; and one in a read-only folder is marked with its save
+// so that it is never offered.
 void DraftTest::killedSaveAndItsDraft()
 {
     const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
@@ -366,6 +385,8 @@ void DraftTest::killedSaveAndItsDraft()
     const QByteArray bytes = (text + QStringLiteral("\r\n")).toUtf8();
     Draft marked = page;
     marked.save = {story.StoryFilePath, bytes.size(), sha256Hex(bytes)};
+    Draft typed = page;  // the last draft before "DONE!", still holding a part of the author's name
+    typed.texts.back().text = QStringLiteral("An");
     Draft other = marked;
     other.story.Speech1 = QStringLiteral("Another story, the same name");
     other.save.sha256 = sha256Hex("another");
@@ -386,6 +407,7 @@ void DraftTest::killedSaveAndItsDraft()
     QVERIFY2(kills.size() >= 10, qPrintable(kills.join(' ')));
 
     QSet<bool> outcomes;
+    int readOnly = 0;
     for (const QString &kill : kills) {
         QTemporaryDir dir;
         const QString root = dir.path() + QStringLiteral("/C");
@@ -397,8 +419,37 @@ void DraftTest::killedSaveAndItsDraft()
         const DraftStanding::Kind expected = onDisk ? DraftStanding::Kind::Saved : DraftStanding::Kind::Unsaved;
         QVERIFY2(standing(marked) == expected && standing(page) == expected, qPrintable(kill));
         QVERIFY2(standing(other) == DraftStanding::Kind::Unsaved, qPrintable(kill));
+        if (standing(typed) != DraftStanding::Kind::Saved)
+            continue;
+        // Its draft folder read-only: the draft, known as saved only by the
+        // resolved save, cannot be removed; it is marked with the save so
+        // that the next start, with nothing left to resolve, offers nothing.
+        Place at;
+        QCOMPARE(DraftStore(at.place()).write(encodeDraft(typed)), 0);
+        QCOMPARE(::chmod(QFile::encodeName(at.folder).constData(), 0500), 0);
+        const int failed = asTheUser({dir.path(), at.dir.path()}, [&] {
+            DraftStore start(at.place());
+            QList<DraftTrouble> troubles;
+            QList<LeftDraft> left = start.leftDrafts(&troubles);
+            const DraftStanding standing = left.size() == 1 ? standingOf(left.front().draft, root, resolution)
+                                                            : DraftStanding{};
+            Draft saved = typed;
+            saved.save = standing.save;
+            if (standing.kind != DraftStanding::Kind::Saved || start.discard(left.front(), encodeDraft(saved)) != EACCES)
+                return 1;
+            DraftStore next(at.place());
+            left = next.leftDrafts(&troubles);
+            return left.size() == 1 && troubles.isEmpty()
+                           && standingOf(left.front().draft, root, Resolution{}).kind == DraftStanding::Kind::Saved
+                       ? 0
+                       : 2;
+        });
+        ::chmod(QFile::encodeName(at.folder).constData(), 0700);  // for the clean-up, when not root
+        QVERIFY2(failed == 0, qPrintable(kill + QStringLiteral(": ") + QString::number(failed)));
+        ++readOnly;
     }
     QCOMPARE(outcomes.size(), 2);
+    QVERIFY(readOnly > 0);
 
     Resolution setAside;
     setAside.outcome = Resolution::Outcome::SetAside;
