@@ -22,8 +22,12 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <memory>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -79,6 +83,22 @@ int asTheUser(const QStringList &owned, const std::function<int()> &work)
                                  && ::setresuid(User, User, User) == 0);
         return dropped ? work() : 250;
     });
+}
+
+// Makes every open-file-description lock this process asks for fail with
+// ENOLCK, as on a file system that has none.
+bool refuseLocks()
+{
+    sock_filter steps[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fcntl, 0, 3),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[1])),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, F_OFD_SETLK, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOLCK),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{std::size(steps), steps};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
 }
 
 } // namespace
@@ -289,6 +309,18 @@ void DraftTest::runningCopiesKeepTheirOwn()
         error = running.emplace_back(std::make_unique<DraftStore>(at.place()))->write(encodeDraft(newer));
     QCOMPARE(error, EUSERS);
 
+    // Where the folder cannot be locked at all, every name counts as free:
+    // drafts are still kept, each copy under a name no draft has.
+    Place unlocked;
+    const int failed = exitCodeInChild([&] {
+        DraftStore one(unlocked.place()), two(unlocked.place());
+        return refuseLocks() && one.write(encodeDraft(older)) == 0 && two.write(encodeDraft(newer)) == 0
+                       && two.path() == unlocked.draft("draft-2")
+                       && parseDraft(readFile(unlocked.draft()))->story.Speech1 == QLatin1String("older")
+                   ? 0
+                   : 1;
+    });
+    QCOMPARE(failed, 0);
 }
 
 // A copy killed at each system call of writing its draft over the previous
