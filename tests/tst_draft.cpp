@@ -8,6 +8,7 @@
 #include "StoryText.h"
 
 #include "FolderSnapshot.h"
+#include "ForkedChild.h"
 #include "TracedCalls.h"
 
 #include <QCryptographicHash>
@@ -20,8 +21,13 @@
 #include <functional>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <memory>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -63,6 +69,37 @@ struct Place {
     DraftPlace place() const { return {folder, dir.path()}; }
     QString draft(const char *name = "draft") const { return folder + QLatin1Char('/') + QLatin1String(name); }
 };
+
+// Runs work in a child as an account made up for the test, which is given
+// the folders owned: root would write into a read-only folder.
+int asTheUser(const QStringList &owned, const std::function<int()> &work)
+{
+    constexpr uid_t User = 42431;
+    if (::geteuid() == 0 && QProcess::execute(QStringLiteral("chown"), QStringList{"-R", QString::number(User)} + owned))
+        return 249;
+    return exitCodeInChild([&] {
+        const bool dropped = ::geteuid() != 0
+                             || (::setgroups(0, nullptr) == 0 && ::setresgid(User, User, User) == 0
+                                 && ::setresuid(User, User, User) == 0);
+        return dropped ? work() : 250;
+    });
+}
+
+// Makes every open-file-description lock this process asks for fail with
+// ENOLCK, as on a file system that has none.
+bool refuseLocks()
+{
+    sock_filter steps[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fcntl, 0, 3),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[1])),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, F_OFD_SETLK, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOLCK),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{std::size(steps), steps};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
 
 } // namespace
 
@@ -271,6 +308,19 @@ void DraftTest::runningCopiesKeepTheirOwn()
     for (int i = 0; i <= MaxDraftSlots && error == 0; ++i)
         error = running.emplace_back(std::make_unique<DraftStore>(at.place()))->write(encodeDraft(newer));
     QCOMPARE(error, EUSERS);
+
+    // Where the folder cannot be locked at all, every name counts as free:
+    // drafts are still kept, each copy under a name no draft has.
+    Place unlocked;
+    const int failed = exitCodeInChild([&] {
+        DraftStore one(unlocked.place()), two(unlocked.place());
+        return refuseLocks() && one.write(encodeDraft(older)) == 0 && two.write(encodeDraft(newer)) == 0
+                       && two.path() == unlocked.draft("draft-2")
+                       && parseDraft(readFile(unlocked.draft()))->story.Speech1 == QLatin1String("older")
+                   ? 0
+                   : 1;
+    });
+    QCOMPARE(failed, 0);
 }
 
 // A copy killed at each system call of writing its draft over the previous
@@ -339,8 +389,9 @@ void DraftTest::newerWriteIsNeverOvertaken()
 // start's resolution: a draft of that story is saved exactly when the story
 // is on disk, whether it was marked with the save before the kill or is the
 // one taken on the story page (its mark held up in the writer); a draft of
-// another story under the same name never is; and one whose save was set
-// aside is offered as such.
+// another story under the same name never is; one whose save was set aside
+// is offered as such; and one in a read-only folder is marked with its save
+// so that it is never offered.
 void DraftTest::killedSaveAndItsDraft()
 {
     const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
@@ -366,6 +417,8 @@ void DraftTest::killedSaveAndItsDraft()
     const QByteArray bytes = (text + QStringLiteral("\r\n")).toUtf8();
     Draft marked = page;
     marked.save = {story.StoryFilePath, bytes.size(), sha256Hex(bytes)};
+    Draft typed = page;  // the last draft before "DONE!", still holding a part of the author's name
+    typed.texts.back().text = QStringLiteral("An");
     Draft other = marked;
     other.story.Speech1 = QStringLiteral("Another story, the same name");
     other.save.sha256 = sha256Hex("another");
@@ -386,6 +439,7 @@ void DraftTest::killedSaveAndItsDraft()
     QVERIFY2(kills.size() >= 10, qPrintable(kills.join(' ')));
 
     QSet<bool> outcomes;
+    int readOnly = 0;
     for (const QString &kill : kills) {
         QTemporaryDir dir;
         const QString root = dir.path() + QStringLiteral("/C");
@@ -397,8 +451,37 @@ void DraftTest::killedSaveAndItsDraft()
         const DraftStanding::Kind expected = onDisk ? DraftStanding::Kind::Saved : DraftStanding::Kind::Unsaved;
         QVERIFY2(standing(marked) == expected && standing(page) == expected, qPrintable(kill));
         QVERIFY2(standing(other) == DraftStanding::Kind::Unsaved, qPrintable(kill));
+        if (standing(typed) != DraftStanding::Kind::Saved)
+            continue;
+        // Its draft folder read-only: the draft, known as saved only by the
+        // resolved save, cannot be removed; it is marked with the save so
+        // that the next start, with nothing left to resolve, offers nothing.
+        Place at;
+        QCOMPARE(DraftStore(at.place()).write(encodeDraft(typed)), 0);
+        QCOMPARE(::chmod(QFile::encodeName(at.folder).constData(), 0500), 0);
+        const int failed = asTheUser({dir.path(), at.dir.path()}, [&] {
+            DraftStore start(at.place());
+            QList<DraftTrouble> troubles;
+            QList<LeftDraft> left = start.leftDrafts(&troubles);
+            const DraftStanding standing = left.size() == 1 ? standingOf(left.front().draft, root, resolution)
+                                                            : DraftStanding{};
+            Draft saved = typed;
+            saved.save = standing.save;
+            if (standing.kind != DraftStanding::Kind::Saved || start.discard(left.front(), encodeDraft(saved)) != EACCES)
+                return 1;
+            DraftStore next(at.place());
+            left = next.leftDrafts(&troubles);
+            return left.size() == 1 && troubles.isEmpty()
+                           && standingOf(left.front().draft, root, Resolution{}).kind == DraftStanding::Kind::Saved
+                       ? 0
+                       : 2;
+        });
+        ::chmod(QFile::encodeName(at.folder).constData(), 0700);  // for the clean-up, when not root
+        QVERIFY2(failed == 0, qPrintable(kill + QStringLiteral(": ") + QString::number(failed)));
+        ++readOnly;
     }
     QCOMPARE(outcomes.size(), 2);
+    QVERIFY(readOnly > 0);
 
     Resolution setAside;
     setAside.outcome = Resolution::Outcome::SetAside;
