@@ -48,7 +48,7 @@ continued() { start; question >/dev/null; key Return; }
 # draft at once; killed between windows.
 start
 genre=$(wait_for Talemoss)
-sleep 0.5
+waited focused "$genre" || fail "the genre window did not take the keyboard"
 [ ! -e "$state" ] || fail "a draft folder was made before any change"
 click "$genre" 0 0 120 720 1095 375            # Comedy
 snapshot; key alt+o
