@@ -31,7 +31,7 @@ start_x 1280x1024x24
 story_home
 state="$HOME/.local/state/wrenfield"
 now() { date +%s.%N; }
-since() { echo "$(now) - $1" | bc; }
+since() { awk "BEGIN { print $(now) - $1 }"; }
 
 # A run of the program under the session manager, its draft syncs held up.
 run() {

@@ -175,9 +175,9 @@ logout() {
     local begin status=0; begin=$(now)
     kill -USR1 "$manager"
     waited eval '! kill -0 "$manager" 2>/dev/null' || fail "the session manager still waits for the program"
-    gone=$(now); took=$(echo "$gone - $begin" | bc)
+    gone=$(now); took=$(awk "BEGIN { print $gone - $begin }")
     wait "$manager" || fail "the session manager did not see the program save"
-    (( $(echo "$took < $1" | bc) )) || fail "the session manager waited $took s for the program to end"
+    awk "BEGIN { exit !($took < $1) }" || fail "the session manager waited $took s for the program to end"
     waited eval '! kill -0 "$app_pid" 2>/dev/null' || fail "the program did not end with the session"
     wait "$app_pid" || status=$?
     [ "$status" -eq 0 ] || fail "the program ended with status $status at the session's end"
@@ -197,7 +197,7 @@ if [ -n "$session_manager" ]; then
         first_key=$(now); type_text "Tea"
         logout 5
         holds Tea || fail "the draft lacks what was typed before the session ended"
-        (( $(echo "$gone - $first_key < 1.0" | bc) )) && break
+        awk "BEGIN { exit !($gone - $first_key < 1.0) }" && break
         [ "$attempt" -lt 5 ] || fail "the machine was too slow to tell the session's write from a timed one"
         rm -f "$state"/draft*
     done
