@@ -4,6 +4,7 @@
 #include "DraftKeeper.h"
 
 #include "DraftStore.h"
+#include "SaveMessages.h"
 
 #include "CheckedBytes.h"
 
@@ -342,15 +343,8 @@ void DraftKeeper::restore(const Draft &draft, bool saved)
 
 namespace {
 
-QString quoted(const QString &path)
-{
-    return QStringLiteral("\u201c%1\u201d").arg(path);
-}
-
-QString errorText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
+const auto quoted = &SaveMessages::quoted;
+const auto errorText = &SaveMessages::errorText;
 
 QString damageText(DraftDamage damage, int error)
 {

@@ -19,11 +19,6 @@ using Outcome = Resolution::Outcome;
 using Reason = Resolution::Reason;
 using SaveFiles::Content;
 
-QString errorText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 // A user by name, as the user database has it, or by number.
 QString userName(uid_t uid)
 {
@@ -92,6 +87,11 @@ QString SaveMessages::nameProblem(const NameProblem &problem, const QString &nam
 QString SaveMessages::quoted(const QString &path)
 {
     return QStringLiteral("\u201c%1\u201d").arg(path);
+}
+
+QString SaveMessages::errorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 QString SaveMessages::saveErrorHeading(const SaveError &error)

@@ -23,7 +23,10 @@ public:
     // before a save of the user's.
     enum class When { AtStart, AtSave };
 
+    // A path in the one quoting style of every message: “/home/ann/a.txt”.
     static QString quoted(const QString &path);
+    // The system's text for an error number, as strerror gives it.
+    static QString errorText(int error);
 
     // One plain sentence about what is wrong with a story file's name, e.g.
     // A title word can't contain "?".
