@@ -21,6 +21,13 @@ constexpr char unspokenProperty[] = "wrenfieldUnspoken";
 // widget as a nameless "filler"; a window is a frame with its caption, and
 // both windows and frames leave out the controls that show nothing or are
 // hidden, such as a scroll bar while nothing needs scrolling.
+//
+// A frame of options is a list of them, named by its caption. Screen readers
+// say a list's name once, as the focus enters it. A frame presented as a
+// panel is said again before every option by newer readers (Orca 48): they
+// take the nearest named panel above an option for its group and repeat it
+// unless the options are linked as members of one group, a link Qt has no
+// way to give.
 class Container : public QAccessibleWidget {
 public:
     Container(QWidget *widget, QAccessible::Role role)
@@ -34,6 +41,15 @@ public:
             if (const auto *frame = qobject_cast<const QGroupBox *>(widget()))
                 return spokenCaption(frame->title());
         return QAccessibleWidget::text(t);
+    }
+
+    QAccessible::Role role() const override
+    {
+        const QAccessible::Role own = QAccessibleWidget::role();
+        if (own == QAccessible::Grouping
+            && widget()->findChild<QRadioButton *>(QString(), Qt::FindDirectChildrenOnly))
+            return QAccessible::List;
+        return own;
     }
 
     int childCount() const override { return int(spoken().size()); }

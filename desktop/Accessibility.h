@@ -37,7 +37,8 @@ QString spokenCaption(const QString &caption);
 void markTableWindow(QWidget *window);
 
 // Presents every window built from a table as a frame with its caption, and
-// its frames as groupings, both without the controls left out; its text boxes
+// its frames as groupings (a frame of options as a list of them), both
+// without the controls left out; its text boxes
 // with the answers of AccessibleText.h; its options without their frame as a
 // label, since the frame, entered, already says the group's name. Called
 // once, before the first window is built.

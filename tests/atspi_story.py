@@ -11,7 +11,7 @@ import time
 
 import pyatspi
 
-OPTION, BUTTON, TEXT = pyatspi.ROLE_RADIO_BUTTON, pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_TEXT
+OPTION, BUTTON, TEXT, FRAME = pyatspi.ROLE_RADIO_BUTTON, pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_TEXT, pyatspi.ROLE_PANEL
 
 
 def waited(find, failure):
@@ -62,7 +62,7 @@ press(p2, BUTTON, "Ok")
 speeches = window("Wrenfield")
 for number, (exchange, speaker) in enumerate(((e, s) for e in ("First", "Second", "Third", "Fourth")
                                               for s in ("First", "Second")), 1):
-    type_into(speeches, "%s Speeches, %s Speaker" % (exchange, speaker), "Speech %d." % number)
+    type_into(control(speeches, FRAME, exchange + " Speeches"), speaker + " Speaker", "Speech %d." % number)
 press(speeches, BUTTON, "Click When Done")
 page = window("Form1")
 type_into(page, "Enter Full title here", "Tea and Cake")

@@ -17,6 +17,7 @@ import time
 import pyatspi
 
 ROLES = {pyatspi.ROLE_APPLICATION: "application", pyatspi.ROLE_FRAME: "frame", pyatspi.ROLE_PANEL: "panel",
+         pyatspi.ROLE_LIST: "list",
          pyatspi.ROLE_PUSH_BUTTON: "push button", pyatspi.ROLE_RADIO_BUTTON: "radio button",
          pyatspi.ROLE_TEXT: "text", pyatspi.ROLE_LABEL: "label", pyatspi.ROLE_IMAGE: "image",
          pyatspi.ROLE_FILLER: "filler", pyatspi.ROLE_SCROLL_BAR: "scroll bar"}

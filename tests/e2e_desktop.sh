@@ -215,7 +215,7 @@ main=$(wait_for Form2)
 /usr/bin/python3 "$here/atspi_tree.py" Wrenfield 7 >"$work/raw"
 sed 's/^ *//' "$work/raw" >"$work/tree"
 for node in "frame|Talemoss" "frame|Player 1" "frame|Player 2" "frame|Wrenfield" "frame|Form1" "frame|Form2" \
-    "frame|About Me" "panel|Type of Story" "image|A book and a quill" "text|How to contact the creator"; do
+    "frame|About Me" "list|Type of Story" "panel|First Speeches" "image|A book and a quill" "text|How to contact the creator"; do
     grep -qxF "$node" "$work/tree" || fail "no '$node' in the accessibility tree: $(cat "$work/tree")"
 done
 [ "$(grep -c '^text|' "$work/tree")" -eq 12 ] || fail "text boxes other than the twelve named ones are exposed"
@@ -223,6 +223,12 @@ done
 [ "$(grep -c '^  [^ ]' "$work/raw")" -eq 7 ] && [ "$(grep -c '^  frame|' "$work/raw")" -eq 7 ] \
     || fail "a window is not a frame: $(grep '^  [^ ]' "$work/raw")"
 ! grep -qx 'label|' "$work/tree" || fail "an empty label is exposed"
+# Every option sits in a list named by its frame (said once, on entering it),
+# and no box's name says its frame and label over again.
+awk '{ depth = match($0, /[^ ]/); parent[depth] = substr($0, depth) }
+     /radio button\|/ && parent[depth - 2] !~ /^list\|./ { print; bad = 1 } END { exit bad }' "$work/raw" \
+    || fail "an option outside a named list"
+! grep -q '^text|.*Speeches' "$work/tree" || fail "a speech box's name repeats its frame and label"
 text_answers_then_keys
 click "$main" 0 0 0 3960 2895 735              # Exit
 ended_well "$app_pid"

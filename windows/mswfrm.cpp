@@ -45,17 +45,18 @@ const Control controls[] = {
     {"Label1(1)", Kind::Label,         "",       "First Speaker",    0,    0,    1335, 255,  14},
 };
 
-// What screen readers say for each box: its frame and its speaker. The two
-// labels that show nothing are left out.
+// What screen readers say for each box: its speaker, as its prompt says
+// (the frame around it, entered, says which exchange). The two labels that
+// show nothing are left out.
 const Desktop::SpokenName spoken[] = {
-    {"Text1", "First Speeches, First Speaker", "Label1(0)"},
-    {"Text2", "First Speeches, Second Speaker", "Label2(0)"},
-    {"Text3", "Second Speeches, First Speaker", "Label1(3)"},
-    {"Text4", "Second Speeches, Second Speaker", "Label2(2)"},
-    {"Text6", "Third Speeches, First Speaker", "Label1(2)"},
-    {"Text5", "Third Speeches, Second Speaker", "Label2(3)"},
-    {"Text8", "Fourth Speeches, First Speaker", "Label1(4)"},
-    {"Text7", "Fourth Speeches, Second Speaker", "Label2(4)"},
+    {"Text1", "First Speaker", "Label1(0)"},
+    {"Text2", "Second Speaker", "Label2(0)"},
+    {"Text3", "First Speaker", "Label1(3)"},
+    {"Text4", "Second Speaker", "Label2(2)"},
+    {"Text6", "First Speaker", "Label1(2)"},
+    {"Text5", "Second Speaker", "Label2(3)"},
+    {"Text8", "First Speaker", "Label1(4)"},
+    {"Text7", "Second Speaker", "Label2(4)"},
     {"Label1(1)", nullptr},
     {"Label2(1)", nullptr},
 };
