@@ -35,7 +35,6 @@ private slots:
     void init() { startRun(); }
     void optionRecordsItsCode_data();
     void optionRecordsItsCode();
-    void lastClickWinsWithinItsFrameOnly();
     void keyboard();
     void arrowsGoThroughEveryOption_data();
     void arrowsGoThroughEveryOption();
@@ -95,20 +94,6 @@ void ChoiceWindows::optionRecordsItsCode()
     QVERIFY(button->isChecked());
     QCOMPARE(valuesOf(story), expected);
     QVERIFY(moves.isEmpty());
-}
-
-void ChoiceWindows::lastClickWinsWithinItsFrameOnly()
-{
-    show(Window::frmgenre);
-    clickAll(Window::frmgenre, {"Option1", "Option11"});  // Adventure, then Mystery
-    QCOMPARE(story.GenreCode, QStringLiteral("x"));
-    QVERIFY(!at<QRadioButton>(Window::frmgenre, "Option1")->isChecked());
-
-    show(Window::frmp1);
-    clickAll(Window::frmp1, {"Option2", "Option7", "Option20", "Option1"});  // Female, Single, Messy, Male
-    QCOMPARE(story.P1GenderCode + story.P1MaritalCode + story.P1PersonalityCode, QStringLiteral("MSM"));
-    QVERIFY(!at<QRadioButton>(Window::frmp1, "Option2")->isChecked());
-    QVERIFY(at<QRadioButton>(Window::frmp1, "Option7")->isChecked());
 }
 
 // The first option has the focus when a window first shows, but a story may
