@@ -11,18 +11,14 @@
 
 #include "FolderSnapshot.h"
 
+#include <QAbstractButton>
 #include <QApplication>
-#include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
 #include <functional>
-#include <memory>
 
 namespace {
 
