@@ -46,11 +46,9 @@ Draft sample(const QString &speech = QStringLiteral("Shall we eat here?"))
     draft.story.Speech8 = QStringLiteral("\u00e9t\u00e9 \U0001f600\r\n\n\r");
     draft.window = QStringLiteral("mswfrm");
     draft.changedMs = 1796000000000;
-    draft.selected = {{QStringLiteral("frmgenre"), QStringLiteral("Option2")},
-                      {QStringLiteral("frmp1"), QStringLiteral("Option14")}};
-    draft.texts = {{QStringLiteral("mswfrm"), QStringLiteral("Text1"), speech},
-                   {QStringLiteral("mswfrm"), QStringLiteral("Label1(3)"), QString()},
-                   {QStringLiteral("Form3"), QStringLiteral("Text1"), QStringLiteral("To contact\r\nme \r\n")}};
+    draft.selected = {{"frmgenre", "Option2"}, {"frmp1", "Option14"}};
+    draft.texts = {{"mswfrm", "Text1", speech}, {"mswfrm", "Label1(3)", QString()},
+                   {"Form3", "Text1", "To contact\r\nme \r\n"}};
     return draft;
 }
 
@@ -400,8 +398,7 @@ void DraftTest::killedSaveAndItsDraft()
     story.TitleWord = QStringLiteral("Picnic");
     story.StoryFilePath = storyFilePathOf(story);
     story.Speech1 = QStringLiteral("Shall we eat here?");
-    page.texts = {{QStringLiteral("Form1"), QStringLiteral("Text2"), QStringLiteral("A Day Out")},
-                  {QStringLiteral("Form1"), QStringLiteral("Text3"), QStringLiteral("Ann")}};
+    page.texts = {{"Form1", "Text2", "A Day Out"}, {"Form1", "Text3", "Ann"}};
     StoryRecord saved = story;
     saved.FullTitle = QStringLiteral("A Day Out");
     saved.AuthorName = QStringLiteral("Ann");
