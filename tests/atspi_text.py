@@ -4,12 +4,11 @@
 # Fills every editable text box of the running program named APP, over
 # AT-SPI, with words, punctuation, emoji and mathematical letters (two UTF-16
 # units each, one character to AT-SPI) and, in a multi-line box, line breaks.
-# What crosses the bus is checked here; every boundary at every offset is the
-# program's own test's (tst_accessibility). The length and the text at every
-# offset count characters; the word and line at each offset are the box's
-# text there and hold it; every character has extents; the caret goes where
-# it is put. A box is labelled by its prompt, the prompt the label for the
-# box.
+# What crosses the bus is checked here; the word, line and other segments at
+# every offset are the program's own test's (tst_accessibility). The length
+# and the text at every offset count characters; every character has
+# extents; the caret goes where it is put. A box is labelled by its prompt,
+# the prompt the label for the box.
 # Prints a line a box; exits 1 at the first fault.
 #
 # usage: atspi_text.py APP
@@ -20,7 +19,6 @@ from gi.repository import Atspi
 
 ONE_LINE = "a\U0001F600b cd \U0001F600 ef. x\U0001D49C\U0001D49Cy z! Tea, time? caf\u00e9 \u041a\u043e\u0442 end."
 MORE_LINES = ONE_LINE + "\nSecond line, two words.\n\nAfter an empty line\n"
-BOUNDARIES = [Atspi.TextBoundaryType.WORD_START, Atspi.TextBoundaryType.LINE_START]
 Atspi.set_timeout(-1, -1)  # no time limit on a busy machine: a program that hangs fails by the test's timeout
 
 
@@ -47,14 +45,6 @@ def check_box(box):
     for offset in range(n + 1):
         if Atspi.Text.get_text(box, offset, offset + 1) != wanted[offset:offset + 1]:
             fail(box, f"character {offset} is not {wanted[offset:offset + 1]!r}")
-        for boundary in BOUNDARIES:
-            got = Atspi.Text.get_text_at_offset(box, offset, boundary)
-            start, end, content = got.start_offset, got.end_offset, got.content
-            where = f"at {offset}, {boundary.value_nick}: {content!r} [{start}, {end})"
-            if not (0 <= start <= end <= n) or content != wanted[start:end]:
-                fail(box, f"{where} is not the box's text there")
-            if not (start <= offset < end if offset < n else end == n):
-                fail(box, f"{where} does not hold the offset")
         if offset < n and wanted[offset] != "\n":
             extents = Atspi.Text.get_character_extents(box, offset, Atspi.CoordType.SCREEN)
             if extents.height <= 0 or extents.width <= 0:

@@ -145,8 +145,8 @@ story_by_clicks() {
     [ -n "${2:-}" ] || story_bytes
 }
 
-# text_answers_then_keys: every text box answers every AT-SPI text call at
-# every offset and boundary, quickly and in agreement with its text
+# text_answers_then_keys: every text box answers AT-SPI's text calls at
+# every offset, in characters and in agreement with its text
 # (atspi_text.py); then, from the main window, the program still answers the
 # keyboard: Return on "About the creator" shows the about window, Return on
 # its "Back" the main window again (each has the focus, clicked last time).

@@ -2,9 +2,10 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Copyright (C) 2026 The Wrenfield developers
 # The draft with the real program on a private X server: a story written in
-# five runs, killed with SIGKILL between windows, on a window, in the middle
-# of typing and on the story page, and continued at each start, saves the
-# bytes of one written at once. No draft before the first change; Discard, a
+# five runs by clicks, Alt+O, typing and a paste from another program,
+# killed with SIGKILL between windows, on a window, in the middle of typing
+# and on the story page, and continued at each start, saves the bytes of one
+# written at once. No draft before the first change; Discard, a
 # saved story and Exit leave none; the about window and its text come back
 # unasked; a second copy neither offers nor overwrites a running one's
 # draft, and the next start offers both. At the session's end ("die") the
@@ -66,12 +67,18 @@ type_text "Picnic"
 draft_holds Picnic "after typing the title word"
 killed
 
-# Run 3: the speeches, killed in the middle of typing the fifth.
+# Run 3: the speeches, killed in the middle of typing the fifth. The first
+# is pasted from another program on two lines, which the box joins with a
+# space; xclip serves the clipboard until it is killed at exit.
+printf 'Shall we eat\r\nhere?' >"$work/clip"
+background xclip -quiet -selection clipboard -i "$work/clip"
+waited eval 'xclip -selection clipboard -o 2>/dev/null | cmp -s - "$work/clip"' || fail "xclip did not serve the clipboard"
 continued
 p2=$(wait_for "Player 2")
 key alt+o
 ms=$(wait_for Wrenfield); wait_gone "Player 2"
-type_text "Shall we eat here?";    key Tab   # Text1: Speech1
+waited focused "$ms" || fail "the speeches window did not take the keyboard"
+key ctrl+v;                        key Tab   # Text1: Speech1
 type_text "Is it going to rain?";  key Tab   # Text3: Speech3
 type_text "Not today.";            key Tab   # Text4: Speech4
 type_text "Then pass the bread.";  key Tab   # Text5: Speech6

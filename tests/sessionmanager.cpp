@@ -6,13 +6,11 @@
 //
 //   wrenfield_sessionmanager FILE
 //
-// Writes the address for SESSION_MANAGER into FILE, waits for a client to
-// register, and on SIGUSR1 tells it that the session is shutting down
-// ("save yourself", both its files and its state, interaction allowed, as
-// a logout asks), then "die" once it has saved. On SIGUSR2 it asks for a
-// checkpoint: the same "save yourself" without the shutdown, and no "die".
-// Exits 0 when the client has saved and closed its connection, 1 when it
-// closed without saving.
+// Writes the address for SESSION_MANAGER into FILE and waits for a client.
+// SIGUSR1 is a logout: "save yourself" (files and state, interaction
+// allowed) with the shutdown, then "die" once saved; SIGUSR2 a checkpoint:
+// the same without the shutdown and "die". Exits 0 when the client saved and
+// closed its connection, 1 when it closed without saving.
 
 #include <X11/ICE/ICElib.h>
 #include <X11/SM/SMlib.h>
@@ -41,48 +39,38 @@ void onSignal(int number)
 
 Bool acceptAnyHost(char *) { return True; }
 
-Status registerClient(SmsConn conn, SmPointer, char *)
-{
-    char *id = SmsGenerateClientID(conn);
-    SmsRegisterClientReply(conn, id ? id : const_cast<char *>("1wrenfield-test"));
-    std::free(id);
-    client = conn;
-    std::fprintf(stderr, "session manager: a client registered\n");
-    return 1;
-}
-
-
-void saveYourselfDone(SmsConn conn, SmPointer, Bool success)
-{
-    saved = success;
-    std::fprintf(stderr, "session manager: the client saved (%s)%s\n", success ? "ok" : "failed",
-                 shuttingDown ? "; telling it to die" : "");
-    if (shuttingDown)
-        SmsDie(conn);
-}
-
-void closeConnection(SmsConn conn, SmPointer, int count, char **reasons)
-{
-    SmFreeReasons(count, reasons);
-    SmsCleanUp(conn);
-    client = nullptr;
-    closed = true;
-}
-
 Status newClient(SmsConn, SmPointer, unsigned long *mask, SmsCallbacks *callbacks, char **)
 {
     *mask = SmsRegisterClientProcMask | SmsInteractRequestProcMask | SmsInteractDoneProcMask
           | SmsSaveYourselfRequestProcMask | SmsSaveYourselfP2RequestProcMask | SmsSaveYourselfDoneProcMask
           | SmsCloseConnectionProcMask | SmsSetPropertiesProcMask | SmsDeletePropertiesProcMask
           | SmsGetPropertiesProcMask;
+    callbacks->register_client.callback = [](SmsConn conn, SmPointer, char *) -> Status {
+        char *id = SmsGenerateClientID(conn);
+        SmsRegisterClientReply(conn, id ? id : const_cast<char *>("1wrenfield-test"));
+        std::free(id);
+        client = conn;
+        std::fprintf(stderr, "session manager: a client registered\n");
+        return 1;
+    };
+    callbacks->save_yourself_done.callback = [](SmsConn conn, SmPointer, Bool success) {
+        saved = success;
+        std::fprintf(stderr, "session manager: the client saved (%s)%s\n", success ? "ok" : "failed",
+                     shuttingDown ? "; telling it to die" : "");
+        if (shuttingDown)
+            SmsDie(conn);
+    };
+    callbacks->close_connection.callback = [](SmsConn conn, SmPointer, int count, char **reasons) {
+        SmFreeReasons(count, reasons);
+        SmsCleanUp(conn);
+        client = nullptr;
+        closed = true;
+    };
     // What the test does not need is answered as simply as XSMP allows.
-    callbacks->register_client.callback = registerClient;
     callbacks->interact_request.callback = [](SmsConn conn, SmPointer, int) { SmsInteract(conn); };
     callbacks->interact_done.callback = [](SmsConn, SmPointer, Bool) {};
     callbacks->save_yourself_request.callback = [](SmsConn, SmPointer, int, Bool, int, Bool, Bool) {};
     callbacks->save_yourself_phase2_request.callback = [](SmsConn conn, SmPointer) { SmsSaveYourselfPhase2(conn); };
-    callbacks->save_yourself_done.callback = saveYourselfDone;
-    callbacks->close_connection.callback = closeConnection;
     callbacks->set_properties.callback = [](SmsConn, SmPointer, int count, SmProp **properties) {
         for (int i = 0; i < count; ++i)
             SmFreeProperty(properties[i]);
@@ -100,20 +88,15 @@ int main(int argc, char *argv[])
     if (argc != 2)
         return 2;
     char error[256] = {};
-    if (!SmsInitialize("wrenfield-test", "1", newClient, nullptr, acceptAnyHost, sizeof error, error)) {
-        std::fprintf(stderr, "session manager: %s\n", error);
-        return 2;
-    }
     int count = 0;
     IceListenObj *listeners = nullptr;
-    if (!IceListenForConnections(&count, &listeners, sizeof error, error)) {
+    if (!SmsInitialize("wrenfield-test", "1", newClient, nullptr, acceptAnyHost, sizeof error, error)
+        || !IceListenForConnections(&count, &listeners, sizeof error, error) || ::pipe(wakePipe) != 0) {
         std::fprintf(stderr, "session manager: %s\n", error);
         return 2;
     }
     for (int i = 0; i < count; ++i)
         IceSetHostBasedAuthProc(listeners[i], acceptAnyHost);
-    if (::pipe(wakePipe) != 0)
-        return 2;
     std::signal(SIGUSR1, onSignal);
     std::signal(SIGUSR2, onSignal);
     // A client that has gone is an error to handle, not the end of this
@@ -123,10 +106,8 @@ int main(int argc, char *argv[])
 
     char *address = IceComposeNetworkIdList(count, listeners);
     FILE *file = std::fopen(argv[1], "w");
-    if (!file)
+    if (!file || std::fprintf(file, "%s\n", address) < 0 || std::fclose(file) != 0)
         return 2;
-    std::fprintf(file, "%s\n", address);
-    std::fclose(file);
     std::free(address);
 
     std::vector<IceConn> connections;
@@ -143,7 +124,8 @@ int main(int argc, char *argv[])
             [[maybe_unused]] const ssize_t ignored = ::read(wakePipe[0], &byte, 1);
             if (client) {
                 shuttingDown = byte == 1;
-                std::fprintf(stderr, "session manager: %s\n", shuttingDown ? "the session is shutting down" : "a checkpoint");
+                std::fprintf(stderr, "session manager: %s\n",
+                             shuttingDown ? "the session is shutting down" : "a checkpoint");
                 SmsSaveYourself(client, SmSaveBoth, shuttingDown ? True : False, SmInteractStyleAny, False);
             }
         }

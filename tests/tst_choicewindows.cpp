@@ -33,82 +33,87 @@ class ChoiceWindows : public WindowFixture {
 private slots:
     void initTestCase() { Desktop::installLookAndFeel(); }
     void init() { startRun(); }
-    void optionRecordsItsCode_data();
-    void optionRecordsItsCode();
-    void lastClickWinsWithinItsFrameOnly();
+    void optionsRecordTheirCodes_data();
+    void optionsRecordTheirCodes();
     void keyboard();
-    void arrowsGoThroughEveryOption_data();
-    void arrowsGoThroughEveryOption();
     void secondPassKeepsEverything();
     void titleWordNoFileCanHold_data();
     void titleWordNoFileCanHold();
 
 private:
-    void clickAll(Window window, std::initializer_list<const char *> names);
+    void clickAll(Window window, std::initializer_list<const char *> names)
+    {
+        for (const char *name : names)
+            click(window, name);
+    }
 };
 
-void ChoiceWindows::clickAll(Window window, std::initializer_list<const char *> names)
-{
-    for (const char *name : names)
-        click(window, name);
-}
-
-void ChoiceWindows::optionRecordsItsCode_data()
+void ChoiceWindows::optionsRecordTheirCodes_data()
 {
     QTest::addColumn<Window>("window");
-    QTest::addColumn<QString>("option");
+    QTest::addColumn<int>("first");          // the group is Option<first> and those after it
     QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("code");
-
-    // Codes in option order, Option1 first, within each window's groups.
-    const auto rows = [](Window window, int first, const char *field, const char *codes) {
-        for (int i = 0; codes[i]; ++i)
-            QTest::addRow("%s Option%d", qPrintable(nameOf(window)), first + i)
-                << window << QStringLiteral("Option%1").arg(first + i) << QString::fromLatin1(field)
-                << QString(QLatin1Char(codes[i]));
-    };
-    rows(Window::frmgenre, 1, "GenreCode", "ACFGHLMPRSx");
-    rows(Window::frmp1, 1, "P1GenderCode", "MFSOx");
-    rows(Window::frmp1, 6, "P1MaritalCode", "MSNDWx");
-    rows(Window::frmp1, 12, "P1PersonalityCode", "OLaNGTxSMPB");
-    rows(Window::frmp1, 23, "P1AgeCode", "OYSx");
-    rows(Window::frmp2, 1, "P2GenderCode", "MFSOx");
-    rows(Window::frmp2, 6, "P2MaritalCode", "MSNDWx");
-    rows(Window::frmp2, 12, "P2PersonalityCode", "OLANgTxSMPB");
+    QTest::addColumn<QString>("codes");      // one per option, in that order
+    QTest::addColumn<QList<int>>("arrows");  // reading order, each column down from the left one; empty: not tried
+    const QList<int> notTried;
+    QTest::newRow("genre") << Window::frmgenre << 1 << "GenreCode" << "ACFGHLMPRSx"
+                           << QList<int>{1, 2, 3, 4, 5, 6, 11, 10, 9, 8, 7};
+    QTest::newRow("P1 gender") << Window::frmp1 << 1 << "P1GenderCode" << "MFSOx" << QList<int>{1, 2, 3, 4, 5};
+    QTest::newRow("P1 marital") << Window::frmp1 << 6 << "P1MaritalCode" << "MSNDWx" << notTried;
+    QTest::newRow("P1 personality") << Window::frmp1 << 12 << "P1PersonalityCode" << "OLaNGTxSMPB"
+                                    << QList<int>{12, 19, 14, 13, 21, 22, 15, 16, 17, 20, 18};
+    QTest::newRow("P1 age") << Window::frmp1 << 23 << "P1AgeCode" << "OYSx" << notTried;
+    QTest::newRow("P2 gender") << Window::frmp2 << 1 << "P2GenderCode" << "MFSOx" << notTried;
+    QTest::newRow("P2 marital") << Window::frmp2 << 6 << "P2MaritalCode" << "MSNDWx" << notTried;
+    QTest::newRow("P2 personality") << Window::frmp2 << 12 << "P2PersonalityCode" << "OLANgTxSMPB" << notTried;
 }
 
-// One click anywhere on the option's box (its caption may wrap) records the
-// code, case kept, into its own field and nowhere else, and moves nothing.
-void ChoiceWindows::optionRecordsItsCode()
+// One click anywhere on an option's box (its caption may wrap), in a window
+// just shown, records the code, case kept, into its own field and nowhere
+// else, and moves nothing. Down and Right select the next option of the
+// group, Up and Left the one before, through every option and round from the
+// last to the first and back, each selection recorded as a click's is.
+void ChoiceWindows::optionsRecordTheirCodes()
 {
     QFETCH(Window, window);
-    QFETCH(QString, option);
+    QFETCH(int, first);
     QFETCH(QString, field);
-    QFETCH(QString, code);
+    QFETCH(QString, codes);
+    QFETCH(QList<int>, arrows);
+    const auto option = [&](int number) {
+        return at<QRadioButton>(window, qPrintable(QStringLiteral("Option%1").arg(number)));
+    };
+    // What the record should hold once the option of that number is selected.
+    const auto selected = [&](int number) {
+        QMap<QString, QString> values = valuesOf(story);
+        values[field] = codes.at(number - first);
+        return values;
+    };
+    for (int number = first; number < first + codes.size(); ++number) {
+        startRun();
+        show(window);
+        QRadioButton *button = option(number);
+        const QMap<QString, QString> expected = selected(number);
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(button->width() - 2, button->height() - 2));
+        QVERIFY(button->isChecked());
+        QCOMPARE(valuesOf(story), expected);
+        QVERIFY(moves.isEmpty());
+    }
+    if (arrows.isEmpty())
+        return;
+    startRun();
     show(window);
-    auto *button = at<QRadioButton>(window, option.toLatin1().constData());
-    QMap<QString, QString> expected = valuesOf(story);
-    expected[field] = code;
-
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(button->width() - 2, button->height() - 2));
-
-    QVERIFY(button->isChecked());
-    QCOMPARE(valuesOf(story), expected);
-    QVERIFY(moves.isEmpty());
-}
-
-void ChoiceWindows::lastClickWinsWithinItsFrameOnly()
-{
-    show(Window::frmgenre);
-    clickAll(Window::frmgenre, {"Option1", "Option11"});  // Adventure, then Mystery
-    QCOMPARE(story.GenreCode, QStringLiteral("x"));
-    QVERIFY(!at<QRadioButton>(Window::frmgenre, "Option1")->isChecked());
-
-    show(Window::frmp1);
-    clickAll(Window::frmp1, {"Option2", "Option7", "Option20", "Option1"});  // Female, Single, Messy, Male
-    QCOMPARE(story.P1GenderCode + story.P1MaritalCode + story.P1PersonalityCode, QStringLiteral("MSM"));
-    QVERIFY(!at<QRadioButton>(Window::frmp1, "Option2")->isChecked());
-    QVERIFY(at<QRadioButton>(Window::frmp1, "Option7")->isChecked());
+    option(arrows.front())->setFocus();
+    const int n = int(arrows.size());
+    for (int step = 1; step <= 2 * n; ++step) {
+        const int next = arrows.at(step <= n ? step % n : 2 * n - step);
+        const QMap<QString, QString> expected = selected(next);
+        QTest::keyClick(QApplication::focusWidget(), step <= n ? (step % 2 ? Qt::Key_Down : Qt::Key_Right)
+                                                               : (step % 2 ? Qt::Key_Up : Qt::Key_Left));
+        QCOMPARE(QApplication::focusWidget(), option(next));
+        QVERIFY(option(next)->isChecked());
+        QCOMPARE(valuesOf(story), expected);
+    }
 }
 
 // The first option has the focus when a window first shows, but a story may
@@ -134,50 +139,6 @@ void ChoiceWindows::keyboard()
     show(Window::frmgenre);
     QTest::keyClick(at(Window::frmgenre, "Option1"), Qt::Key_Space);
     QCOMPARE(story.GenreCode, QStringLiteral("A"));
-}
-
-void ChoiceWindows::arrowsGoThroughEveryOption_data()
-{
-    QTest::addColumn<Window>("window");
-    QTest::addColumn<QStringList>("order");  // reading order: each column top to bottom, the left one first
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("codes");      // recorded at each option in that order
-    QTest::addRow("genre") << Window::frmgenre
-        << QStringList{"Option1", "Option2", "Option3", "Option4", "Option5", "Option6",
-                       "Option11", "Option10", "Option9", "Option8", "Option7"}
-        << "GenreCode" << "ACFGHLxSRPM";
-    QTest::addRow("personality") << Window::frmp1
-        << QStringList{"Option12", "Option19", "Option14", "Option13", "Option21", "Option22",
-                       "Option15", "Option16", "Option17", "Option20", "Option18"}
-        << "P1PersonalityCode" << "OSaLPBNGTMx";
-    QTest::addRow("gender") << Window::frmp1 << QStringList{"Option1", "Option2", "Option3", "Option4", "Option5"}
-        << "P1GenderCode" << "MFSOx";
-}
-
-// Down and Right select the next option of the group, Up and Left the one
-// before, through every option and round from the last to the first and
-// back, each selection recorded as a click's is; no other field changes.
-void ChoiceWindows::arrowsGoThroughEveryOption()
-{
-    QFETCH(Window, window);
-    QFETCH(QStringList, order);
-    QFETCH(QString, field);
-    QFETCH(QString, codes);
-    show(window);
-    const auto option = [&](int i) { return at<QRadioButton>(window, qPrintable(order.at(i % order.size()))); };
-    option(0)->setFocus();
-    const int n = int(order.size());
-    for (int step = 1; step <= 2 * n; ++step) {
-        const bool forward = step <= n;
-        const Qt::Key key = forward ? (step % 2 ? Qt::Key_Down : Qt::Key_Right) : (step % 2 ? Qt::Key_Up : Qt::Key_Left);
-        const int expected = forward ? step % n : 2 * n - step;
-        QMap<QString, QString> values = valuesOf(story);
-        values[field] = codes.at(expected);
-        QTest::keyClick(QApplication::focusWidget(), key);
-        QCOMPARE(QApplication::focusWidget(), option(expected));
-        QVERIFY(option(expected)->isChecked());
-        QCOMPARE(valuesOf(story), values);
-    }
 }
 
 // Nothing is reset between stories: a pass through untouched windows shows

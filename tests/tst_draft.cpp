@@ -46,11 +46,9 @@ Draft sample(const QString &speech = QStringLiteral("Shall we eat here?"))
     draft.story.Speech8 = QStringLiteral("\u00e9t\u00e9 \U0001f600\r\n\n\r");
     draft.window = QStringLiteral("mswfrm");
     draft.changedMs = 1796000000000;
-    draft.selected = {{QStringLiteral("frmgenre"), QStringLiteral("Option2")},
-                      {QStringLiteral("frmp1"), QStringLiteral("Option14")}};
-    draft.texts = {{QStringLiteral("mswfrm"), QStringLiteral("Text1"), speech},
-                   {QStringLiteral("mswfrm"), QStringLiteral("Label1(3)"), QString()},
-                   {QStringLiteral("Form3"), QStringLiteral("Text1"), QStringLiteral("To contact\r\nme \r\n")}};
+    draft.selected = {{"frmgenre", "Option2"}, {"frmp1", "Option14"}};
+    draft.texts = {{"mswfrm", "Text1", speech}, {"mswfrm", "Label1(3)", QString()},
+                   {"Form3", "Text1", "To contact\r\nme \r\n"}};
     return draft;
 }
 
@@ -58,8 +56,7 @@ Draft sample(const QString &speech = QStringLiteral("Shall we eat here?"))
 // strict reading can catch.
 QByteArray rechecked(QByteArray bytes)
 {
-    const qsizetype at = bytes.lastIndexOf("sha256 ");
-    bytes.truncate(at);
+    bytes.truncate(bytes.lastIndexOf("sha256 "));
     return bytes + "sha256 " + QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex() + '\n';
 }
 
@@ -85,6 +82,16 @@ int asTheUser(const QStringList &owned, const std::function<int()> &work)
     });
 }
 
+// Runs the save helper under strace, logging the calls given and, unless
+// kill is empty, killing it at that one ("call:when=N").
+void traced(const QString &calls, const QString &log, const QString &kill, const QStringList &arguments)
+{
+    QStringList options{"-f", "-qq", "-o", log, "-e", "trace=" + calls};
+    if (!kill.isEmpty())
+        options << "-e" << "inject=" + kill + ":signal=SIGKILL";
+    QProcess::execute(QStringLiteral("strace"), options << "--" << SAVE_HELPER << arguments);
+}
+
 // Makes every open-file-description lock this process asks for fail with
 // ENOLCK, as on a file system that has none.
 bool refuseLocks()
@@ -107,7 +114,11 @@ class DraftTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { ::umask(077); }  // the files a test makes are the user's alone, as drafts are
+    void initTestCase()
+    {
+        ::umask(077);  // the files a test makes are the user's alone, as drafts are
+        qputenv("ASAN_OPTIONS", qgetenv("ASAN_OPTIONS") + ":detect_leaks=0");  // for the helpers killed
+    }
     void damagedDraftIsSetAside_data();
     void damagedDraftIsSetAside();
     void draftFolder_data();
@@ -127,26 +138,22 @@ void DraftTest::damagedDraftIsSetAside_data()
     QTest::addColumn<DraftDamage>("why");
     const QByteArray good = encodeDraft(sample());
     const auto bytes = [](QByteArray b) { return Spoil([b](const Place &at) { writeFile(at.draft(), b); }); };
-    QByteArray longer = good;
-    longer.replace("field GenreCode 2\n", "field GenreCode 4\n");
-    QByteArray zero = good;
-    zero.replace("field GenreCode 2\n", "field GenreCode 02\n");
-    QByteArray badName = good;
-    badName.replace("frmgenre Option2", "frmgenre ../etc");
-    QByteArray oddLength = good;
-    oddLength.replace("field P1AgeCode 0\n\n", "field P1AgeCode 1\nx\n");
+    const auto edited = [&](const char *from, const char *to) { return bytes(QByteArray(good).replace(from, to)); };
 
     QTest::newRow("empty") << bytes({}) << DraftDamage::NotADraft;
     QTest::newRow("cut short") << bytes(good.chopped(30)) << DraftDamage::CutShort;
     QTest::newRow("cut in the checksum") << bytes(good.chopped(2)) << DraftDamage::CutShort;
     QTest::newRow("a byte after the end") << bytes(good + '\n') << DraftDamage::CutShort;
-    QTest::newRow("an older version") << bytes(QByteArray(good).replace("version 1", "version 0")) << DraftDamage::NotADraft;
-    QTest::newRow("a newer version") << bytes(QByteArray(good).replace("version 1", "version 2")) << DraftDamage::Newer;
-    QTest::newRow("a byte changed") << bytes(QByteArray(good).replace("changed 1796000000000", "changed 1796000000001")) << DraftDamage::Checksum;
-    QTest::newRow("a length off, checksum matching") << bytes(rechecked(longer)) << DraftDamage::CutShort;
-    QTest::newRow("a leading zero, checksum matching") << bytes(rechecked(zero)) << DraftDamage::CutShort;
-    QTest::newRow("a path for a name, checksum matching") << bytes(rechecked(badName)) << DraftDamage::CutShort;
-    QTest::newRow("half a UTF-16 unit, checksum matching") << bytes(rechecked(oddLength)) << DraftDamage::CutShort;
+    QTest::newRow("an older version") << edited("version 1", "version 0") << DraftDamage::NotADraft;
+    QTest::newRow("a newer version") << edited("version 1", "version 2") << DraftDamage::Newer;
+    QTest::newRow("a byte changed") << edited("1796000000000", "1796000000001") << DraftDamage::Checksum;
+    const char *const matching[][3] = {{"a length off", "GenreCode 2\n", "GenreCode 4\n"},
+                                       {"a leading zero", "GenreCode 2\n", "GenreCode 02\n"},
+                                       {"a path for a name", "frmgenre Option2", "frmgenre ../etc"},
+                                       {"half a UTF-16 unit", "P1AgeCode 0\n\n", "P1AgeCode 1\nx\n"}};
+    for (const auto &[name, from, to] : matching)
+        QTest::addRow("%s, checksum matching", name) << bytes(rechecked(QByteArray(good).replace(from, to)))
+                                                     << DraftDamage::CutShort;
     QTest::newRow("huge") << Spoil([](const Place &at) {
         writeFile(at.draft(), {});
         QVERIFY(::truncate(QFile::encodeName(at.draft()).constData(), MaxDraftBytes + 1) == 0);
@@ -180,8 +187,7 @@ void DraftTest::damagedDraftIsSetAside()
     if (QByteArray(QTest::currentDataTag()) == "another user's" && ::geteuid() != 0)
         QSKIP("only root can give a file to another user");
     Place at;
-    QDir().mkpath(at.folder);
-    QFile::setPermissions(at.folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QDir().mkpath(at.folder);  // the user's alone, by the umask
     spoil(at);
     struct stat before {};
     QCOMPARE(::lstat(QFile::encodeName(at.draft()).constData(), &before), 0);
@@ -194,12 +200,12 @@ void DraftTest::damagedDraftIsSetAside()
     QCOMPARE(troubles.size(), 1);
     QCOMPARE(troubles.front().damage, why);
     QCOMPARE(troubles.front().kind, newer ? DraftTrouble::Kind::Newer : DraftTrouble::Kind::SetAside);
-    const QStringList aside = QDir(at.folder).entryList({QStringLiteral("draft.set-aside-*")}, QDir::AllEntries | QDir::System);
+    const QStringList aside = QDir(at.folder).entryList({"draft.set-aside-*"}, QDir::AllEntries | QDir::System);
     QCOMPARE(aside.size(), newer ? 0 : 1);
     if (newer)
         QCOMPARE(readFile(at.draft()), bytes);
     struct stat kept {};
-    QCOMPARE(::lstat(QFile::encodeName(newer ? at.draft() : at.folder + QLatin1Char('/') + aside.front()).constData(), &kept), 0);
+    QCOMPARE(::lstat(QFile::encodeName(newer ? at.draft() : at.folder + '/' + aside.front()).constData(), &kept), 0);
     QCOMPARE(kept.st_ino, before.st_ino);
     QCOMPARE(store.write(encodeDraft(sample())), 0);
     QCOMPARE(store.path(), at.draft(newer ? "draft-2" : "draft"));
@@ -224,8 +230,7 @@ void DraftTest::draftFolder_data()
     }) << false << 0;
     QTest::newRow("others may change it") << Spoil([](const Place &at) {
         QDir().mkpath(at.folder);
-        QFile::setPermissions(at.folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::WriteOther
-                                             | QFile::ExeOther | QFile::ReadOther);
+        QCOMPARE(::chmod(QFile::encodeName(at.folder).constData(), 0777), 0);
     }) << false << 0;
     QTest::newRow("a file") << Spoil([](const Place &at) { writeFile(at.folder, "x"); }) << false << 0;
 }
@@ -314,11 +319,9 @@ void DraftTest::runningCopiesKeepTheirOwn()
     Place unlocked;
     const int failed = exitCodeInChild([&] {
         DraftStore one(unlocked.place()), two(unlocked.place());
-        return refuseLocks() && one.write(encodeDraft(older)) == 0 && two.write(encodeDraft(newer)) == 0
-                       && two.path() == unlocked.draft("draft-2")
-                       && parseDraft(readFile(unlocked.draft()))->story.Speech1 == QLatin1String("older")
-                   ? 0
-                   : 1;
+        return int(!(refuseLocks() && one.write(encodeDraft(older)) == 0 && two.write(encodeDraft(newer)) == 0
+                     && two.path() == unlocked.draft("draft-2")
+                     && parseDraft(readFile(unlocked.draft()))->story.Speech1 == QLatin1String("older")));
     });
     QCOMPARE(failed, 0);
 }
@@ -328,27 +331,16 @@ void DraftTest::runningCopiesKeepTheirOwn()
 // or the new one, whole, and nothing set aside.
 void DraftTest::killedWriteLeavesOldOrNew()
 {
-    const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
-    if (strace.isEmpty())
+    if (QStandardPaths::findExecutable(QStringLiteral("strace")).isEmpty())
         QSKIP("strace is not installed");
-    qputenv("ASAN_OPTIONS", qgetenv("ASAN_OPTIONS") + ":detect_leaks=0");
-    const QString calls = QStringLiteral("openat,write,fdatasync,renameat,fsync,unlinkat,close");
-    const auto prepare = [](const Place &at) {
-        DraftStore store(at.place());
-        QCOMPARE(store.write(encodeDraft(sample(QStringLiteral("old")))), 0);
+    // "new" written over "old"; a first run whole tells the calls after the helper's mark.
+    const auto run = [](const Place &at, const QString &kill, const QString &log) {
+        QCOMPARE(DraftStore(at.place()).write(encodeDraft(sample(QStringLiteral("old")))), 0);
+        traced("openat,write,fdatasync,renameat,fsync,unlinkat,close", log, kill, {"--draft", at.folder, "new"});
     };
-    const auto traced = [&](const Place &at, const QString &inject, const QString &log) {
-        QStringList arguments{"-f", "-qq", "-o", log, "-e", "trace=" + calls};
-        if (!inject.isEmpty())
-            arguments << "-e" << "inject=" + inject + ":signal=SIGKILL";
-        QProcess::execute(strace, arguments << "--" << SAVE_HELPER << "--draft" << at.folder << "new");
-    };
-
-    // One run tells the calls after the helper's mark, fsync(-1).
     Place first;
-    prepare(first);
     const QString log = first.dir.path() + QStringLiteral("/trace");
-    traced(first, QString(), log);
+    run(first, {}, log);
     QCOMPARE(parseDraft(readFile(first.draft()))->story.Speech1, QStringLiteral("new"));
     const QStringList kills = callsAfterMark(log);
     QVERIFY2(kills.size() >= 6, qPrintable(kills.join(' ')));
@@ -356,8 +348,7 @@ void DraftTest::killedWriteLeavesOldOrNew()
     QSet<QString> outcomes;
     for (const QString &kill : kills) {
         Place at;
-        prepare(at);
-        traced(at, kill, QStringLiteral("/dev/null"));
+        run(at, kill, QStringLiteral("/dev/null"));
         DraftStore next(at.place());
         QList<DraftTrouble> troubles;
         const QList<LeftDraft> left = next.leftDrafts(&troubles);
@@ -394,8 +385,7 @@ void DraftTest::newerWriteIsNeverOvertaken()
 // so that it is never offered.
 void DraftTest::killedSaveAndItsDraft()
 {
-    const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
-    if (strace.isEmpty())
+    if (QStandardPaths::findExecutable(QStringLiteral("strace")).isEmpty())
         QSKIP("strace is not installed");
     Draft page;
     page.window = QStringLiteral("Form1");
@@ -408,8 +398,7 @@ void DraftTest::killedSaveAndItsDraft()
     story.TitleWord = QStringLiteral("Picnic");
     story.StoryFilePath = storyFilePathOf(story);
     story.Speech1 = QStringLiteral("Shall we eat here?");
-    page.texts = {{QStringLiteral("Form1"), QStringLiteral("Text2"), QStringLiteral("A Day Out")},
-                  {QStringLiteral("Form1"), QStringLiteral("Text3"), QStringLiteral("Ann")}};
+    page.texts = {{"Form1", "Text2", "A Day Out"}, {"Form1", "Text3", "Ann"}};
     StoryRecord saved = story;
     saved.FullTitle = QStringLiteral("A Day Out");
     saved.AuthorName = QStringLiteral("Ann");
@@ -423,15 +412,10 @@ void DraftTest::killedSaveAndItsDraft()
     other.story.Speech1 = QStringLiteral("Another story, the same name");
     other.save.sha256 = sha256Hex("another");
 
-    qputenv("ASAN_OPTIONS", qgetenv("ASAN_OPTIONS") + ":detect_leaks=0");
     const auto save = [&](const QString &root, const QString &kill) {
-        QDir().mkpath(root + QStringLiteral("/program files"));
         writeFile(root + QStringLiteral("/program files/temp.txt"), "Notes");
-        QStringList arguments{"-f", "-qq", "-o", root + QStringLiteral("/../trace"), "-e",
-                              "trace=openat,mkdir,flock,pwrite64,fdatasync,fsync,renameat,renameat2,linkat,unlinkat,ftruncate"};
-        if (!kill.isEmpty())
-            arguments << "-e" << "inject=" + kill + ":signal=SIGKILL";
-        QProcess::execute(strace, arguments << "--" << SAVE_HELPER << root << story.StoryFilePath << text);
+        traced("openat,mkdir,flock,pwrite64,fdatasync,fsync,renameat,renameat2,linkat,unlinkat,ftruncate",
+               root + QStringLiteral("/../trace"), kill, {root, story.StoryFilePath, text});
     };
     QTemporaryDir first;
     save(first.path() + QStringLiteral("/C"), QString());
