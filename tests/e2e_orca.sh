@@ -14,12 +14,11 @@
 # usage: WRENFIELD_ORCA=1 e2e_orca.sh PATH/TO/wrenfield
 set -euo pipefail
 
-# Opt-in: on a busy machine Orca answers Qt's key notifications so late that
-# Qt's key hand-over to it gets out of step and Orca misses keys (Qt warns
-# "notifyKeyboardListenerCallback with no queued key called"), which fails
-# this test without any fault of the program's.
+# Opt-in: it waits on another program's speech for a minute or two, and what
+# Orca says changes with Orca's release; run it on each release whenever what
+# screen readers are told changes.
 if [ "${WRENFIELD_ORCA:-}" != 1 ]; then
-    echo "skipped: set WRENFIELD_ORCA=1 to run it, on a machine with nothing else running"
+    echo "skipped: set WRENFIELD_ORCA=1 to run it"
     exit 77
 fi
 
