@@ -18,7 +18,6 @@
 #include <csignal>
 #include <fcntl.h>
 #include <memory>
-#include <optional>
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
@@ -49,16 +48,6 @@ const Variant Variants[] = {
     // Without RENAME_NOREPLACE the rename is a hard link and an unlink.
     {QStringLiteral("hard link"), true, QStringLiteral("renameat2:error=EINVAL"), QStringLiteral("unlinkat 1")},
 };
-
-// Runs a command; its standard output, or nothing when it failed.
-std::optional<QByteArray> output(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return std::nullopt;
-    return process.readAllStandardOutput().trimmed();
-}
 
 // Runs the helper traced for the save's file calls (with file names and bytes
 // into log, if one is given), with the variant's fault and a kill at one call;
@@ -226,11 +215,11 @@ void SaveCrashTest::setUpDisks()
         else if (losetup.isEmpty() || mkfs.isEmpty())
             disk.skip = QStringLiteral("losetup or mkfs.%1 is not installed").arg(type);
         else if (!writeFile(disk.image, {}) || !QFile::resize(disk.image, qint64(size) << 20)
-                 || !QDir().mkpath(disk.mountPoint) || !output(mkfs, {"-q", type[0] == 'e' ? "-F" : "-f", disk.image}))
+                 || !QDir().mkpath(disk.mountPoint)
+                 || run({mkfs, "-q", type[0] == 'e' ? "-F" : "-f", disk.image}).first != 0)
             disk.skip = QStringLiteral("mkfs.%1 failed").arg(type);
         for (QString &device : disk.devices)
-            if (disk.skip.isEmpty()
-                && (device = QString::fromLocal8Bit(output(losetup, {"-f", "--show", disk.image}).value_or(""))) == "")
+            if (disk.skip.isEmpty() && (device = run({losetup, "-f", "--show", disk.image}).second.trimmed()).isEmpty())
                 disk.skip = QStringLiteral("no loop device can be attached here");
         if (disk.skip.isEmpty() && !disk.mount())
             disk.skip = QStringLiteral("it cannot be mounted here");
@@ -331,7 +320,7 @@ void SaveCrashTest::cleanupTestCase()
         disk.unmount();
         for (const QString &device : disk.devices)
             if (!device.isEmpty())
-                output(QStringLiteral("losetup"), {"-d", device});
+                run({QStringLiteral("losetup"), "-d", device});
     }
 }
 
@@ -455,11 +444,8 @@ void SaveCrashTest::thenTheUserOrTheDisk()
     ::lstat(qPrintable(staging), &stagingBefore);
     QVERIFY(killedRun(Variants[0], stagingCalls.value(killAt), {root, StoryPath, StoryText}));
     const QString saved = QFileInfo::exists(story) ? story : staging;  // the file that holds the save
-    QProcess shell;
-    shell.setWorkingDirectory(root);
-    shell.start("sh", {"-ec", QStringLiteral("F='%1'; T='program files/temp.txt'; R=%2; %3")
-                                  .arg(saved.mid(root.size() + 1), SaveRecordName, then)});
-    QVERIFY(shell.waitForFinished() && shell.exitCode() == 0);
+    const QString shell = QStringLiteral("F='%1'; T='program files/temp.txt'; R=%2; ");
+    QCOMPARE(run({"sh", "-ec", shell.arg(saved.mid(root.size() + 1), SaveRecordName) + then}, root).first, 0);
 
     const QString records = QStringLiteral("/C/.wrenfield-unfinished");
     const QStringList before = without(folderSnapshot(dir.path()), records);

@@ -3,10 +3,8 @@
 
 #include "StorySave.h"
 
-
 #include "FolderSnapshot.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -76,10 +74,7 @@ void StorySaveTest::save()
     const QString root = tmp.path() + QStringLiteral("/C");
     const QString staging = root + QStringLiteral("/program files/temp.txt");
     QVERIFY(writeFile(staging, "earlier") && writeFile(root + QStringLiteral("/elsewhere.txt"), "elsewhere"));
-    QProcess shell;
-    shell.setWorkingDirectory(root);
-    shell.start(QStringLiteral("sh"), {"-ec", "S='program files/temp.txt'; " + setup});
-    QVERIFY(shell.waitForFinished() && shell.exitCode() == 0);
+    QCOMPARE(run({"sh", "-ec", "S='program files/temp.txt'; " + setup}, root).first, 0);
 
     struct stat stagingBefore {};
     const bool hadStaging = ::lstat(QFile::encodeName(staging).constData(), &stagingBefore) == 0;
