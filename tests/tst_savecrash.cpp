@@ -117,9 +117,8 @@ struct Disk {
     bool unmount() const { return ::umount(qPrintable(mountPoint)) == 0; }
 };
 
-// A run of the save, and perhaps of the start-up after it, killed at one
-// system call each (and, on a disk, the power cut right after); then the
-// next start is checked.
+// A run of the save, and perhaps of the start-up after it, each killed at
+// one system call (on a disk, with the power cut right after).
 struct Case {
     QString tag;
     const Variant *variant = nullptr;
@@ -160,7 +159,97 @@ struct Case {
     }
 };
 
+// One step of a traced save, as a file system that keeps only what was
+// synced sees it; paths are relative to the story folder.
+struct Step {
+    enum Kind { Write, SyncData, Link, Unlink, Rename, SyncFolder } kind;
+    int file = -1;  // Write, SyncData, Link: files are numbered as they appear, 0: the staging file
+    QByteArray bytes {};
+    qint64 offset = 0;
+    QString from {}, to {};  // Unlink: from; Link: to; SyncFolder: the folder in to
+    bool inFolder(const QString &folder) const
+    {
+        return ((kind == Unlink || kind == Rename) && from.section('/', 0, -2) == folder)
+            || ((kind == Link || kind == Rename) && to.section('/', 0, -2) == folder);
+    }
+};
+
+// The steps after the helper's mark in an strace log taken with -y -xx, the
+// story folder's path taken out.
+std::vector<Step> stepsOf(const QByteArray &log)
+{
+    static const QRegularExpression line(QStringLiteral("^\\d* *(\\w+)\\((.*)\\) += (\\d+)"));
+    static const QRegularExpression token(QStringLiteral("(\\d+)?<([^>]*)>|\"([^\"]*)\"|, (\\d+)"));
+    const auto bytes = [](QString hex) { return QByteArray::fromHex(hex.remove(QStringLiteral("\\x")).toLatin1()); };
+    std::vector<Step> steps;
+    QHash<QString, int> names{{QStringLiteral("program files/temp.txt"), 0}};
+    QHash<int, int> files;  // descriptor -> file
+    for (const QByteArray &raw : log.mid(log.indexOf("fsync(-1)")).split('\n')) {
+        const QRegularExpressionMatch m = line.match(QString::fromLatin1(raw));
+        QList<int> fds;
+        QStringList paths;  // of descriptors and of names, joined to the folder before them
+        QList<qint64> numbers;
+        bool afterFd = false;
+        for (auto it = token.globalMatch(m.captured(2)); it.hasNext();) {
+            const QRegularExpressionMatch t = it.next();
+            if (t.capturedStart(2) >= 0) {
+                fds << t.captured(1).toInt();
+                paths << QString::fromUtf8(bytes(t.captured(2))).mid(1);
+            } else if (t.capturedStart(3) >= 0) {
+                const QString folder = afterFd ? paths.takeLast() : QString();
+                paths << (folder.isEmpty() ? QString() : folder + '/') + QString::fromUtf8(bytes(t.captured(3)));
+            } else {
+                numbers << t.captured(4).toLongLong();
+            }
+            afterFd = t.capturedStart(2) >= 0;
+        }
+        const QString call = m.captured(1);
+        const int result = m.captured(3).toInt(), fd = fds.value(0, -1), file = files.value(fd, -1);
+        if (call == "openat" && raw.contains("O_TMPFILE"))
+            files[result] = int(names.size() + files.size() + 1);
+        else if (call == "openat" && !raw.contains("O_DIRECTORY") && names.contains(paths.value(0)))
+            files[result] = names[paths[0]];
+        else if (call == "openat" && raw.contains("O_CREAT"))
+            steps.push_back({.kind = Step::Link, .file = files[result] = names[paths[0]] = int(names.size() + 100),
+                             .to = paths[0]});
+        else if (call == "pwrite64" && file >= 0)
+            steps.push_back({.kind = Step::Write, .file = file, .bytes = bytes(m.captured(2).section('"', 1, 1)),
+                             .offset = numbers.value(1)});
+        else if (call == "fdatasync" && file >= 0)
+            steps.push_back({.kind = Step::SyncData, .file = file});
+        else if (call == "fsync" && fd >= 0)
+            steps.push_back({.kind = Step::SyncFolder, .to = paths.value(0)});
+        else if (call == "linkat")
+            steps.push_back({.kind = Step::Link, .file = files.value(paths[0].section('/', -1).toInt()),
+                             .to = paths.value(1)});
+        else if (call == "renameat2" && (names[paths.value(1)] = names.take(paths.value(0)), true))
+            steps.push_back({.kind = Step::Rename, .from = paths[0], .to = paths[1]});
+        else if (call == "unlinkat")
+            steps.push_back({.kind = Step::Unlink, .from = paths.value(0)});
+    }
+    return steps;
+}
+
+// A state the files may be found in after a crash: names and their files'
+// bytes; several names may share a file.
+struct CrashState {
+    QMap<QString, int> names;
+    QHash<int, QByteArray> bytes;
+    QString key() const  // each name, its file's number and what the file holds
+    {
+        QStringList parts;
+        for (auto it = names.begin(); it != names.end(); ++it) {
+            const QByteArray &b = bytes.value(it.value());
+            parts << QStringLiteral("%1 (%2): %3").arg(it.key()).arg(it.value()).arg(
+                b == EarlierNotes ? "notes" : b == EarlierNotes + StoryBytes ? "notes+story"
+                : b.startsWith("Wrenfield unfinished") ? "a record" : QString::fromLatin1(b.toPercentEncoding()));
+        }
+        return parts.join(QStringLiteral(", ")).replace(QLatin1String(SaveRecordName), QLatin1String("R"));
+    }
+};
+
 } // namespace
+Q_DECLARE_METATYPE(CrashState)
 
 // A save killed at every one of its file calls, then the next start: the
 // folder is as before the save, or the story whole and the staging file gone
@@ -194,11 +283,10 @@ private:
 
 void SaveCrashTest::setUpDisks()
 {
-    // The disks are mounted in a mount namespace of the test's own. One that
-    // another process makes meanwhile would otherwise keep a mounted disk's
-    // file system alive after it is unmounted here; mounting it again from
-    // the other loop device would then fail (xfs: "duplicate UUID") or mount
-    // the same file system twice (ext4).
+    // The disks are mounted in a mount namespace of the test's own: one that
+    // another process makes meanwhile would keep a disk's file system alive
+    // after it is unmounted here, and mounting it again from the other loop
+    // device would fail (xfs: "duplicate UUID") or mount it twice (ext4).
     const bool ownMounts = ::geteuid() == 0 && ::unshare(CLONE_NEWNS) == 0
                         && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
     const QString losetup = QStandardPaths::findExecutable(QStringLiteral("losetup"));
@@ -288,8 +376,7 @@ void SaveCrashTest::initTestCase()
         }
         QVERIFY2(!recoverFrom.isEmpty(), qPrintable(variant.name + QStringLiteral(": no ") + variant.recoverFrom));
 
-        // The start-up after a save killed there, itself killed at each of
-        // its calls.
+        // The start-up after a save killed there, killed at each of its calls.
         QTemporaryDir crashed;
         prepare(crashed.path(), variant);
         killedRun(variant, recoverFrom, {rootOf(crashed.path()), StoryPath, StoryText});
@@ -424,11 +511,10 @@ void SaveCrashTest::thenTheUserOrTheDisk_data()
     row("the story's start in the staging file", "printf 'A s' >>\"$T\"", finished);
 }
 
-// A save killed at one of its steps, then something done to the files by the
-// user or the disk, then the next start: it changes no file unless the bytes
-// prove the save's state, and then only finishes the save; the story is
-// either saved or kept in a set-aside file; the user is told (but for a
-// record left beside a whole story); and a later save works.
+// A save killed at one of its steps, then the user or the disk changes the
+// files, then the next start: it changes no file unless the bytes prove the
+// save's state, and then only finishes the save; the story is saved or set
+// aside; the user is told (but of a record beside a whole story); a later save works.
 void SaveCrashTest::thenTheUserOrTheDisk()
 {
     if (Strace.isEmpty())
@@ -478,106 +564,11 @@ void SaveCrashTest::thenTheUserOrTheDisk()
     QVERIFY(!QFileInfo::exists(dir.path() + Record));
 }
 
-namespace {
-
-// One step of a traced save, as a file system that keeps only what was
-// synced sees it; paths are relative to the story folder.
-struct Step {
-    enum Kind { Write, SyncData, Link, Unlink, Rename, SyncFolder } kind;
-    int file = -1;  // Write, SyncData, Link: files are numbered as they appear, 0: the staging file
-    QByteArray bytes {};
-    qint64 offset = 0;
-    QString from {}, to {};  // Unlink: from; Link: to; SyncFolder: the folder in to
-    bool inFolder(const QString &folder) const
-    {
-        return ((kind == Unlink || kind == Rename) && from.section('/', 0, -2) == folder)
-            || ((kind == Link || kind == Rename) && to.section('/', 0, -2) == folder);
-    }
-};
-
-// The steps after the helper's mark in an strace log taken with -y -xx, the
-// story folder's path taken out.
-std::vector<Step> stepsOf(const QByteArray &log)
-{
-    static const QRegularExpression line(QStringLiteral("^\\d* *(\\w+)\\((.*)\\) += (\\d+)"));
-    static const QRegularExpression token(QStringLiteral("(\\d+)?<([^>]*)>|\"([^\"]*)\"|, (\\d+)"));
-    const auto bytes = [](QString hex) { return QByteArray::fromHex(hex.remove(QStringLiteral("\\x")).toLatin1()); };
-    std::vector<Step> steps;
-    QHash<QString, int> names{{QStringLiteral("program files/temp.txt"), 0}};
-    QHash<int, int> files;  // descriptor -> file
-    for (const QByteArray &raw : log.mid(log.indexOf("fsync(-1)")).split('\n')) {
-        const QRegularExpressionMatch m = line.match(QString::fromLatin1(raw));
-        QList<int> fds;
-        QStringList paths;  // of descriptors and of names, joined to the folder before them
-        QList<qint64> numbers;
-        bool afterFd = false;
-        for (auto it = token.globalMatch(m.captured(2)); it.hasNext();) {
-            const QRegularExpressionMatch t = it.next();
-            if (t.capturedStart(2) >= 0) {
-                fds << t.captured(1).toInt();
-                paths << QString::fromUtf8(bytes(t.captured(2))).mid(1);
-            } else if (t.capturedStart(3) >= 0) {
-                const QString folder = afterFd ? paths.takeLast() : QString();
-                paths << (folder.isEmpty() ? QString() : folder + '/') + QString::fromUtf8(bytes(t.captured(3)));
-            } else {
-                numbers << t.captured(4).toLongLong();
-            }
-            afterFd = t.capturedStart(2) >= 0;
-        }
-        const QString call = m.captured(1);
-        const int result = m.captured(3).toInt(), fd = fds.value(0, -1), file = files.value(fd, -1);
-        if (call == "openat" && raw.contains("O_TMPFILE"))
-            files[result] = int(names.size() + files.size() + 1);
-        else if (call == "openat" && !raw.contains("O_DIRECTORY") && names.contains(paths.value(0)))
-            files[result] = names[paths[0]];
-        else if (call == "openat" && raw.contains("O_CREAT"))
-            steps.push_back({.kind = Step::Link, .file = files[result] = names[paths[0]] = int(names.size() + 100),
-                             .to = paths[0]});
-        else if (call == "pwrite64" && file >= 0)
-            steps.push_back({.kind = Step::Write, .file = file, .bytes = bytes(m.captured(2).section('"', 1, 1)),
-                             .offset = numbers.value(1)});
-        else if (call == "fdatasync" && file >= 0)
-            steps.push_back({.kind = Step::SyncData, .file = file});
-        else if (call == "fsync" && fd >= 0)
-            steps.push_back({.kind = Step::SyncFolder, .to = paths.value(0)});
-        else if (call == "linkat")
-            steps.push_back({.kind = Step::Link, .file = files.value(paths[0].section('/', -1).toInt()),
-                             .to = paths.value(1)});
-        else if (call == "renameat2" && (names[paths.value(1)] = names.take(paths.value(0)), true))
-            steps.push_back({.kind = Step::Rename, .from = paths[0], .to = paths[1]});
-        else if (call == "unlinkat")
-            steps.push_back({.kind = Step::Unlink, .from = paths.value(0)});
-    }
-    return steps;
-}
-
-// A state the files may be found in after a crash: names and their files'
-// bytes; several names may share a file.
-struct CrashState {
-    QMap<QString, int> names;
-    QHash<int, QByteArray> bytes;
-    QString key() const  // each name, its file's number and what the file holds
-    {
-        QStringList parts;
-        for (auto it = names.begin(); it != names.end(); ++it) {
-            const QByteArray &b = bytes.value(it.value());
-            parts << QStringLiteral("%1 (%2): %3").arg(it.key()).arg(it.value()).arg(
-                b == EarlierNotes ? "notes" : b == EarlierNotes + StoryBytes ? "notes+story"
-                : b.startsWith("Wrenfield unfinished") ? "a record" : QString::fromLatin1(b.toPercentEncoding()));
-        }
-        return parts.join(QStringLiteral(", ")).replace(QLatin1String(SaveRecordName), QLatin1String("R"));
-    }
-};
-
-} // namespace
-Q_DECLARE_METATYPE(CrashState)
-
-// Every state a file system that keeps only what was synced may leave after
-// a crash at any point of one traced save: file data written since its
-// file's last fdatasync kept or dropped, and each change to a folder since
-// that folder's last fsync kept or dropped, in any combination. The start
-// then finishes the save whenever its record is there, and otherwise finds
-// the files as before the save or the story whole.
+// Every state a file system that keeps only what was synced may leave after a
+// crash anywhere in one traced save: data written since its file's last
+// fdatasync, and each folder change since that folder's last fsync, kept or
+// dropped in any combination. The start then finishes the save whenever its
+// record is there, and otherwise finds the files as before or the story whole.
 void SaveCrashTest::reorderedStates_data()
 {
     QTest::addColumn<CrashState>("state");

@@ -40,8 +40,24 @@ void startTraced(QProcess &process, const QStringList &options, const QStringLis
     process.start(Strace, QStringList{"-qq", "-o", "/dev/null"} + options + QStringList{"--", SAVE_HELPER} + arguments);
 }
 
-
 enum class Fault { DiskFull, FileTooBig, ReadOnlyDisk, FolderNotWritable, StagingNotWritable, StagingOnAnotherDisk };
+
+// Accounts made up for the test, in no user database: the user, another
+// account, and a group the two share.
+constexpr int User = 42421, Other = 42422, Shared = 42420;
+
+QStringList as(int uid)
+{
+    return {"setpriv", QStringLiteral("--reuid=%1").arg(uid), QStringLiteral("--regid=%1").arg(Shared),
+            "--clear-groups"};
+}
+
+// A record that makes the next start append "evil" to the user's Mine.txt,
+// whose text ("mine\n") it names as the staging file's.
+const char PlantedRecord[] =
+    "m=$(sha256sum <Mine.txt | cut -c1-64); printf 'Wrenfield unfinished save\\nversion 2\\nname 8\\nMine.txt\\n"
+    "staging 5 %s\\nstory 5\\nevil\\n\\n' $m >r; printf 'sha256 %s\\n' $(sha256sum <r | cut -c1-64) >>r; "
+    "mv r .wrenfield-unfinished-save; ";
 
 } // namespace
 Q_DECLARE_METATYPE(Fault)
@@ -71,8 +87,7 @@ void SaveFaultsTest::systemCallFails_data()
     QTest::addColumn<bool>("rival");          // a rival story file appears just before the rename
     QTest::addColumn<int>("number");          // the error expected; 0: saved all the same
     QTest::addColumn<QString>("advice");      // a part of the message
-    QTest::addColumn<QString>("finishedBy");  // left half-done, then finished by the next "start"
-                                              // or by saving the same story "again"
+    QTest::addColumn<QString>("finishedBy");  // left half-done, finished by the next "start" or a save "again"
 
     // Counted from the process start: fdatasync 1 syncs the staging file, 2
     // the save's record, 3 the story; fsync 1 is the helper's mark, 2 syncs
@@ -113,8 +128,6 @@ void SaveFaultsTest::systemCallFails_data()
     row("record cannot be removed", {"unlinkat:error=EIO"}, 0, {}, "start");
 }
 
-// The save runs in a helper process under strace, which makes system calls
-// fail and preloads the library that plays the rival program.
 void SaveFaultsTest::systemCallFails()
 {
     QFETCH(QStringList, faults);
@@ -129,12 +142,9 @@ void SaveFaultsTest::systemCallFails()
     const QString root = tmp.path() + QStringLiteral("/C"), story = root + QStringLiteral("/Story.txt");
     QVERIFY(writeFile(root + StagingName, "earlier"));
     const QStringList before = folderSnapshot(tmp.path());
-    QStringList calls{"fsync"}, options;
-    for (const QString &fault : faults) {
+    QStringList options;
+    for (const QString &fault : faults)
         options << "-e" << "inject=" + fault;
-        calls << fault.section(QLatin1Char(':'), 0, 0);
-    }
-    options << "-e" << "trace=" + calls.join(QLatin1Char(','));
     if (rival)
         options << "-E" << QStringLiteral("LD_PRELOAD=" RACE_TARGET_LIBRARY);
     QProcess helper;
@@ -287,9 +297,8 @@ void SaveFaultsTest::twoSavesAtOnce()
     for (const QString &call : noLock)
         options << "-e" << "inject=" + call + ":error=ENOLCK";
     QProcess first, second;
-    // The first is held up far longer than the second waits when it is to
-    // give up, so that a slow start of the second on a busy machine cannot
-    // find the first already done.
+    // The first is held up far longer than a second that gives up waits, so
+    // that a slow start of the second cannot find the first already done.
     const QString delay = secondNumber ? QStringLiteral("4000000") : QStringLiteral("1000000");
     startTraced(first, options + QStringList{"-e", "inject=pwrite64:delay_enter=" + delay + ":when=2"},
                 {root, "c:\\First.txt", "First story"});
@@ -325,9 +334,8 @@ void SaveFaultsTest::storyFolder_data()
     QTest::newRow("HOME missing") << "$T/missing" << QString() << "$T/missing/Documents/Wrenfield" << ENOENT;
 }
 
-// Where stories go, and a save there, in a helper process with its own
-// environment and working folder: always a full path inside a real home,
-// and the home folder itself is never made.
+// Where stories go, and a save there, in a helper with its own environment and
+// working folder: always a full path inside a real home, never made itself.
 void SaveFaultsTest::storyFolder()
 {
     QFETCH(QString, home);
@@ -357,27 +365,6 @@ void SaveFaultsTest::storyFolder()
     QVERIFY(QDir(work).isEmpty());
     QVERIFY(!QFileInfo::exists(tmp.path() + "/missing"));
 }
-
-namespace {
-
-// Accounts made up for the test, in no user database: the user, another
-// account, and a group the two share.
-constexpr int User = 42421, Other = 42422, Shared = 42420;
-
-QStringList as(int uid)
-{
-    return {"setpriv", QStringLiteral("--reuid=%1").arg(uid), QStringLiteral("--regid=%1").arg(Shared),
-            "--clear-groups"};
-}
-
-// A record that makes the next start append "evil" to the user's Mine.txt,
-// whose text ("mine\n") it names as the staging file's.
-const char PlantedRecord[] =
-    "m=$(sha256sum <Mine.txt | cut -c1-64); printf 'Wrenfield unfinished save\\nversion 2\\nname 8\\nMine.txt\\n"
-    "staging 5 %s\\nstory 5\\nevil\\n\\n' $m >r; printf 'sha256 %s\\n' $(sha256sum <r | cut -c1-64) >>r; "
-    "mv r .wrenfield-unfinished-save; ";
-
-} // namespace
 
 void SaveFaultsTest::anotherAccount_data()
 {
@@ -423,8 +410,7 @@ void SaveFaultsTest::anotherAccount_data()
 
 // Another account (or a run under sudo) holds the save's lock, plants a
 // record or a lock file, or links "program files" to its folder: nothing of
-// the user's changes, and the save works or says why at once, never after
-// waiting out the other's lock. The accounts are made up for the test.
+// the user's changes, and the save works or says why at once.
 void SaveFaultsTest::anotherAccount()
 {
     QFETCH(QString, mode);
