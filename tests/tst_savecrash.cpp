@@ -147,15 +147,13 @@ struct Case {
         recordAfterKill = QFileInfo::exists(base() + Record);
         if (cutOff)
             QFile::resize(base() + Story, (variant->staging ? EarlierNotes.size() : 0) + 3);
-        if (!cutAndBoot())
-            return false;
-        if (!resolveKill.isEmpty()) {
+        bool booted = cutAndBoot();
+        if (booted && !resolveKill.isEmpty()) {
             resolveKilled = killedRun(*variant, resolveKill, {QStringLiteral("--resolve"), rootOf(base())});
-            if (!cutAndBoot())
-                return false;
+            booted = cutAndBoot();
         }
         recordAfterKill = disk ? QFileInfo::exists(base() + Record) : recordAfterKill;
-        return true;
+        return booted;
     }
 };
 
@@ -340,12 +338,9 @@ void SaveCrashTest::initTestCase()
         const QStringList calls = callsAfterMark(log);
         const QString storySync = calls.filter(QStringLiteral("fdatasync")).value(variant.staging ? 2 : 1);
         const bool powerCuts = variant.staging && variant.fault.isEmpty();
-        if (powerCuts) {  // the trace for the reordering model
-            QByteArray escaped;  // the story folder's path as strace -xx writes it
-            for (const char c : QFile::encodeName(rootOf(base.path())))
-                escaped += "\\x" + QByteArray::number(uchar(c), 16).rightJustified(2, '0');
-            detailedTrace = readFile(log).replace(escaped, "");
-        }
+        if (powerCuts)  // the trace for the reordering model, the story folder's path (as -xx writes it) taken out
+            detailedTrace =
+                readFile(log).replace("\\x" + rootOf(base.path()).toUtf8().toHex('\\').replace("\\", "\\x"), "");
         const auto addKill = [&](const QString &tag, const QString &saveKill, const QString &resolveKill = {}) {
             add(tag, &variant, saveKill, resolveKill);
             // Power cuts only where the disk may change: a cut before an
@@ -384,11 +379,8 @@ void SaveCrashTest::initTestCase()
         const QStringList resolveCalls = callsAfterMark(log);
         QVERIFY2(!resolveCalls.isEmpty(), qPrintable(variant.name));
         for (qsizetype i = 0; i < resolveCalls.size(); ++i)
-            addKill(QStringLiteral("%1, killed before %2, start-up call %3 (%4)")
-                        .arg(variant.name, variant.recoverFrom)
-                        .arg(i + 1)
-                        .arg(resolveCalls[i].section(QLatin1Char(':'), 0, 0)),
-                    recoverFrom, resolveCalls[i]);
+            addKill(QStringLiteral("%1, killed before %2, start-up call %3 (%4)").arg(variant.name, variant.recoverFrom)
+                        .arg(i + 1).arg(resolveCalls[i].section(QLatin1Char(':'), 0, 0)), recoverFrom, resolveCalls[i]);
     }
 
     std::atomic<std::size_t> next = 0;

@@ -89,8 +89,8 @@ void StorySaveTest::save()
         const QString story = QStringLiteral("/C/") + storyPath.mid(3);
         QCOMPARE(readFile(tmp.path() + story), expected);
         struct stat saved {};
-        QVERIFY(::lstat(qPrintable(tmp.path() + story), &saved) == 0);
-        QVERIFY(!hadStaging || saved.st_ino == stagingBefore.st_ino);
+        QVERIFY(!hadStaging
+                || (::lstat(qPrintable(tmp.path() + story), &saved) == 0 && saved.st_ino == stagingBefore.st_ino));
         before.removeIf([](const QString &line) { return line.startsWith("/C/program files/temp.txt mode"); });
         after.removeIf([&](const QString &line) {
             return line.startsWith(story + " mode") || (!hadRoot && line.startsWith("/C mode"));
