@@ -164,8 +164,7 @@ void SaveFaultsTest::systemCallFails()
     }
     if (number == 0 || !finishedBy.isEmpty()) {
         QCOMPARE(readFile(story), QByteArray("earlierA story\r\n"));
-        QCOMPARE(entryNames(root), QStringList({"Story.txt", "program files"}));
-        QVERIFY(!QFileInfo::exists(root + StagingName));
+        QCOMPARE(entryNames(root) + entryNames(root + "/program files"), QStringList({"Story.txt", "program files"}));
     } else {
         QCOMPARE(readFile(story), rival ? QByteArray("rival file") : QByteArray("<missing>"));
         QStringList after = folderSnapshot(tmp.path());  // nothing else changed
