@@ -8,6 +8,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QStringList>
 
 #include <filesystem>
@@ -26,11 +27,25 @@ inline QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
+// Runs a command in a folder, for 15 s at most: its exit code (-1 if it
+// crashed) and its standard output.
+inline std::pair<int, QString> run(const QStringList &command, const QString &folder = {},
+                                   const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(folder);
+    process.start(command[0], command.mid(1));
+    process.waitForFinished(15000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAllStandardOutput())};
+}
+
 // The lock file that every save leaves in the story folder; snapshots and
 // listings leave it out.
 inline bool isSaveLock(const QString &path)
 {
-    return path.endsWith(QLatin1Char('/') + QLatin1String(SaveLockName)) || path == QLatin1String(SaveLockName);
+    return path.section(QLatin1Char('/'), -1) == QLatin1String(SaveLockName);
 }
 
 // The names in a folder, hidden ones too (but for the save's lock), sorted.

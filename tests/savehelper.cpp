@@ -1,25 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 The Wrenfield developers
 
-// Runs one save, or the start-up's finishing of a save cut short, in a process
-// of its own, so that the fault tests can run it under strace, with a
-// preloaded library, or with an environment of its own.
-//
-//   wrenfield_savehelper ROOT STORY_PATH TEXT [LOCK_WAIT_MS]
-//       saves; ROOT "-" is the program's own story folder. Exits with the
-//       error number (0 when saved) and prints what it says of a save cut
-//       short before it, then the error's message.
-//   wrenfield_savehelper --resolve ROOT
-//       what the program does at start-up before any window shows; prints
-//       its line and its message, and exits with the outcome.
-//   wrenfield_savehelper --where
-//       prints the program's story folder.
-//   wrenfield_savehelper --draft FOLDER SPEECH
-//       takes over the draft left in FOLDER, as Continue does, and writes
-//       it again with SPEECH as its first speech.
-//
-// Just before the save or the resolving begins it calls fsync(-1), which
+// Runs one save, or other work of the program, in a process of its own, for
+// tests that run it under strace, with a preloaded library or with an
+// environment of its own. Just before the work it calls fsync(-1), which
 // marks in a system call trace where the work under test starts.
+//   ROOT STORY_PATH TEXT [LOCK_WAIT_MS]: saves (ROOT "-": the program's own
+//       story folder); prints what it says of a save cut short before it,
+//       then the error; exits with the error number (0 when saved).
+//   --resolve ROOT: the start-up's finishing of a save cut short; prints its
+//       line and message, exits with the outcome.
+//   --where: prints the program's story folder.
+//   --draft FOLDER SPEECH: takes over the draft left in FOLDER, as Continue
+//       does, and writes it again with SPEECH as its first speech.
 
 #include "DraftStore.h"
 #include "Places.h"

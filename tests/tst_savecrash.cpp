@@ -18,7 +18,6 @@
 #include <csignal>
 #include <fcntl.h>
 #include <memory>
-#include <optional>
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
@@ -34,18 +33,13 @@ const QByteArray EarlierNotes = "earlier notes";
 const QString Staging = QStringLiteral("/C/program files/temp.txt");
 const QString Story = QStringLiteral("/C/Story.txt");
 const QString Record = QStringLiteral("/C/") + QLatin1String(SaveRecordName);
-
-// The system calls by which a save changes files, or between which it can be
-// cut short.
-const QString FileCalls =
-    QStringLiteral("openat,mkdir,flock,pwrite64,fdatasync,fsync,renameat,renameat2,linkat,unlinkat,ftruncate");
+const QString Strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
 
 struct Variant {
     QString name;
     bool staging;         // a staging file with text in it, or no story folder at all
     QString fault;        // a fault for the whole run
-    QString recoverFrom;  // where the save is killed for the rows that kill the recovery
-                          // too: the k-th such call of the save, "call k"
+    QString recoverFrom;  // where the save is killed for the rows that kill the start-up too: "call k", its k-th
 };
 
 const Variant Variants[] = {
@@ -55,76 +49,24 @@ const Variant Variants[] = {
     {QStringLiteral("hard link"), true, QStringLiteral("renameat2:error=EINVAL"), QStringLiteral("unlinkat 1")},
 };
 
-// A file system in an image file attached to two loop devices, for power
-// cuts: each mount uses the other device, so that the story folder's device
-// number changes as it may between boots.
-struct Disk {
-    QByteArray type;
-    QString skip;  // why power cuts cannot be tried on it here
-    QString image, mountPoint, devices[2];
-    int next = 0;
-
-    bool mount()
-    {
-        next = 1 - next;
-        return ::mount(QFile::encodeName(devices[next]).constData(), QFile::encodeName(mountPoint).constData(),
-                       type.constData(), 0, nullptr)
-            == 0;
-    }
-    // The power goes off: what the file system has not yet logged is lost.
-    bool cut() const
-    {
-        const int fd = ::open(QFile::encodeName(mountPoint).constData(), O_RDONLY | O_DIRECTORY);
-        quint32 withoutLogFlush = 2;
-        const bool done = fd >= 0 && ::ioctl(fd, _IOR('X', 125, quint32), &withoutLogFlush) == 0;  // FS_IOC_SHUTDOWN
-        if (fd >= 0)
-            ::close(fd);
-        return done;
-    }
-    bool unmount() const { return ::umount(QFile::encodeName(mountPoint).constData()) == 0; }
-};
-
-// A run of the save, and perhaps of the start-up after it, killed at one
-// system call each (and, on a disk, the power cut right after); then the
-// next start is checked.
-struct Case {
-    QString tag;
-    const Variant *variant = nullptr;
-    QString saveKill {};     // "call:when=N", N counted from the process start
-    QString resolveKill {};  // the same for the start-up after it; empty: not killed
-    bool cutOff = false;     // the story file then loses its end, as in a long write cut short
-    Disk *disk = nullptr;    // where the power is cut; none: a kill in a temporary folder
-    QTemporaryDir dir {};
-    QStringList before {};   // the folder before the save
-    struct stat staging {};  // the staging file before the save
-    bool saveKilled = false, resolveKilled = false;
-    bool recordAfterKill = false;  // whether the save's record had reached the disk
-    QString base() const { return disk ? disk->mountPoint : dir.path(); }
-};
-
-// Runs a command with no output; whether SIGKILL ended it.
-bool killedRun(const QStringList &arguments)
+// Runs the helper traced for the save's file calls (with file names and bytes
+// into log, if one is given), with the variant's fault and a kill at one call;
+// whether the kill ended it.
+bool killedRun(const Variant &variant, const QString &kill, const QStringList &helperArguments, const QString &log = {})
 {
-    QProcess process;
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(arguments[0], arguments.mid(1));
-    process.waitForFinished(-1);
-    return process.exitStatus() == QProcess::CrashExit && process.exitCode() == SIGKILL;
-}
-
-// The helper, traced for the file calls (with file names and bytes), with
-// the variant's fault and a kill at one call; log: where the trace goes.
-QStringList traced(const QString &strace, const Variant &variant, const QString &kill, const QString &log,
-                   const QStringList &helperArguments)
-{
-    QStringList arguments{strace, "-f", "-qq", "-yxxs1000000", "-o", log.isEmpty() ? "/dev/null" : log,
-                          "-e", "trace=" + FileCalls};
+    QStringList arguments{"-f", "-qq", "-yxxs1000000", "-o", log.isEmpty() ? "/dev/null" : log, "-e",
+                          "trace=openat,mkdir,flock,pwrite64,fdatasync,fsync,renameat,renameat2,linkat,unlinkat,"
+                          "ftruncate"};
     if (!variant.fault.isEmpty())
         arguments << "-e" << "inject=" + variant.fault;
     if (!kill.isEmpty())
         arguments << "-e" << "inject=" + kill + ":signal=SIGKILL";
-    return arguments << "--" << SAVE_HELPER << helperArguments;
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(Strace, arguments << "--" << SAVE_HELPER << helperArguments);
+    process.waitForFinished(-1);
+    return process.exitStatus() == QProcess::CrashExit && process.exitCode() == SIGKILL;
 }
 
 QString rootOf(const QString &base) { return base + QStringLiteral("/C"); }
@@ -138,392 +80,82 @@ void prepare(const QString &base, const Variant &variant)
     }
 }
 
-// Runs a command; its standard output, or nothing when it failed.
-std::optional<QByteArray> output(const QString &program, const QStringList &arguments)
+QStringList without(QStringList lines, const QString &start)
 {
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return std::nullopt;
-    return process.readAllStandardOutput().trimmed();
+    lines.removeIf([&](const QString &line) { return line.startsWith(start); });
+    return lines;
 }
 
 // The folder as the rule compares it: the story folder's own entry goes,
 // since a save may leave it made (and empty) in either state.
-QStringList shape(const QString &base)
-{
-    QStringList lines = folderSnapshot(base);
-    lines.removeIf([](const QString &line) { return line.startsWith(QLatin1String("/C mode ")); });
-    return lines;
-}
+QStringList shape(const QString &base) { return without(folderSnapshot(base), QStringLiteral("/C mode ")); }
 
-} // namespace
+// A file system in an image file attached to two loop devices, for power
+// cuts: each mount uses the other device, so that the story folder's device
+// number changes as it may between boots.
+struct Disk {
+    QByteArray type;
+    QString skip;  // why power cuts cannot be tried on it here
+    QString image, mountPoint, devices[2];
+    int next = 0;
 
-// A save killed at every one of its file calls, and the program started
-// again: the folder is then either as before the save, or the story file is
-// whole and the staging file gone, and it is whole whenever the save's record
-// had reached the disk. Another story can then be saved. The same with the
-// start-up after a killed save killed at each of its calls; and the same
-// again with the power cut right after each kill, on ext4, xfs and btrfs in
-// images on loop devices, mounted again from another loop device (rows that
-// need root, loop devices, mkfs or FS_IOC_SHUTDOWN skip, saying which). The
-// kills in temporary folders run in parallel before the rows.
-class SaveCrashTest : public QObject {
-    Q_OBJECT
-
-private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void killAtEveryStep_data();
-    void killAtEveryStep();
-    void thenTheUserOrTheDisk_data();
-    void thenTheUserOrTheDisk();
-    void reorderedStates_data();
-    void reorderedStates();
-
-private:
-    void setUpDisks();
-
-    QString strace;
-    QHash<QString, QString> stagingCalls;  // the file calls of a save with a staging file, by ordinal
-    QByteArray detailedTrace;  // that save traced with file names and bytes
-    std::vector<std::unique_ptr<Case>> cases;
-    QTemporaryDir images;
-    std::vector<Disk> disks;
+    bool mount()
+    {
+        next = 1 - next;
+        return ::mount(qPrintable(devices[next]), qPrintable(mountPoint), type.constData(), 0, nullptr) == 0;
+    }
+    // The power goes off: what the file system has not yet logged is lost.
+    bool cut() const
+    {
+        const int fd = ::open(qPrintable(mountPoint), O_RDONLY | O_DIRECTORY);
+        quint32 withoutLogFlush = 2;
+        const bool done = fd >= 0 && ::ioctl(fd, _IOR('X', 125, quint32), &withoutLogFlush) == 0;  // FS_IOC_SHUTDOWN
+        if (fd >= 0)
+            ::close(fd);
+        return done;
+    }
+    bool unmount() const { return ::umount(qPrintable(mountPoint)) == 0; }
 };
 
-void SaveCrashTest::setUpDisks()
-{
-    // The disks are mounted in a mount namespace of the test's own. One that
-    // another process makes meanwhile (another test's private mounts, a
-    // service's) would otherwise take a copy of a mounted disk and keep its
-    // file system alive after it is unmounted here; mounting it again from
-    // the other loop device would then fail (xfs: "duplicate UUID") or mount
-    // the same file system twice (ext4).
-    const bool ownMounts = ::geteuid() == 0 && ::unshare(CLONE_NEWNS) == 0
-                        && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
-    const QString losetup = QStandardPaths::findExecutable(QStringLiteral("losetup"));
-    for (const auto &[type, size] : {std::pair("ext4", 32), std::pair("xfs", 300), std::pair("btrfs", 128)}) {
-        Disk &disk = disks.emplace_back();
-        disk.type = type;
-        disk.image = images.path() + QLatin1Char('/') + type + QStringLiteral(".img");
-        disk.mountPoint = images.path() + QLatin1Char('/') + type;
-        const QString mkfs = QStandardPaths::findExecutable(QStringLiteral("mkfs.") + type, {"/usr/sbin", "/sbin"});
-        if (::geteuid() != 0)
-            disk.skip = QStringLiteral("loop devices and mounts need root");
-        else if (!ownMounts)
-            disk.skip = QStringLiteral("no mount namespace of its own can be made here");
-        else if (losetup.isEmpty() || mkfs.isEmpty())
-            disk.skip = QStringLiteral("losetup or mkfs.%1 is not installed").arg(type);
-        else if (!writeFile(disk.image, {}) || !QFile::resize(disk.image, qint64(size) << 20)
-                 || !QDir().mkpath(disk.mountPoint) || !output(mkfs, {"-q", type[0] == 'e' ? "-F" : "-f", disk.image}))
-            disk.skip = QStringLiteral("mkfs.%1 failed").arg(type);
-        for (QString &device : disk.devices) {
-            if (disk.skip.isEmpty())
-                device = QString::fromLocal8Bit(output(losetup, {"-f", "--show", disk.image}).value_or(""));
-            if (disk.skip.isEmpty() && device.isEmpty())
-                disk.skip = QStringLiteral("no loop device can be attached here");
+// A run of the save, and perhaps of the start-up after it, each killed at
+// one system call (on a disk, with the power cut right after).
+struct Case {
+    QString tag;
+    const Variant *variant = nullptr;
+    QString saveKill {};     // "call:when=N", N counted from the process start
+    QString resolveKill {};  // the same for the start-up after it; empty: not killed
+    bool cutOff = false;     // the story file then loses its end, as in a long write cut short
+    Disk *disk = nullptr;    // where the power is cut; none: a kill in a temporary folder
+    QTemporaryDir dir {};
+    QStringList before {};   // the folder before the save
+    struct stat staging {};  // the staging file before the save
+    bool saveKilled = false, resolveKilled = false;
+    bool recordAfterKill = false;  // whether the save's record had reached the disk
+    QString base() const { return disk ? disk->mountPoint : dir.path(); }
+
+    // The kills, each followed on a disk by a power cut and the next boot;
+    // false when the disk could not be cut off or mounted again.
+    bool run()
+    {
+        const auto cutAndBoot = [&] { return !disk || (disk->cut() && disk->unmount() && disk->mount()); };
+        prepare(base(), *variant);
+        if (disk)
+            ::sync();
+        before = shape(base());
+        ::lstat(qPrintable(base() + Staging), &staging);
+        saveKilled = killedRun(*variant, saveKill, {rootOf(base()), StoryPath, StoryText});
+        recordAfterKill = QFileInfo::exists(base() + Record);
+        if (cutOff)
+            QFile::resize(base() + Story, (variant->staging ? EarlierNotes.size() : 0) + 3);
+        bool booted = cutAndBoot();
+        if (booted && !resolveKill.isEmpty()) {
+            resolveKilled = killedRun(*variant, resolveKill, {QStringLiteral("--resolve"), rootOf(base())});
+            booted = cutAndBoot();
         }
-        if (disk.skip.isEmpty() && !disk.mount())
-            disk.skip = QStringLiteral("it cannot be mounted here");
-        else if (disk.skip.isEmpty() && !disk.cut())
-            disk.skip = QStringLiteral("it has no FS_IOC_SHUTDOWN here, which cuts the power");
-        disk.unmount();
+        recordAfterKill = disk ? QFileInfo::exists(base() + Record) : recordAfterKill;
+        return booted;
     }
-}
-
-void SaveCrashTest::initTestCase()
-{
-    strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
-    if (strace.isEmpty())
-        return;
-    // The leak checker cannot run under strace.
-    qputenv("ASAN_OPTIONS", qgetenv("ASAN_OPTIONS") + ":detect_leaks=0");
-    setUpDisks();
-    for (Disk &disk : disks)  // one row that says why
-        if (!disk.skip.isEmpty())
-            cases.emplace_back(new Case{.tag = QString::fromLatin1(disk.type) + ", power cuts", .saveKill = {}, .disk = &disk});
-
-    // One traced run of each variant tells its calls; each call becomes a row.
-    for (const Variant &variant : Variants) {
-        QTemporaryDir base;
-        prepare(base.path(), variant);
-        const QString log = base.path() + QStringLiteral("/trace");
-        killedRun(traced(strace, variant, QString(), log, {rootOf(base.path()), StoryPath, StoryText}));
-        const QStringList calls = callsAfterMark(log);
-        const QString storySync = calls.filter(QStringLiteral("fdatasync")).value(variant.staging ? 2 : 1);
-        const bool powerCuts = variant.staging && variant.fault.isEmpty();
-        if (powerCuts) {  // the trace for the reordering model
-            QByteArray escaped;  // the story folder's path as strace -xx writes it
-            for (const char c : QFile::encodeName(rootOf(base.path())))
-                escaped += "\\x" + QByteArray::number(uchar(c), 16).rightJustified(2, '0');
-            detailedTrace = readFile(log).replace(escaped, "");
-        }
-        const auto add = [&](const QString &tag, const QString &saveKill, const QString &resolveKill = {}) {
-            cases.emplace_back(new Case{.tag = tag, .variant = &variant, .saveKill = saveKill,
-                                        .resolveKill = resolveKill});
-            // Power cuts only where the disk may change: a cut before an
-            // open or a lock finds the disk as the one before the next write.
-            const bool writes = !saveKill.startsWith(QLatin1String("openat")) && !saveKill.startsWith("flock")
-                             && !resolveKill.startsWith(QLatin1String("openat")) && !resolveKill.startsWith("flock");
-            for (Disk &disk : disks)
-                if (powerCuts && writes && disk.skip.isEmpty())
-                        cases.emplace_back(new Case{.tag = QString::fromLatin1(disk.type) + ", power cut, " + tag,
-                                                .variant = &variant, .saveKill = saveKill,
-                                                .resolveKill = resolveKill, .disk = &disk});
-        };
-        QString recoverFrom;
-        QHash<QString, int> seen;
-        for (qsizetype i = 0; i < calls.size(); ++i) {
-            const QString name = calls[i].section(QLatin1Char(':'), 0, 0);
-            const QString ordinal = name + QLatin1Char(' ') + QString::number(++seen[name]);
-            if (ordinal == variant.recoverFrom)
-                recoverFrom = calls[i];
-            if (powerCuts)
-                stagingCalls[ordinal] = calls[i];
-            // A call the variant makes fail already is not killed at.
-            if (!variant.fault.isEmpty() && variant.fault.startsWith(name + QLatin1Char(':')))
-                continue;
-            const QString tag = QStringLiteral("%1, call %2 (%3)").arg(variant.name).arg(i + 1).arg(ordinal);
-            add(tag, calls[i]);
-            // Before the story is synced, its end may also be lost.
-            if (calls[i] == storySync)
-                cases.emplace_back(new Case{.tag = tag + QStringLiteral(", story cut off"), .variant = &variant,
-                                            .saveKill = calls[i], .cutOff = true});
-        }
-        QVERIFY2(!recoverFrom.isEmpty(), qPrintable(variant.name + QStringLiteral(": no ") + variant.recoverFrom));
-
-        // The start-up after a save killed there, itself killed at each of
-        // its calls.
-        QTemporaryDir crashed;
-        prepare(crashed.path(), variant);
-        killedRun(traced(strace, variant, recoverFrom, QString(), {rootOf(crashed.path()), StoryPath, StoryText}));
-        killedRun(traced(strace, variant, QString(), log, {QStringLiteral("--resolve"), rootOf(crashed.path())}));
-        const QStringList resolveCalls = callsAfterMark(log);
-        QVERIFY2(!resolveCalls.isEmpty(), qPrintable(variant.name));
-        for (qsizetype i = 0; i < resolveCalls.size(); ++i)
-            add(QStringLiteral("%1, killed before %2, start-up call %3 (%4)")
-                    .arg(variant.name, variant.recoverFrom)
-                    .arg(i + 1)
-                    .arg(resolveCalls[i].section(QLatin1Char(':'), 0, 0)),
-                recoverFrom, resolveCalls[i]);
-    }
-
-    std::atomic<std::size_t> next = 0;
-    const auto work = [&] {
-        for (std::size_t i; (i = next++) < cases.size();) {
-            Case &c = *cases[i];
-            if (c.disk)
-                continue;  // one at a time, in its row
-            prepare(c.dir.path(), *c.variant);
-            c.before = shape(c.base());
-            ::lstat(QFile::encodeName(c.base() + Staging).constData(), &c.staging);
-            c.saveKilled = killedRun(traced(strace, *c.variant, c.saveKill, QString(), {rootOf(c.dir.path()), StoryPath, StoryText}));
-            c.recordAfterKill = QFileInfo::exists(c.base() + Record);
-            if (c.cutOff)
-                QFile::resize(c.base() + Story, (c.variant->staging ? EarlierNotes.size() : 0) + 3);
-            if (!c.resolveKill.isEmpty())
-                c.resolveKilled = killedRun(traced(strace, *c.variant, c.resolveKill, QString(),
-                                             {QStringLiteral("--resolve"), rootOf(c.dir.path())}));
-        }
-    };
-    std::vector<std::thread> workers;
-    for (int i = 0; i < 4; ++i)
-        workers.emplace_back(work);
-    for (std::thread &worker : workers)
-        worker.join();
-}
-
-void SaveCrashTest::cleanupTestCase()
-{
-    for (const Disk &disk : disks) {
-        disk.unmount();
-        for (const QString &device : disk.devices)
-            if (!device.isEmpty())
-                output(QStringLiteral("losetup"), {"-d", device});
-    }
-}
-
-void SaveCrashTest::killAtEveryStep_data()
-{
-    QTest::addColumn<int>("index");
-    if (strace.isEmpty())
-        QTest::newRow("no strace") << -1;
-    for (std::size_t i = 0; i < cases.size(); ++i)
-        QTest::newRow(qPrintable(cases[i]->tag)) << int(i);
-}
-
-void SaveCrashTest::killAtEveryStep()
-{
-    if (strace.isEmpty())
-        QSKIP("strace is not installed");
-    QFETCH(int, index);
-    Case &c = *cases[std::size_t(index)];
-    const QString root = rootOf(c.base());
-    if (c.disk) {
-        if (!c.disk->skip.isEmpty())
-            QSKIP(qPrintable(QStringLiteral("no power cuts on %1: %2").arg(c.disk->type, c.disk->skip)));
-        c.disk->unmount();  // left mounted by a row that failed
-        QVERIFY(c.disk->mount());
-        QDir(c.base()).removeRecursively();  // all but the mount point itself
-        QVERIFY(entryNames(c.base()).isEmpty());
-        prepare(c.base(), *c.variant);
-        ::sync();
-        c.before = shape(c.base());
-        ::lstat(QFile::encodeName(c.base() + Staging).constData(), &c.staging);
-        c.saveKilled = killedRun(traced(strace, *c.variant, c.saveKill, QString(), {root, StoryPath, StoryText}));
-        QVERIFY(c.disk->cut() && c.disk->unmount());
-        if (!c.resolveKill.isEmpty()) {
-            QVERIFY(c.disk->mount());
-            c.resolveKilled = killedRun(traced(strace, *c.variant, c.resolveKill, QString(), {"--resolve", root}));
-            QVERIFY(c.disk->cut() && c.disk->unmount());
-        }
-        QVERIFY(c.disk->mount());  // the next boot
-        c.recordAfterKill = QFileInfo::exists(c.base() + Record);
-    }
-    QVERIFY2(c.saveKilled, "the save was not killed there");
-    QVERIFY2(c.resolveKill.isEmpty() || c.resolveKilled, "the start-up was not killed there");
-
-    // The next start, which tells the user of a save it finished.
-    const Resolution resolution = resolveUnfinishedSaveAtStart(root);
-    QCOMPARE(resolution.worthTelling(), resolution.outcome == Resolution::Outcome::Finished);
-
-    const QStringList after = shape(c.base());
-    QStringList whole = c.before;
-    whole.removeIf([](const QString &line) { return line.startsWith(Staging + QLatin1String(" mode ")); });
-    struct stat story {};
-    ::lstat(QFile::encodeName(c.base() + Story).constData(), &story);
-    // Renamed, not copied: the staging file's inode under the story's name.
-    const struct stat &expected = c.variant->staging ? c.staging : story;
-    whole << snapshotLine(Story, expected.st_mode, expected.st_ino,
-                          (c.variant->staging ? EarlierNotes : QByteArray()) + StoryBytes);
-    whole.sort();
-    if (c.recordAfterKill)
-        QCOMPARE(after, whole);
-    else if (after != whole)
-        QCOMPARE(after, c.before);
-
-    QVERIFY(!saveStory(root, QStringLiteral("c:\\Next.txt"), QStringLiteral("Next")));
-    QVERIFY(!entryNames(root).join('\n').contains(QLatin1String(SaveRecordName)));
-    QVERIFY(!c.disk || c.disk->unmount());
-}
-
-void SaveCrashTest::thenTheUserOrTheDisk_data()
-{
-    QTest::addColumn<QString>("killAt");  // the save's call killed at, counted from its start
-    QTest::addColumn<QString>("then");    // sh in the story folder: F is the file that holds the
-                                          // save (story or staging file), T the staging file, R the
-                                          // record
-    QTest::addColumn<int>("outcome");     // Resolution::Outcome at the next start
-
-    using O = Resolution::Outcome;
-    const int finished = int(O::Finished), setAside = int(O::SetAside), whole = int(O::AlreadyWhole);
-    struct Kill {
-        const char *name, *call, *cut;  // cut: sh that cuts off the story's end
-        int outcome;                    // with nothing done in between
-    };
-    for (const Kill &k : {Kill{"before the rename", "renameat2 1", "", finished},
-                          Kill{"before the append", "pwrite64 2", "", finished},
-                          Kill{"story cut off", "fdatasync 3", "truncate -s 16 Story.txt; ", finished},
-                          Kill{"before the record's removal", "unlinkat 1", "", whole}}) {
-        const bool renamed = QByteArrayView(k.call) != "renameat2 1";
-        const auto row = [&](const char *then, const QString &sh, int outcome) {
-            QTest::addRow("%s, then %s", k.name, then) << k.call << QString::fromLatin1(k.cut) + sh << outcome;
-        };
-        row("nothing", "", k.outcome);
-        if (renamed)
-            row("a line appended", "printf 'a line of my own\\r\\n' >>Story.txt", k.outcome == whole ? whole : setAside);
-        row("other bytes in the same file", "echo 'typed by hand: 45 bytes long, written over it' >\"$F\"", setAside);
-        row("the file cut to 5 bytes", "truncate -s 5 \"$F\"", setAside);
-        row("the notes changed, not their length", "printf 'EARLIER NOTES' | dd of=\"$F\" conv=notrunc status=none",
-            setAside);
-        row("a new staging file", "rm -f \"$T\"; echo new notes >\"$T\"", renamed ? k.outcome : setAside);
-        row("another file at the story's name", "[ ! -e Story.txt ] || mv Story.txt moved.txt; echo mine >Story.txt",
-            setAside);
-        row("a temporary record left", "touch $R.new-1-1", k.outcome);
-        row("a folder at the temporary name", "mkdir $R.new", k.outcome);
-    }
-    // Records that cannot be trusted or followed.
-    const auto row = [&](const char *then, const char *sh) {
-        QTest::addRow("before the rename, then %s", then) << "renameat2 1" << QString::fromLatin1(sh) << setAside;
-    };
-    row("the record cut short", "truncate -s 100 $R");
-    row("the record's checksum wrong", "sed -i 's/^A story/B story/' $R");
-    row("the record naming a file outside", "sed -i 's/^name 9$/name 12/; s|^Story.txt$|../Story.txt|; /^sha256/d' $R; "
-                                            "printf 'sha256 %s\\n' $(sha256sum <$R | cut -c1-64) >>$R");
-    row("a record of an unknown version", "sed -i 's/^version 2$/version 3/' $R");
-    row("a link as the record", "rm $R; ln -s ../elsewhere.txt $R");
-    row("a folder as the record", "rm $R; mkdir $R");
-    // A rename lost but data kept (a file system that does not keep order).
-    QTest::newRow("before the rename, then the story's start in the staging file")
-        << "renameat2 1" << QStringLiteral("printf 'A s' >>\"$T\"") << finished;
-}
-
-// A save killed at one of its steps, then something done to the files by the
-// user or the disk, then the next start: it changes no file unless the bytes
-// prove the save's state, and then only finishes the save; the story is
-// either saved or kept in a set-aside file; the user is told (but for a
-// record left beside a whole story); and a later save works.
-void SaveCrashTest::thenTheUserOrTheDisk()
-{
-    if (strace.isEmpty())
-        QSKIP("strace is not installed");
-    QFETCH(QString, killAt);
-    QFETCH(QString, then);
-    QFETCH(int, outcome);
-
-    const QString kill = stagingCalls.value(killAt);
-    QTemporaryDir dir;
-    const QString root = rootOf(dir.path()), story = dir.path() + Story, staging = dir.path() + Staging;
-    prepare(dir.path(), Variants[0]);
-    struct stat stagingBefore {};
-    ::lstat(QFile::encodeName(staging).constData(), &stagingBefore);
-    QVERIFY(killedRun(traced(strace, Variants[0], kill, QString(), {root, StoryPath, StoryText})));
-    const QString saved = QFileInfo::exists(story) ? story : staging;  // the file that holds the save
-    QProcess shell;
-    shell.setWorkingDirectory(root);
-    shell.start("sh", {"-ec", QStringLiteral("F='%1'; T='program files/temp.txt'; R=%2; %3")
-                                  .arg(saved.mid(root.size() + 1), SaveRecordName, then)});
-    QVERIFY(shell.waitForFinished() && shell.exitCode() == 0);
-
-    const auto withoutRecords = [&] {
-        QStringList lines = folderSnapshot(dir.path());
-        lines.removeIf([](const QString &line) { return line.startsWith(QLatin1String("/C/.wrenfield-unfinished")); });
-        return lines;
-    };
-    const QStringList before = withoutRecords();
-    const Resolution resolution = resolveUnfinishedSave(root);
-    const QStringList after = withoutRecords();
-    QCOMPARE(int(resolution.outcome), outcome);
-    QCOMPARE(resolution.worthTelling(), resolution.outcome != Resolution::Outcome::AlreadyWhole);
-
-    const QStringList records = entryNames(root).filter(QLatin1String(".wrenfield-unfinished-save"));
-    if (resolution.outcome == Resolution::Outcome::SetAside) {
-        // Nothing of the user's touched; the story is in the set-aside record.
-        QCOMPARE(after, before);
-        QCOMPARE(records.size(), 1);
-        QVERIFY(records[0].startsWith(QLatin1String(".wrenfield-unfinished-save.set-aside-")));
-        QVERIFY(then.contains("$R") || readFile(root + QLatin1Char('/') + records[0]).contains(StoryBytes));
-    } else {
-        // Finished: only the file that held the save's bytes changed, by the
-        // rest of the story after them, under the story's name.
-        QVERIFY(records.isEmpty() || records == QStringList{QLatin1String(NewSaveRecordName)});
-        const QByteArray text = readFile(story);
-        QVERIFY2(text.startsWith(EarlierNotes + StoryBytes), text.constData());
-        QStringList expected = before;
-        expected.removeIf([&](const QString &line) {
-            return line.startsWith(Story + " mode ") || (saved == staging && line.startsWith(Staging + " mode "));
-        });
-        expected << snapshotLine(Story, stagingBefore.st_mode, stagingBefore.st_ino, text);
-        expected.sort();
-        QCOMPARE(after, expected);
-    }
-    QVERIFY(!saveStory(root, QStringLiteral("c:\\Next.txt"), QStringLiteral("Next")));
-    QVERIFY(readFile(root + QStringLiteral("/Next.txt")).endsWith("Next\r\n"));
-    QVERIFY(!QFileInfo::exists(dir.path() + Record));
-}
-
-namespace {
+};
 
 // One step of a traced save, as a file system that keeps only what was
 // synced sees it; paths are relative to the story folder.
@@ -617,17 +249,323 @@ struct CrashState {
 } // namespace
 Q_DECLARE_METATYPE(CrashState)
 
-// Every state a file system that keeps only what was synced may leave after
-// a crash at any point of one traced save: file data written since its
-// file's last fdatasync kept or dropped, and each change to a folder since
-// that folder's last fsync kept or dropped, in any combination. The start
-// then finishes the save whenever its record is there, and otherwise finds
-// the files as before the save or the story whole.
+// A save killed at every one of its file calls, then the next start: the
+// folder is as before the save, or the story whole and the staging file gone
+// (always whole once the save's record reached the disk), and another story
+// can be saved. The same with the start-up after it killed at each of its
+// calls, and with the power cut after each kill on ext4, xfs and btrfs images
+// on loop devices (rows skip, saying why, without root, loop devices, mkfs or
+// FS_IOC_SHUTDOWN). Kills in temporary folders run in parallel beforehand.
+class SaveCrashTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void killAtEveryStep_data();
+    void killAtEveryStep();
+    void thenTheUserOrTheDisk_data();
+    void thenTheUserOrTheDisk();
+    void reorderedStates_data();
+    void reorderedStates();
+
+private:
+    void setUpDisks();
+
+    QHash<QString, QString> stagingCalls;  // the file calls of a save with a staging file, by ordinal
+    QByteArray detailedTrace;  // that save traced with file names and bytes
+    std::vector<std::unique_ptr<Case>> cases;
+    QTemporaryDir images;
+    std::vector<Disk> disks;
+};
+
+void SaveCrashTest::setUpDisks()
+{
+    // The disks are mounted in a mount namespace of the test's own: one that
+    // another process makes meanwhile would keep a disk's file system alive
+    // after it is unmounted here, and mounting it again from the other loop
+    // device would fail (xfs: "duplicate UUID") or mount it twice (ext4).
+    const bool ownMounts = ::geteuid() == 0 && ::unshare(CLONE_NEWNS) == 0
+                        && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    const QString losetup = QStandardPaths::findExecutable(QStringLiteral("losetup"));
+    for (const auto &[type, size] : {std::pair("ext4", 32), std::pair("xfs", 300), std::pair("btrfs", 128)}) {
+        Disk &disk = disks.emplace_back();
+        disk.type = type;
+        disk.image = images.path() + QLatin1Char('/') + type + QStringLiteral(".img");
+        disk.mountPoint = images.path() + QLatin1Char('/') + type;
+        const QString mkfs = QStandardPaths::findExecutable(QStringLiteral("mkfs.") + type, {"/usr/sbin", "/sbin"});
+        if (::geteuid() != 0)
+            disk.skip = QStringLiteral("loop devices and mounts need root");
+        else if (!ownMounts)
+            disk.skip = QStringLiteral("no mount namespace of its own can be made here");
+        else if (losetup.isEmpty() || mkfs.isEmpty())
+            disk.skip = QStringLiteral("losetup or mkfs.%1 is not installed").arg(type);
+        else if (!writeFile(disk.image, {}) || !QFile::resize(disk.image, qint64(size) << 20)
+                 || !QDir().mkpath(disk.mountPoint)
+                 || run({mkfs, "-q", type[0] == 'e' ? "-F" : "-f", disk.image}).first != 0)
+            disk.skip = QStringLiteral("mkfs.%1 failed").arg(type);
+        for (QString &device : disk.devices)
+            if (disk.skip.isEmpty() && (device = run({losetup, "-f", "--show", disk.image}).second.trimmed()).isEmpty())
+                disk.skip = QStringLiteral("no loop device can be attached here");
+        if (disk.skip.isEmpty() && !disk.mount())
+            disk.skip = QStringLiteral("it cannot be mounted here");
+        else if (disk.skip.isEmpty() && !disk.cut())
+            disk.skip = QStringLiteral("it has no FS_IOC_SHUTDOWN here, which cuts the power");
+        disk.unmount();
+    }
+}
+
+void SaveCrashTest::initTestCase()
+{
+    if (Strace.isEmpty())
+        return;
+    qputenv("ASAN_OPTIONS", qgetenv("ASAN_OPTIONS") + ":detect_leaks=0");  // the leak checker fails under strace
+    setUpDisks();
+    const auto add = [&](const QString &tag, const Variant *variant, const QString &saveKill,
+                         const QString &resolveKill = {}, bool cutOff = false, Disk *disk = nullptr) {
+        cases.emplace_back(new Case{tag, variant, saveKill, resolveKill, cutOff, disk});
+    };
+    for (Disk &disk : disks)  // one row that says why
+        if (!disk.skip.isEmpty())
+            add(QString::fromLatin1(disk.type) + ", power cuts", nullptr, {}, {}, false, &disk);
+
+    // One traced run of each variant tells its calls; each call becomes a row.
+    for (const Variant &variant : Variants) {
+        QTemporaryDir base;
+        prepare(base.path(), variant);
+        const QString log = base.path() + QStringLiteral("/trace");
+        killedRun(variant, {}, {rootOf(base.path()), StoryPath, StoryText}, log);
+        const QStringList calls = callsAfterMark(log);
+        const QString storySync = calls.filter(QStringLiteral("fdatasync")).value(variant.staging ? 2 : 1);
+        const bool powerCuts = variant.staging && variant.fault.isEmpty();
+        if (powerCuts)  // the trace for the reordering model, the story folder's path (as -xx writes it) taken out
+            detailedTrace =
+                readFile(log).replace("\\x" + rootOf(base.path()).toUtf8().toHex('\\').replace("\\", "\\x"), "");
+        const auto addKill = [&](const QString &tag, const QString &saveKill, const QString &resolveKill = {}) {
+            add(tag, &variant, saveKill, resolveKill);
+            // Power cuts only where the disk may change: a cut before an
+            // open or a lock finds the disk as the one before the next write.
+            const bool writes =
+                QStringList{saveKill, resolveKill}.filter(QRegularExpression("^(openat|flock)")).isEmpty();
+            for (Disk &disk : disks)
+                if (powerCuts && writes && disk.skip.isEmpty())
+                    add(QString::fromLatin1(disk.type) + ", power cut, " + tag, &variant, saveKill, resolveKill, false,
+                        &disk);
+        };
+        QString recoverFrom;
+        QHash<QString, int> seen;
+        for (qsizetype i = 0; i < calls.size(); ++i) {
+            const QString name = calls[i].section(QLatin1Char(':'), 0, 0);
+            const QString ordinal = name + QLatin1Char(' ') + QString::number(++seen[name]);
+            if (ordinal == variant.recoverFrom)
+                recoverFrom = calls[i];
+            if (powerCuts)
+                stagingCalls[ordinal] = calls[i];
+            // A call the variant makes fail already is not killed at.
+            if (!variant.fault.isEmpty() && variant.fault.startsWith(name + QLatin1Char(':')))
+                continue;
+            const QString tag = QStringLiteral("%1, call %2 (%3)").arg(variant.name).arg(i + 1).arg(ordinal);
+            addKill(tag, calls[i]);
+            if (calls[i] == storySync)  // before the story is synced, its end may also be lost
+                add(tag + QStringLiteral(", story cut off"), &variant, calls[i], {}, true);
+        }
+        QVERIFY2(!recoverFrom.isEmpty(), qPrintable(variant.name + QStringLiteral(": no ") + variant.recoverFrom));
+
+        // The start-up after a save killed there, killed at each of its calls.
+        QTemporaryDir crashed;
+        prepare(crashed.path(), variant);
+        killedRun(variant, recoverFrom, {rootOf(crashed.path()), StoryPath, StoryText});
+        killedRun(variant, {}, {QStringLiteral("--resolve"), rootOf(crashed.path())}, log);
+        const QStringList resolveCalls = callsAfterMark(log);
+        QVERIFY2(!resolveCalls.isEmpty(), qPrintable(variant.name));
+        for (qsizetype i = 0; i < resolveCalls.size(); ++i)
+            addKill(QStringLiteral("%1, killed before %2, start-up call %3 (%4)").arg(variant.name, variant.recoverFrom)
+                        .arg(i + 1).arg(resolveCalls[i].section(QLatin1Char(':'), 0, 0)), recoverFrom, resolveCalls[i]);
+    }
+
+    std::atomic<std::size_t> next = 0;
+    std::vector<std::jthread> workers;
+    for (int worker = 0; worker < 4; ++worker)
+        workers.emplace_back([&] {
+            for (std::size_t i; (i = next++) < cases.size();)
+                if (!cases[i]->disk)  // a disk's rows run one at a time, in the rows
+                    cases[i]->run();
+        });
+}
+
+void SaveCrashTest::cleanupTestCase()
+{
+    for (const Disk &disk : disks) {
+        disk.unmount();
+        for (const QString &device : disk.devices)
+            if (!device.isEmpty())
+                run({QStringLiteral("losetup"), "-d", device});
+    }
+}
+
+void SaveCrashTest::killAtEveryStep_data()
+{
+    QTest::addColumn<int>("index");
+    if (Strace.isEmpty())
+        QTest::newRow("no strace") << -1;
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        QTest::newRow(qPrintable(cases[i]->tag)) << int(i);
+}
+
+void SaveCrashTest::killAtEveryStep()
+{
+    if (Strace.isEmpty())
+        QSKIP("strace is not installed");
+    QFETCH(int, index);
+    Case &c = *cases[std::size_t(index)];
+    const QString root = rootOf(c.base());
+    if (c.disk) {
+        if (!c.disk->skip.isEmpty())
+            QSKIP(qPrintable(QStringLiteral("no power cuts on %1: %2").arg(c.disk->type, c.disk->skip)));
+        c.disk->unmount();  // left mounted by a row that failed
+        QVERIFY(c.disk->mount());
+        QDir(c.base()).removeRecursively();  // all but the mount point itself
+        QVERIFY(entryNames(c.base()).isEmpty());
+        QVERIFY2(c.run(), "the power could not be cut or the disk not be mounted again");
+    }
+    QVERIFY2(c.saveKilled, "the save was not killed there");
+    QVERIFY2(c.resolveKill.isEmpty() || c.resolveKilled, "the start-up was not killed there");
+
+    // The next start, which tells the user of a save it finished.
+    const Resolution resolution = resolveUnfinishedSaveAtStart(root);
+    QCOMPARE(resolution.worthTelling(), resolution.outcome == Resolution::Outcome::Finished);
+
+    const QStringList after = shape(c.base());
+    QStringList whole = without(c.before, Staging + QLatin1String(" mode "));
+    struct stat story = c.staging;  // renamed, not copied: the staging file's inode under the story's name
+    if (!c.variant->staging)
+        ::lstat(qPrintable(c.base() + Story), &story);
+    whole << snapshotLine(Story, story.st_mode, story.st_ino,
+                          (c.variant->staging ? EarlierNotes : QByteArray()) + StoryBytes);
+    whole.sort();
+    if (c.recordAfterKill)
+        QCOMPARE(after, whole);
+    else if (after != whole)
+        QCOMPARE(after, c.before);
+
+    QVERIFY(!saveStory(root, QStringLiteral("c:\\Next.txt"), QStringLiteral("Next")));
+    QVERIFY(!entryNames(root).join('\n').contains(QLatin1String(SaveRecordName)));
+    QVERIFY(!c.disk || c.disk->unmount());
+}
+
+void SaveCrashTest::thenTheUserOrTheDisk_data()
+{
+    QTest::addColumn<QString>("killAt");  // the save's call killed at, counted from its start
+    QTest::addColumn<QString>("then");    // sh in the story folder: F the file that holds the save
+                                          // (story or staging file), T the staging file, R the record
+    QTest::addColumn<int>("outcome");     // Resolution::Outcome at the next start
+
+    using O = Resolution::Outcome;
+    const int finished = int(O::Finished), setAside = int(O::SetAside), whole = int(O::AlreadyWhole);
+    struct Kill {
+        const char *name, *call, *cut;  // cut: sh that cuts off the story's end
+        int outcome;                    // with nothing done in between
+    };
+    for (const Kill &k : {Kill{"before the rename", "renameat2 1", "", finished},
+                          Kill{"before the append", "pwrite64 2", "", finished},
+                          Kill{"story cut off", "fdatasync 3", "truncate -s 16 Story.txt; ", finished},
+                          Kill{"before the record's removal", "unlinkat 1", "", whole}}) {
+        const bool renamed = QByteArrayView(k.call) != "renameat2 1";
+        const auto row = [&](const char *then, const QString &sh, int outcome) {
+            QTest::addRow("%s, then %s", k.name, then) << k.call << QString::fromLatin1(k.cut) + sh << outcome;
+        };
+        row("nothing", "", k.outcome);
+        if (renamed)
+            row("a line appended", "printf 'a line of my own\\r\\n' >>Story.txt",
+                k.outcome == whole ? whole : setAside);
+        row("other bytes in the same file", "echo 'typed by hand: 45 bytes long, written over it' >\"$F\"", setAside);
+        row("the file cut to 5 bytes", "truncate -s 5 \"$F\"", setAside);
+        row("the notes changed, not their length", "printf 'EARLIER NOTES' | dd of=\"$F\" conv=notrunc status=none",
+            setAside);
+        row("a new staging file", "rm -f \"$T\"; echo new notes >\"$T\"", renamed ? k.outcome : setAside);
+        row("another file at the story's name", "[ ! -e Story.txt ] || mv Story.txt moved.txt; echo mine >Story.txt",
+            setAside);
+        row("a temporary record left", "touch $R.new-1-1", k.outcome);
+        row("a folder at the temporary name", "mkdir $R.new", k.outcome);
+    }
+    // Records that cannot be trusted or followed.
+    const auto row = [&](const char *then, const char *sh, int outcome = int(O::SetAside)) {
+        QTest::addRow("before the rename, then %s", then) << "renameat2 1" << QString::fromLatin1(sh) << outcome;
+    };
+    row("the record cut short", "truncate -s 100 $R");
+    row("the record's checksum wrong", "sed -i 's/^A story/B story/' $R");
+    row("the record naming a file outside", "sed -i 's/^name 9$/name 12/; s|^Story.txt$|../Story.txt|; /^sha256/d' $R; "
+                                            "printf 'sha256 %s\\n' $(sha256sum <$R | cut -c1-64) >>$R");
+    row("a record of an unknown version", "sed -i 's/^version 2$/version 3/' $R");
+    row("a link as the record", "rm $R; ln -s ../elsewhere.txt $R");
+    row("a folder as the record", "rm $R; mkdir $R");
+    // A rename lost but data kept (a file system that does not keep order).
+    row("the story's start in the staging file", "printf 'A s' >>\"$T\"", finished);
+}
+
+// A save killed at one of its steps, then the user or the disk changes the
+// files, then the next start: it changes no file unless the bytes prove the
+// save's state, and then only finishes the save; the story is saved or set
+// aside; the user is told (but of a record beside a whole story); a later save works.
+void SaveCrashTest::thenTheUserOrTheDisk()
+{
+    if (Strace.isEmpty())
+        QSKIP("strace is not installed");
+    QFETCH(QString, killAt);
+    QFETCH(QString, then);
+    QFETCH(int, outcome);
+
+    QTemporaryDir dir;
+    const QString root = rootOf(dir.path()), story = dir.path() + Story, staging = dir.path() + Staging;
+    prepare(dir.path(), Variants[0]);
+    struct stat stagingBefore {};
+    ::lstat(qPrintable(staging), &stagingBefore);
+    QVERIFY(killedRun(Variants[0], stagingCalls.value(killAt), {root, StoryPath, StoryText}));
+    const QString saved = QFileInfo::exists(story) ? story : staging;  // the file that holds the save
+    const QString shell = QStringLiteral("F='%1'; T='program files/temp.txt'; R=%2; ");
+    QCOMPARE(run({"sh", "-ec", shell.arg(saved.mid(root.size() + 1), SaveRecordName) + then}, root).first, 0);
+
+    const QString records = QStringLiteral("/C/.wrenfield-unfinished");
+    const QStringList before = without(folderSnapshot(dir.path()), records);
+    const Resolution resolution = resolveUnfinishedSave(root);
+    const QStringList after = without(folderSnapshot(dir.path()), records);
+    QCOMPARE(int(resolution.outcome), outcome);
+    QCOMPARE(resolution.worthTelling(), resolution.outcome != Resolution::Outcome::AlreadyWhole);
+
+    const QStringList left = entryNames(root).filter(QLatin1String(".wrenfield-unfinished-save"));
+    if (resolution.outcome == Resolution::Outcome::SetAside) {
+        // Nothing of the user's touched; the story is in the set-aside record.
+        QCOMPARE(after, before);
+        QVERIFY2(left.size() == 1 && left[0].startsWith(".wrenfield-unfinished-save.set-aside-"),
+                 qPrintable(left.join(' ')));
+        QVERIFY(then.contains("$R") || readFile(root + QLatin1Char('/') + left[0]).contains(StoryBytes));
+    } else {
+        // Finished: only the file that held the save's bytes changed, by the
+        // rest of the story after them, under the story's name.
+        QVERIFY(left.isEmpty() || left == QStringList{QLatin1String(NewSaveRecordName)});
+        const QByteArray text = readFile(story);
+        QVERIFY2(text.startsWith(EarlierNotes + StoryBytes), text.constData());
+        QStringList expected =
+            without(without(before, Story + " mode "), (saved == staging ? Staging : Story) + " mode ");
+        expected << snapshotLine(Story, stagingBefore.st_mode, stagingBefore.st_ino, text);
+        expected.sort();
+        QCOMPARE(after, expected);
+    }
+    QVERIFY(!saveStory(root, QStringLiteral("c:\\Next.txt"), QStringLiteral("Next")));
+    QVERIFY(readFile(root + QStringLiteral("/Next.txt")).endsWith("Next\r\n"));
+    QVERIFY(!QFileInfo::exists(dir.path() + Record));
+}
+
+// Every state a file system that keeps only what was synced may leave after a
+// crash anywhere in one traced save: data written since its file's last
+// fdatasync, and each folder change since that folder's last fsync, kept or
+// dropped in any combination. The start then finishes the save whenever its
+// record is there, and otherwise finds the files as before or the story whole.
 void SaveCrashTest::reorderedStates_data()
 {
     QTest::addColumn<CrashState>("state");
     const std::vector<Step> steps = stepsOf(detailedTrace);
-    QVERIFY(strace.isEmpty() || steps.size() > 8);
+    QVERIFY(Strace.isEmpty() || steps.size() > 8);
     QSet<QString> seen;
     for (std::size_t crash = 0; crash <= steps.size(); ++crash) {
         const auto synced = [&](std::size_t i) {
@@ -678,7 +616,7 @@ void SaveCrashTest::reorderedStates()
                                           : writeFile(path, state.bytes.value(it.value())));
         made[it.value()] = path;
     }
-    ::chmod(QFile::encodeName(root + QLatin1Char('/') + QLatin1String(SaveRecordName)).constData(), 0600);  // as a save makes its record
+    ::chmod(qPrintable(root + QLatin1Char('/') + QLatin1String(SaveRecordName)), 0600);  // as a save makes its record
     const Resolution resolution = resolveUnfinishedSave(root);
     const QByteArray story = readFile(dir.path() + Story), staging = readFile(dir.path() + Staging);
     const bool whole = story == EarlierNotes + StoryBytes && staging == "<missing>";

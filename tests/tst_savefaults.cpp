@@ -25,27 +25,45 @@ namespace {
 
 const QString StoryPath = QStringLiteral("c:\\Story.txt");
 const QString StagingName = QStringLiteral("/program files/temp.txt");
+const QString Lock = QLatin1Char('/') + QLatin1String(SaveLockName);
+const QString Strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
 constexpr int CannotSetUp = 254;  // a child's exit code: no mounts or users to switch to here
 
 // Starts the save helper under strace with `options` (no trace output). In a
 // sanitizer build the leak checker cannot run under strace, and the address
 // sanitizer refuses to start after a preloaded library unless told.
-void startTraced(QProcess &process, const QString &strace, const QStringList &options, const QStringList &arguments)
+void startTraced(QProcess &process, const QStringList &options, const QStringList &arguments)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0:verify_asan_link_order=0");
     process.setProcessEnvironment(environment);
-    process.start(strace, QStringList{"-qq", "-o", "/dev/null"} + options + QStringList{"--", SAVE_HELPER} + arguments);
+    process.start(Strace, QStringList{"-qq", "-o", "/dev/null"} + options + QStringList{"--", SAVE_HELPER} + arguments);
 }
 
 enum class Fault { DiskFull, FileTooBig, ReadOnlyDisk, FolderNotWritable, StagingNotWritable, StagingOnAnotherDisk };
 
+// Accounts made up for the test, in no user database: the user, another
+// account, and a group the two share.
+constexpr int User = 42421, Other = 42422, Shared = 42420;
+
+QStringList as(int uid)
+{
+    return QStringLiteral("setpriv --reuid=%1 --regid=%2 --clear-groups").arg(uid).arg(Shared).split(' ');
+}
+
+// A record that makes the next start append "evil" to the user's Mine.txt,
+// whose text ("mine\n") it names as the staging file's.
+const char PlantedRecord[] =
+    "m=$(sha256sum <Mine.txt | cut -c1-64); printf 'Wrenfield unfinished save\\nversion 2\\nname 8\\nMine.txt\\n"
+    "staging 5 %s\\nstory 5\\nevil\\n\\n' $m >r; printf 'sha256 %s\\n' $(sha256sum <r | cut -c1-64) >>r; "
+    "mv r .wrenfield-unfinished-save; ";
+
 } // namespace
 Q_DECLARE_METATYPE(Fault)
 
-// Faults that a save meets only when something else is going on: another
-// program, a full or read-only disk, a failing or missing system call. Each
-// is provoked for real and must leave every file as it was.
+// Faults a save meets only when something else goes on (another program, a
+// full or read-only disk, a failing or missing system call), each provoked
+// for real: every file must be left as it was.
 class SaveFaultsTest : public QObject {
     Q_OBJECT
 
@@ -68,8 +86,7 @@ void SaveFaultsTest::systemCallFails_data()
     QTest::addColumn<bool>("rival");          // a rival story file appears just before the rename
     QTest::addColumn<int>("number");          // the error expected; 0: saved all the same
     QTest::addColumn<QString>("advice");      // a part of the message
-    QTest::addColumn<QString>("finishedBy");  // left half-done, then finished by the next "start"
-                                              // or by saving the same story "again"
+    QTest::addColumn<QString>("finishedBy");  // left half-done, finished by the next "start" or a save "again"
 
     // Counted from the process start: fdatasync 1 syncs the staging file, 2
     // the save's record, 3 the story; fsync 1 is the helper's mark, 2 syncs
@@ -110,8 +127,6 @@ void SaveFaultsTest::systemCallFails_data()
     row("record cannot be removed", {"unlinkat:error=EIO"}, 0, {}, "start");
 }
 
-// The save runs in a helper process under strace, which makes system calls
-// fail and preloads the library that plays the rival program.
 void SaveFaultsTest::systemCallFails()
 {
     QFETCH(QStringList, faults);
@@ -119,48 +134,40 @@ void SaveFaultsTest::systemCallFails()
     QFETCH(int, number);
     QFETCH(QString, advice);
     QFETCH(QString, finishedBy);
-    const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
-    if (strace.isEmpty())
+    if (Strace.isEmpty())
         QSKIP("strace is not installed");
 
     QTemporaryDir tmp;
     const QString root = tmp.path() + QStringLiteral("/C"), story = root + QStringLiteral("/Story.txt");
     QVERIFY(writeFile(root + StagingName, "earlier"));
     const QStringList before = folderSnapshot(tmp.path());
-    QStringList calls{"fsync"}, options;
-    for (const QString &fault : faults) {
+    QStringList options;
+    for (const QString &fault : faults)
         options << "-e" << "inject=" + fault;
-        calls << fault.section(QLatin1Char(':'), 0, 0);
-    }
-    options << "-e" << "trace=" + calls.join(QLatin1Char(','));
     if (rival)
         options << "-E" << QStringLiteral("LD_PRELOAD=" RACE_TARGET_LIBRARY);
     QProcess helper;
-    startTraced(helper, strace, options, {root, StoryPath, QStringLiteral("A story")});
+    startTraced(helper, options, {root, StoryPath, QStringLiteral("A story")});
     QVERIFY(helper.waitForFinished(-1) && helper.exitStatus() == QProcess::NormalExit);
     QCOMPARE(helper.exitCode(), number);
     const QString message = QString::fromLocal8Bit(helper.readAllStandardOutput());
     QVERIFY2(message.contains(advice), qPrintable(message));
 
-    if (!finishedBy.isEmpty()) {
-        QVERIFY(QFileInfo::exists(root + QLatin1Char('/') + QLatin1String(SaveRecordName)));
-        // At start the user is told of a save finished, not of a record
-        // left beside a whole story.
-        using O = Resolution::Outcome;
-        if (finishedBy == QLatin1String("start")) {
-            const Resolution r = resolveUnfinishedSaveAtStart(root);
-            QVERIFY(r.outcome == O::AlreadyWhole ? !r.worthTelling() : r.outcome == O::Finished && r.worthTelling());
-        } else
-            QVERIFY(!saveStory(root, StoryPath, QStringLiteral("A story")));
+    // At start the user is told of a save finished, not of a record left
+    // beside a whole story.
+    using O = Resolution::Outcome;
+    if (finishedBy == QLatin1String("start")) {
+        const Resolution r = resolveUnfinishedSaveAtStart(root);
+        QVERIFY(r.outcome == O::AlreadyWhole ? !r.worthTelling() : r.outcome == O::Finished && r.worthTelling());
+    } else if (finishedBy == QLatin1String("again")) {
+        QVERIFY(!saveStory(root, StoryPath, QStringLiteral("A story")));
     }
     if (number == 0 || !finishedBy.isEmpty()) {
         QCOMPARE(readFile(story), QByteArray("earlierA story\r\n"));
-        QCOMPARE(entryNames(root), QStringList({"Story.txt", "program files"}));
-        QVERIFY(!QFileInfo::exists(root + StagingName));
+        QCOMPARE(entryNames(root) + entryNames(root + "/program files"), QStringList({"Story.txt", "program files"}));
     } else {
-        // Nothing changed, but for the rival's own file.
         QCOMPARE(readFile(story), rival ? QByteArray("rival file") : QByteArray("<missing>"));
-        QStringList after = folderSnapshot(tmp.path());
+        QStringList after = folderSnapshot(tmp.path());  // nothing else changed
         after.removeIf([](const QString &line) { return line.startsWith(QLatin1String("/C/Story.txt ")); });
         QCOMPARE(after, before);
     }
@@ -173,25 +180,25 @@ void SaveFaultsTest::refusedInChild_data()
     QTest::addColumn<int>("number");
     QTest::addColumn<QString>("advice");           // a part of the advice; %1: the story folder
 
+    const QByteArray earlier = "earlier";
     QTest::newRow("disk full") << Fault::DiskFull << QByteArray(40000, 'x') << ENOSPC << "not enough room";
     QTest::newRow("file too big") << Fault::FileTooBig << QByteArray(1000, 'x') << EFBIG << "file-size limit";
     QTest::newRow("file too big, new file") << Fault::FileTooBig << QByteArray() << EFBIG << "file-size limit";
-    QTest::newRow("read-only disk") << Fault::ReadOnlyDisk << QByteArray("earlier") << EROFS << "read-only disk";
-    QTest::newRow("folder not writable") << Fault::FolderNotWritable << QByteArray("earlier") << EACCES
+    QTest::newRow("read-only disk") << Fault::ReadOnlyDisk << earlier << EROFS << "read-only disk";
+    QTest::newRow("folder not writable") << Fault::FolderNotWritable << earlier << EACCES
                                          << "may not change files in the story folder";
-    QTest::newRow("staging file not writable") << Fault::StagingNotWritable << QByteArray("earlier") << EACCES
-                                               << "may not write to the staging file \u201c%1/program files/temp.txt\u201d";
-    QTest::newRow("staging file on another disk") << Fault::StagingOnAnotherDisk << QByteArray("earlier") << EXDEV
+    QTest::newRow("staging file not writable") << Fault::StagingNotWritable << earlier << EACCES
+                                               << "may not write to the staging file \u201c%1" + StagingName + "\u201d";
+    QTest::newRow("staging file on another disk") << Fault::StagingOnAnotherDisk << earlier << EXDEV
                                                   << "folder \u201c%1/program files\u201d is on another disk";
 }
 
 // A save of a 100000-character story in a forked child, which sets up the
 // fault for itself alone: a 64 KiB tmpfs over the story folder (or the
-// staging file's folder) in a private mount namespace, later made read-only
-// for one row; a file-size limit just above the staging file; or the user
+// staging file's folder) in a private mount namespace, made read-only for
+// one row; a file-size limit just above the staging file; or the user
 // "nobody" facing a story folder or a staging file only root may write to.
-// The child compares the story folder before and after the save, since a
-// tmpfs ends with it, and checks the advice.
+// The child checks the folder and the advice, since a tmpfs ends with it.
 void SaveFaultsTest::refusedInChild()
 {
     QFETCH(Fault, fault);
@@ -209,47 +216,38 @@ void SaveFaultsTest::refusedInChild()
         if (tmpfs && (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
                       || ::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=64k") != 0))
             return CannotSetUp;
-        if (!stagingBytes.isNull() && !writeFile(staging, stagingBytes))
-            return 255;
         // A folder saved in before has a lock file: on a read-only disk the
         // disk is to blame, not that file.
-        if (fault == Fault::ReadOnlyDisk && !writeFile(root + "/.wrenfield-unfinished-save.lock", ""))
+        if ((!stagingBytes.isNull() && !writeFile(staging, stagingBytes))
+            || (fault == Fault::ReadOnlyDisk && !writeFile(root + Lock, "")))
             return 255;
-        if (fault == Fault::FolderNotWritable || fault == Fault::StagingNotWritable) {
-            // Everything is open to everyone except the story folder itself
-            // or the staging file.
-            const bool folder = fault == Fault::FolderNotWritable;
-            using Mode = std::pair<QString, mode_t>;
-            for (const auto &[path, mode] : {Mode(tmp.path(), 0755), Mode(staging, folder ? 0666 : 0644),
-                                             Mode(root + QStringLiteral("/program files"), 0777),
-                                             Mode(root, folder ? 0755 : 0777)})
-                ::chmod(QFile::encodeName(path).constData(), mode);
-        }
+        // For "nobody" all is open to everyone but the story folder or the staging file.
+        const bool folder = fault == Fault::FolderNotWritable, nobody = folder || fault == Fault::StagingNotWritable;
+        using Mode = std::pair<QString, mode_t>;
+        for (const auto &[path, mode] : {Mode(tmp.path(), 0755), Mode(staging, folder ? 0666 : 0644),
+                                         Mode(root + QStringLiteral("/program files"), 0777),
+                                         Mode(root, folder ? 0755 : 0777)})
+            if (nobody)
+                ::chmod(qPrintable(path), mode);
         const QStringList before = folderSnapshot(root);
         const rlimit limit{rlim_t(stagingBytes.size() + 10), rlim_t(stagingBytes.size() + 10)};
-        const gid_t nobody = 65534;
         const bool faulty = fault == Fault::DiskFull || fault == Fault::StagingOnAnotherDisk
             || (fault == Fault::FileTooBig && ::setrlimit(RLIMIT_FSIZE, &limit) == 0)
             || (fault == Fault::ReadOnlyDisk
                 && ::mount(nullptr, mountPoint.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0)
-            || ((fault == Fault::FolderNotWritable || fault == Fault::StagingNotWritable) && ::geteuid() == 0
-                && ::setgroups(0, nullptr) == 0 && ::setgid(nobody) == 0 && ::setuid(nobody) == 0);
+            || (nobody && ::geteuid() == 0 && ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0
+                && ::setuid(65534) == 0);
         if (!faulty)
             return CannotSetUp;
         ignoreFileSizeSignal();
         const auto error = saveStory(root, StoryPath, QString(100000, QLatin1Char('s')));
         const QStringList after = folderSnapshot(root);
-        if (after != before) {
-            std::fprintf(stderr, "before:\n%s\nafter:\n%s\n", qPrintable(before.join('\n')),
-                         qPrintable(after.join('\n')));
-            return 253;
-        }
         const QString message = error ? SaveMessages::saveError(*error) : QString();
-        if (error && !message.contains(QString(advice).replace(QLatin1String("%1"), root))) {
-            std::fprintf(stderr, "advice: %s\n", qPrintable(message));
-            return 252;
-        }
-        return error ? error->number : 0;
+        if (after == before && (!error || message.contains(QString(advice).replace(QLatin1String("%1"), root))))
+            return error ? error->number : 0;
+        std::fprintf(stderr, "before:\n%s\nafter:\n%s\nadvice: %s\n", qPrintable(before.join('\n')),
+                     qPrintable(after.join('\n')), qPrintable(message));
+        return 253;
     });
     if (result == CannotSetUp)
         QSKIP("cannot set this fault up here: it needs root, and a private mount namespace (not possible "
@@ -275,44 +273,38 @@ void SaveFaultsTest::twoSavesAtOnce_data()
 }
 
 // Two copies of the program save at once: the first is held up inside its
-// save (strace delays its writing of the story) while the
-// second begins. The second waits and then saves on its own, as a new file
-// since the first has taken the staging file; or, told to wait less, gives
-// up having changed nothing. Also where flock fails with ENOLCK (strace).
+// save (strace delays its writing of the story) while the second begins,
+// waits and then saves on its own, as a new file since the first has taken
+// the staging file; or, told to wait less, gives up having changed nothing.
 void SaveFaultsTest::twoSavesAtOnce()
 {
     QFETCH(int, lockWait);
     QFETCH(QStringList, noLock);
     QFETCH(int, secondNumber);
     QFETCH(bool, openLockFile);
-    const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
-    if (strace.isEmpty())
+    if (Strace.isEmpty())
         QSKIP("strace is not installed");
 
     QTemporaryDir tmp;
     const QString root = tmp.path() + QStringLiteral("/C");
     QVERIFY(writeFile(root + StagingName, "earlier"));
-    QVERIFY(!openLockFile || (writeFile(root + "/.wrenfield-unfinished-save.lock", "")
-                              && QFile::setPermissions(root + "/.wrenfield-unfinished-save.lock",
-                                                       QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther)));
+    QVERIFY(!openLockFile || (writeFile(root + Lock, "") && ::chmod(qPrintable(root + Lock), 0604) == 0));
     QStringList options{"-e", "trace=" + (QStringList{"pwrite64"} + noLock).join(QLatin1Char(','))};
     for (const QString &call : noLock)
         options << "-e" << "inject=" + call + ":error=ENOLCK";
     QProcess first, second;
-    // The first is held up far longer than the second waits when it is to
-    // give up, so that a slow start of the second on a busy machine cannot
-    // find the first already done.
+    // The first is held up far longer than a second that gives up waits, so
+    // that a slow start of the second cannot find the first already done.
     const QString delay = secondNumber ? QStringLiteral("4000000") : QStringLiteral("1000000");
-    startTraced(first, strace, options + QStringList{"-e", "inject=pwrite64:delay_enter=" + delay + ":when=2"},
+    startTraced(first, options + QStringList{"-e", "inject=pwrite64:delay_enter=" + delay + ":when=2"},
                 {root, "c:\\First.txt", "First story"});
     // Its record is there from before the rename until the story is whole.
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(root + QLatin1Char('/') + QLatin1String(SaveRecordName)), 5000);
-    startTraced(second, strace, options, {root, "c:\\Second.txt", "Second story", QString::number(lockWait)});
+    startTraced(second, options, {root, "c:\\Second.txt", "Second story", QString::number(lockWait)});
     QVERIFY(second.waitForFinished(-1) && first.waitForFinished(-1));
     QCOMPARE(second.exitCode(), secondNumber);
     QCOMPARE(first.exitCode(), 0);
-    if (secondNumber)
-        QVERIFY(second.readAllStandardOutput().contains("Another copy of Wrenfield"));
+    QVERIFY(!secondNumber || second.readAllStandardOutput().contains("Another copy of Wrenfield"));
 
     QCOMPARE(readFile(root + "/First.txt"), QByteArray("earlierFirst story\r\n"));
     QCOMPARE(readFile(root + "/Second.txt"), secondNumber ? QByteArray("<missing>") : QByteArray("Second story\r\n"));
@@ -337,9 +329,8 @@ void SaveFaultsTest::storyFolder_data()
     QTest::newRow("HOME missing") << "$T/missing" << QString() << "$T/missing/Documents/Wrenfield" << ENOENT;
 }
 
-// Where stories go, and a save there, in a helper process with its own
-// environment and working folder: always a full path inside a real home,
-// and the home folder itself is never made.
+// Where stories go, and a save there, in a helper with its own environment and
+// working folder: always a full path inside a real home, never made itself.
 void SaveFaultsTest::storyFolder()
 {
     QFETCH(QString, home);
@@ -352,7 +343,8 @@ void SaveFaultsTest::storyFolder()
         const struct passwd *user = ::getpwuid(::getuid());
         return text.replace("$T", tmp.path()).replace("$PW", QFile::decodeName(user ? user->pw_dir : ""));
     };
-    QVERIFY(QDir().mkpath(tmp.path() + "/home") && QDir().mkpath(tmp.path() + "/work"));
+    const QString work = tmp.path() + "/work";
+    QVERIFY(QDir().mkpath(tmp.path() + "/home") && QDir().mkpath(work));
     QVERIFY(writeFile(tmp.path() + "/config/user-dirs.dirs",
                       documents.isNull() ? QByteArray() : "XDG_DOCUMENTS_DIR=\"" + documents.toUtf8() + "\"\n"));
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -360,44 +352,14 @@ void SaveFaultsTest::storyFolder()
     environment.remove("HOME");
     if (!home.isNull())
         environment.insert("HOME", expand(home));
-    const auto helper = [&](const QStringList &arguments) {
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.setWorkingDirectory(tmp.path() + "/work");
-        process.start(SAVE_HELPER, arguments);
-        process.waitForFinished();
-        return std::pair(process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()));
-    };
-    QCOMPARE(helper({"--where"}).second.trimmed(), expand(expected));
+    QCOMPARE(run({SAVE_HELPER, "--where"}, work, environment).second.trimmed(), expand(expected));
     if (number >= 0) {
-        QCOMPARE(helper({"-", StoryPath, "A story"}).first, number);
-        QCOMPARE(readFile(expand(expected) + "/Story.txt"),
-                 number ? QByteArray("<missing>") : QByteArray("A story\r\n"));
+        QCOMPARE(run({SAVE_HELPER, "-", StoryPath, "A story"}, work, environment).first, number);
+        QCOMPARE(readFile(expand(expected) + "/Story.txt"), number ? QByteArray("<missing>") : "A story\r\n");
     }
-    QVERIFY(QDir(tmp.path() + "/work").isEmpty());
+    QVERIFY(QDir(work).isEmpty());
     QVERIFY(!QFileInfo::exists(tmp.path() + "/missing"));
 }
-
-namespace {
-
-// Accounts made up for the test, in no user database: the user, another
-// account, and a group the two share.
-constexpr int User = 42421, Other = 42422, Shared = 42420;
-
-QStringList as(int uid)
-{
-    return {"setpriv", QStringLiteral("--reuid=%1").arg(uid), QStringLiteral("--regid=%1").arg(Shared),
-            "--clear-groups"};
-}
-
-// A record that makes the next start append "evil" to the user's Mine.txt,
-// whose text ("mine\n") it names as the staging file's.
-const char PlantedRecord[] =
-    "m=$(sha256sum <Mine.txt | cut -c1-64); printf 'Wrenfield unfinished save\\nversion 2\\nname 8\\nMine.txt\\n"
-    "staging 5 %s\\nstory 5\\nevil\\n\\n' $m >r; printf 'sha256 %s\\n' $(sha256sum <r | cut -c1-64) >>r; "
-    "mv r .wrenfield-unfinished-save; ";
-
-} // namespace
 
 void SaveFaultsTest::anotherAccount_data()
 {
@@ -409,43 +371,41 @@ void SaveFaultsTest::anotherAccount_data()
     QTest::addColumn<QByteArray>("story"); // Story.txt then
     QTest::addColumn<QString>("told");     // a part of what the user is told
 
-    const QString lock = QStringLiteral(".wrenfield-unfinished-save.lock"), other = QString::number(Other);
-    const QString user = QString::number(User), saved = QStringLiteral("A story\r\n");
+    const auto row = [](const char *tag, const char *mode, const QString &asRoot, const QString &asOther, int result,
+                        const QByteArray &story, const QString &told, bool start = false) {
+        QTest::newRow(tag) << QString::fromLatin1(mode) << asRoot << asOther << start << result << story << told;
+    };
+    const QString lock = Lock.mid(1), other = QString::number(Other), user = QString::number(User);
+    const QByteArray saved = "A story\r\n", missing = "<missing>";
     const QString byOther = QStringLiteral("belongs to the user with number ") + other;
-    const QString rootLeft = QStringLiteral("touch %1; chmod 644 %1; umask 077; ").arg(lock) + PlantedRecord;
-    QTest::newRow("holds a lock file an earlier version left open")
-        << "755" << QStringLiteral("touch %1; chown %2 %1; chmod 644 %1").arg(lock, user) << "hold" << false << 0
-        << saved.toUtf8() << "";
-    QTest::newRow("holds a lock file in a folder shared with it") << "2775" << "" << "hold" << false << 0
-                                                                  << saved.toUtf8() << "";
-    QTest::newRow("holds a lock file in a sticky folder of root's shared with all")
-        << "1777" << "chown 0 ." << "hold" << false << EPERM << QByteArray("<missing>")
-        << QStringLiteral("lock file \u201c%C/") + lock + "\u201d " + byOther;
-    QTest::newRow("plants a record, at a start") << "2775" << "" << QString("umask 022; ") + PlantedRecord << true
-                                                 << int(Resolution::Outcome::SetAside) << QByteArray("<missing>")
-                                                 << "cannot use it (it " + byOther;
-    QTest::newRow("plants a record, at a save") << "2775" << "" << QString("umask 022; ") + PlantedRecord << false
-                                                << 0 << saved.toUtf8() << "cannot use it (it " + byOther;
-    QTest::newRow("a run under sudo left the lock file and a record")
-        << "755" << rootLeft << "" << false << 0 << saved.toUtf8() << "cannot use it (it belongs to root";
-    QTest::newRow("plants the staging file in a folder shared with it")
-        << "2775" << "" << "umask 002; mkdir 'program files'; echo theirs >'program files/temp.txt'" << false << EPERM
-        << QByteArray("<missing>") << "staging file \u201c%C/program files/temp.txt\u201d " + byOther;
-    QTest::newRow("program files a link to its folder")
-        << "755" << QStringLiteral("mkdir ../theirs; echo notes >../theirs/temp.txt; chown -R %1 ../theirs; "
-                                   "ln -s ../theirs 'program files'").arg(other)
-        << "" << false << EPERM << QByteArray("<missing>")
-        << "folder \u201c%C/program files\u201d is a link to a folder that " + byOther;
-    QTest::newRow("program files a link to a folder of the user's")
-        << "755" << QStringLiteral("mkdir ../mine; printf notes >../mine/temp.txt; chown -R %1 ../mine; "
-                                   "ln -s ../mine 'program files'").arg(user)
-        << "" << false << 0 << QByteArray("notesA story\r\n") << "";
+    const QString planted = QStringLiteral("umask 022; ") + PlantedRecord;
+    row("holds a lock file an earlier version left open", "755",
+        QStringLiteral("touch %1; chown %2 %1; chmod 644 %1").arg(lock, user), "hold", 0, saved, "");
+    row("holds a lock file in a folder shared with it", "2775", "", "hold", 0, saved, "");
+    row("holds a lock file in a sticky folder of root's shared with all", "1777", "chown 0 .", "hold", EPERM, missing,
+        "lock file \u201c%C/" + lock + "\u201d " + byOther);
+    row("plants a record, at a start", "2775", "", planted, int(Resolution::Outcome::SetAside), missing,
+        "cannot use it (it " + byOther, true);
+    row("plants a record, at a save", "2775", "", planted, 0, saved, "cannot use it (it " + byOther);
+    row("a run under sudo left the lock file and a record", "755",
+        QStringLiteral("touch %1; chmod 644 %1; umask 077; ").arg(lock) + PlantedRecord, "", 0, saved,
+        "cannot use it (it belongs to root");
+    row("plants the staging file in a folder shared with it", "2775", "",
+        "umask 002; mkdir 'program files'; echo theirs >'program files/temp.txt'", EPERM, missing,
+        "staging file \u201c%C/program files/temp.txt\u201d " + byOther);
+    row("program files a link to its folder", "755",
+        QStringLiteral("mkdir ../theirs; echo notes >../theirs/temp.txt; chown -R %1 ../theirs; "
+                       "ln -s ../theirs 'program files'").arg(other),
+        "", EPERM, missing, "folder \u201c%C/program files\u201d is a link to a folder that " + byOther);
+    row("program files a link to a folder of the user's", "755",
+        QStringLiteral("mkdir ../mine; printf notes >../mine/temp.txt; chown -R %1 ../mine; "
+                       "ln -s ../mine 'program files'").arg(user),
+        "", 0, "notesA story\r\n", "");
 }
 
 // Another account (or a run under sudo) holds the save's lock, plants a
 // record or a lock file, or links "program files" to its folder: nothing of
-// the user's changes, and the save works or says why at once, never after
-// waiting out the other's lock. The accounts are made up for the test.
+// the user's changes, and the save works or says why at once.
 void SaveFaultsTest::anotherAccount()
 {
     QFETCH(QString, mode);
@@ -460,40 +420,31 @@ void SaveFaultsTest::anotherAccount()
 
     QTemporaryDir tmp;
     const QString root = tmp.path() + QStringLiteral("/C");
-    const auto run = [&](const QStringList &command) {
-        QProcess process;
-        process.setWorkingDirectory(root);
-        process.start(command[0], command.mid(1));
-        process.waitForFinished(15000);
-        return std::pair(process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()));
-    };
     QVERIFY(QDir().mkpath(root) && writeFile(root + "/Mine.txt", "mine\n"));
-    const QString setUp = QStringLiteral("chmod 755 ..; chown -R %1:%2 .; chmod %3 .; ").arg(User).arg(Shared).arg(mode);
-    QCOMPARE(run({"sh", "-ec", setUp + asRoot}).first, 0);
+    const QString setUp = QStringLiteral("chmod 755 ..; chown -R %1:%2 .; chmod %3 .; ").arg(User).arg(Shared);
+    QCOMPARE(run({"sh", "-ec", setUp.arg(mode) + asRoot}, root).first, 0);
     QString holder;
     if (asOther == QLatin1String("hold")) {
-        holder = run(as(Other) + QStringList{"sh", "-ec", "umask 022; flock -o .wrenfield-unfinished-save.lock "
-                                                          "sleep 30 >/dev/null 2>&1 & echo $!"})
-                     .second.trimmed();
+        const QString hold = "umask 022; flock -o " + Lock.mid(1) + " sleep 30 >/dev/null 2>&1 & echo $!";
+        holder = run(as(Other) << "sh" << "-ec" << hold, root).second.trimmed();
         QTRY_VERIFY(readFile("/proc/locks").contains(" " + holder.toLatin1() + " "));
     } else if (!asOther.isEmpty()) {
-        QCOMPARE(run(as(Other) + QStringList{"sh", "-ec", asOther}).first, 0);
+        QCOMPARE(run(as(Other) << "sh" << "-ec" << asOther, root).first, 0);
     }
     // Within 15 s, though it would wait 20 s for a lock that counts.
     const auto [exitCode, message] =
         run(as(User) + (start ? QStringList{SAVE_HELPER, "--resolve", root}
-                              : QStringList{SAVE_HELPER, root, StoryPath, "A story", "20000"}));
+                              : QStringList{SAVE_HELPER, root, StoryPath, "A story", "20000"}), root);
     if (!holder.isEmpty())
         ::kill(holder.toInt(), SIGTERM);
     QCOMPARE(exitCode, result);
     QVERIFY2(message.contains(QString(told).replace("%C", root)), qPrintable(message));
     QCOMPARE(readFile(root + "/Story.txt"), story);
     QCOMPARE(readFile(root + "/Mine.txt"), QByteArray("mine\n"));
-    struct stat lockFile {};
-    if (result == 0 && !start) {
-        QVERIFY(::lstat(QFile::encodeName(root + "/.wrenfield-unfinished-save.lock").constData(), &lockFile) == 0);
-        QVERIFY(lockFile.st_uid == uid_t(User) && (lockFile.st_mode & 0777) == 0600);
-    }
+    struct stat lock {};
+    QVERIFY(result != 0 || start
+            || (::lstat(qPrintable(root + Lock), &lock) == 0 && lock.st_uid == uid_t(User)
+                && (lock.st_mode & 0777) == 0600));
 }
 
 QTEST_GUILESS_MAIN(SaveFaultsTest)
