@@ -102,8 +102,6 @@ story_by_clicks() {
 }
 
 new_home() { export HOME="$work/$1"; mkdir -p "$work/$1/Documents/Wrenfield"; }
-to_about() { click "$main" 0 0 1200 3240 2895 735; about=$(wait_for "About Me"); }  # About the creator
-to_main() { click "$about" 0 0 5760 1800 1455 735; main=$(wait_for Form2); }         # Back
 
 # --- Without a window manager, with the accessibility bus and a stand-in
 # notification service and file manager: a story by clicks, the speeches

@@ -21,7 +21,6 @@ state="$HOME/.local/state/wrenfield"
 drafts() { find "$state" -maxdepth 1 -name 'draft*' ! -name '*.set-aside-*' 2>/dev/null | wc -l; }
 has_draft() { [ "$(drafts)" -ge "${1:-1}" ]; }
 
-# start [COMMAND...]: the program, under COMMAND when given.
 start() { launch "$@" "$program"; }
 killed() { kill -KILL "$app_pid"; wait "$app_pid" 2>/dev/null || true; }
 snapshot() { cp "$state/draft" "$work/before" 2>/dev/null || : >"$work/before"; }
@@ -29,8 +28,7 @@ snapshot() { cp "$state/draft" "$work/before" 2>/dev/null || : >"$work/before"; 
 holds() { python3 -c 'import sys; sys.exit(sys.argv[2].encode("utf-16-le") not in open(sys.argv[1], "rb").read())' "$state/draft" "$1" 2>/dev/null; }
 draft_holds() { waited holds "$1" || fail "the draft did not keep \"$1\" $2"; }
 draft_changed() { waited eval '[ -s "$state/draft" ] && ! cmp -s "$state/draft" "$work/before"' || fail "no draft was written $1"; }
-# The question, once it takes keys; starting again and answering Continue
-# (Return, the default).
+# The question once it takes keys; starting again and answering Continue (Return).
 question() {
     local id; id=$(wait_for Wrenfield)
     waited focused "$id" || fail "the question did not take the keyboard"
@@ -102,8 +100,7 @@ click "$page" 0 0 1080 1920 1935 375           # DONE!
 main=$(wait_for Form2)
 picnic_story | cmp - "$root/CFSSOOMNPicnic.txt" || fail "the continued story's bytes differ from one written at once"
 waited eval '! has_draft' || fail "a draft is left after the story was saved"
-click "$main" 0 0 1200 3240 2895 735           # About the creator
-about=$(wait_for "About Me")
+to_about
 type_text "changed"; draft_holds changed "on the about window"
 killed
 
@@ -113,8 +110,7 @@ start
 about=$(wait_for "About Me")
 showing Wrenfield 0 || fail "the saved story was offered back"
 holds changed || fail "the about window's text was not kept"
-click "$about" 0 0 5760 1800 1455 735          # Back
-main=$(wait_for Form2)
+to_main
 click "$main" 0 0 0 3960 2895 735              # Exit
 ended_well "$app_pid" "after Exit"
 ! has_draft || fail "a draft is left after Exit"
@@ -139,9 +135,8 @@ click "$genre" 0 0 120 1920 1215 495           # Horror
 key alt+o; wait_for "Player 1" >/dev/null
 waited has_draft || fail "the first copy wrote no draft"
 start; second=$app_pid
-waited showing Talemoss || fail "the second copy did not start"
+genre2=$(wait_for Talemoss)                    # the second copy's
 showing Wrenfield 0 || fail "the second copy offered the first copy's draft"
-genre2=$(visible Talemoss)
 click "$genre2" 0 0 120 240 1215 495           # Adventure
 key alt+o
 waited has_draft 2 || fail "the second copy did not keep a draft of its own"
@@ -197,16 +192,14 @@ if [ -n "$session_manager" ]; then
         rm -f "$state"/draft*
     done
 
-    # "die" while the start-up question is open: nothing is chosen, the
-    # draft stays as it was.
+    # "die" while the start-up question is open: nothing chosen, the draft as it was.
     snapshot
     session_start
     question >/dev/null
     logout 2
     cmp -s "$state/draft" "$work/before" || fail "the session's end changed the draft behind the question"
 
-    # "die" while the close question is open: the question is not answered,
-    # and the draft keeps what was typed.
+    # "die" while the close question is open: not answered; the draft keeps what was typed.
     session_start; question >/dev/null; key Return
     p2=$(wait_for "Player 2"); click "$p2" 0 0 0 5160 1815 615   # the title box, after "Tea"
     key t

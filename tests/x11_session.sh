@@ -88,6 +88,9 @@ click() {
     click_at $((X + ($2 + $4 + $6 / 2) / 15)) $((Y - ${scrolled:-0} + ($3 + $5 + $7 / 2) / 15))
 }
 type_text() { xdotool type --delay 20 -- "$1"; }
+# From the main window to the about window ($main, $about) and back.
+to_about() { click "$main" 0 0 1200 3240 2895 735; about=$(wait_for "About Me"); }  # About the creator
+to_main() { click "$about" 0 0 5760 1800 1455 735; main=$(wait_for Form2); }         # Back
 key() { xdotool key --delay 30 "$@"; }
 
 # picnic_players P1: the picnic story's choices on the Player 1 window P1 and
