@@ -51,11 +51,9 @@ QString characters(const QList<uint> &all, int start, int end)
     return QString::fromUcs4(reinterpret_cast<const char32_t *>(all.constData()) + start, end - start);
 }
 
-// Whether a segment of `boundary` kind may end at `end` in `all`: a word
-// where Ctrl+Left or Ctrl+Right put the caret (`stops`), a sentence after
-// its end mark, a paragraph after a line break, a character or line
-// anywhere (a line where the box wraps it), any of them at the end of the
-// text, and the whole text nowhere else.
+// Whether a segment of `boundary` kind may end at `end` in `all`: a word at a
+// stop of Ctrl+Left or Ctrl+Right, a sentence after its end mark, a paragraph
+// after a line break, a character or (wrapped) line anywhere; all at the end.
 bool endsWhereItMay(const QList<uint> &all, int end, QAccessible::TextBoundaryType boundary, const QList<int> &stops)
 {
     if (end == all.size())
@@ -83,9 +81,8 @@ int caretIn(QWidget *box, QRect *drawn = nullptr)
 }
 
 // The caret's stops in `box` under Ctrl+Right and Ctrl+Left from either end
-// (right-to-left text runs the other way), in characters, without those
-// just before a line break; a read-only display box is made editable for
-// the while.
+// (right-to-left text runs the other way), in characters, but those just
+// before a line break; a read-only box is made editable for the while.
 QList<int> wordStops(QWidget *box, const QList<uint> &all)
 {
     auto *display = qobject_cast<QPlainTextEdit *>(box);
@@ -144,16 +141,13 @@ void Accessibility::everyAnswerAgreesWithTheText_data()
     }
 }
 
-// For every offset from 0 to the length in characters, every kind of
-// boundary and before, at and after it: the text answered is the box's text
-// between the offsets answered; the segment at an offset holds it (at the
-// end: ends there); the one before ends where it starts and the one after
-// starts where it ends, so that the segments cover the text without gap or
-// overlap; each ends where its kind may. The attributes are one run over the
-// whole text; each character is drawn from where the caret before it stands,
-// rightwards in left-to-right letters and leftwards in right-to-left ones,
-// and its place leads back to it; the caret and the selection go where they
-// are put.
+// For every offset, every kind of boundary, before, at and after it: the text
+// answered is the box's between the offsets answered; the segment at the
+// offset holds it, those before and after meet it without gap or overlap, and
+// each ends where its kind may. The attributes are one run over the whole text; each character is
+// drawn from the caret before it, rightwards in left-to-right letters and
+// leftwards in right-to-left ones, and its place leads back to it; the caret
+// and the selection go where they are put.
 void Accessibility::everyAnswerAgreesWithTheText()
 {
     QFETCH(Window, window);
@@ -213,10 +207,8 @@ void Accessibility::everyAnswerAgreesWithTheText()
         QRect caret;
         QCOMPARE(caretIn(widget, &caret), drawnFrom);
         const QRect place = iface->characterRect(offset);
-        const auto shape = [](const QRect &r) {
-            return QStringLiteral("%1+%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
-        };
-        const QString where = QStringLiteral("%1 at %2, caret at %3").arg(offset).arg(shape(place), shape(caret));
+        const QString where =
+            QStringLiteral("%1 at %2, caret at %3").arg(offset).arg(QDebug::toString(place), QDebug::toString(caret));
         QVERIFY2(place.height() > 0 && std::abs(place.top() - caret.top()) <= 1, qPrintable(where));
         if (offset == n || all.at(offset) == u'\n')
             continue;

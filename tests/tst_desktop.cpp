@@ -70,9 +70,8 @@ QString captionOf(const QWidget *control)
 }
 
 // What a screen reader finds in a window or frame: "control role "name"" for
-// each control, frames' contents included. An option labelled by its frame
-// is listed again, as its frame would be said twice: entering it, and again
-// as the option's group.
+// each control, frames' contents included; an option labelled by its frame
+// again, as that frame would be said twice, on entering it and as the group.
 QStringList spokenControls(QAccessibleInterface *container)
 {
     QStringList found;
@@ -260,10 +259,9 @@ void LinuxDesktop::promptsLegibleInLightAndDarkThemes_data()
     }
 }
 
-// Built under the light theme, then the theme turns dark or stays: the
-// highlight prompts keep the highlight's hue and the title box its navy's,
-// each at least 4.5 : 1 against what it is drawn on (the window behind a
-// label, a text box's base); on the light theme the title box is the navy.
+// Built under the light theme, which then turns dark or stays: the prompts
+// keep the highlight's hue and the title box its navy's (on the light theme,
+// the navy itself), each at least 4.5 : 1 against what it is drawn on.
 void LinuxDesktop::promptsLegibleInLightAndDarkThemes()
 {
     QFETCH(bool, dark);
@@ -299,11 +297,9 @@ void LinuxDesktop::controlsVisibleInLightAndDarkThemes_data()
 }
 
 // Drawn under each palette, what shows a control stands out at least 3 : 1:
-// an empty option's circle and the title box's edge on every side from the
-// window and from their inside; the focus, where it changes the look, from
-// the window (a button's also from its face): on the genre window's first
-// option and the main window's first button as they first show, and on the
-// title box and the contact box, whose edges the focus makes thicker too.
+// an empty option's circle and the title box's edge on every side, from the
+// window and from their inside; the focus, where it changes the look, from the
+// window (a button's also from its face), and it thickens the boxes' edges.
 void LinuxDesktop::controlsVisibleInLightAndDarkThemes()
 {
     QFETCH(QPalette, palette);
@@ -367,9 +363,8 @@ void LinuxDesktop::clientSizeWithin()
         QCOMPARE(Desktop::clientSizeWithin(QSize(344, 632), room, 14), client);
 }
 
-// Each window, frame included, is inside the screen's available area after
-// it shows; one whose table place fits there is exactly at that place, as
-// large as its table and without scroll bars.
+// Each window, frame included, is inside the screen's available area; one
+// whose table place fits there is at that place, as large, with no scroll bars.
 void LinuxDesktop::everyWindowWholeOnScreen()
 {
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
@@ -378,8 +373,7 @@ void LinuxDesktop::everyWindowWholeOnScreen()
         QVERIFY(QTest::qWaitForWindowExposed(shown));
         QCoreApplication::processEvents();
         const QRect frame = shown->frameGeometry();
-        QVERIFY2(area.contains(frame), qPrintable(QStringLiteral("%1 at %2, %3, %4 x %5").arg(nameOf(window))
-                                                   .arg(frame.left()).arg(frame.top()).arg(frame.width()).arg(frame.height())));
+        QVERIFY2(area.contains(frame), qPrintable(nameOf(window) + " at " + QDebug::toString(frame)));
         const QRect table = tablePlace[int(window)];  // with the frame around it
         const QRect tableFrame(table.topLeft() - shown->geometry().topLeft() + frame.topLeft(),
                                table.size() + frame.size() - shown->size());
@@ -392,10 +386,8 @@ void LinuxDesktop::everyWindowWholeOnScreen()
 }
 
 // Where the speeches window is taller than the screen, "Click When Done" is
-// out of view until the contents scroll, here by the focus moving to it;
-// then a click on it moves on to the story page. (The wheel, which the
-// scroll bar takes from the controls, and a drag of the bar scroll the real
-// program in e2e_desktop.sh.)
+// out of view until the focus moving to it scrolls it in (the wheel and the
+// bar: e2e_desktop.sh); a click on it then moves on to the story page.
 void LinuxDesktop::speechesDoneWithinReach()
 {
     QWidget *shown = show(Window::mswfrm);
@@ -427,9 +419,8 @@ void LinuxDesktop::pictureSharpAtTheScreensScale()
     QCOMPARE(picture.devicePixelRatio(), shown->devicePixelRatioF() > 1 ? 2.0 : 1.0);
 }
 
-// Drawn at the screen's scale, no option's or label's caption reaches its
-// box's right, top or bottom edge (where it would be cut off), and every
-// button's and frame's caption fits its width and height.
+// Drawn at the screen's scale, no option's or label's caption reaches its box's
+// right, top or bottom edge (cut off there); buttons' and frames' captions fit.
 void LinuxDesktop::captionsWhole()
 {
     QStringList cut;
