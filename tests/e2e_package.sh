@@ -92,7 +92,7 @@ start_x 1280x1024x24
 mkdir -p "$work/home"
 launch env -i PATH="$PATH" HOME="$work/home" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" DISPLAY="$DISPLAY" LANG=C.UTF-8 \
     "$root/usr/bin/wrenfield"
-started() { kill -0 "$app_pid" 2>/dev/null || fail "the program ended before its genre window showed"; showing Talemoss; }
+started() { kill -0 "$app_pid" 2>/dev/null || fail "the program ended before its window showed"; showing Talemoss; }
 waited started || waited started || fail "no Talemoss window within 20 s"
 window=$(visible Talemoss)
 
