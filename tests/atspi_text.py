@@ -1,15 +1,13 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Copyright (C) 2026 The Wrenfield developers
-# Fills every editable text box of the running program named APP, over
-# AT-SPI, with words, punctuation, emoji and mathematical letters (two UTF-16
-# units each, one character to AT-SPI) and, in a multi-line box, line breaks.
-# What crosses the bus is checked here; the word, line and other segments at
-# every offset are the program's own test's (tst_accessibility). The length
-# and the text at every offset count characters; every character has
-# extents; the caret goes where it is put. A box is labelled by its prompt,
-# the prompt the label for the box.
-# Prints a line a box; exits 1 at the first fault.
+# Fills every editable text box of the running program named APP over AT-SPI
+# with words, punctuation, emoji and mathematical letters (one character to
+# AT-SPI, two UTF-16 units) and, in a multi-line box, line breaks, and checks
+# what crosses the bus (segments are tst_accessibility's): the length and the
+# text at every offset in characters, every character's extents, the caret,
+# and the box and its prompt labelling each other. Prints a line a box; exits
+# 1 at the first fault.
 #
 # usage: atspi_text.py APP
 import sys

@@ -2,16 +2,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Copyright (C) 2026 The Wrenfield developers
 # The draft with the real program on a private X server: a story written in
-# five runs by clicks, Alt+O, typing and a paste from another program,
-# killed with SIGKILL between windows, on a window, in the middle of typing
-# and on the story page, and continued at each start, saves the bytes of one
-# written at once. No draft before the first change; Discard, a
-# saved story and Exit leave none; the about window and its text come back
-# unasked; a second copy neither offers nor overwrites a running one's
-# draft, and the next start offers both. At the session's end ("die") the
-# program answers no window for the user, ends with status 0 at once, with
-# the start-up question or the close question open and with its draft
-# writer held up, and keeps what was typed; a checkpoint changes nothing.
+# five runs, killed with SIGKILL at several moments and continued at each
+# start, saves the bytes of one written at once; what leaves no draft; two
+# copies at once; the session's end in every state, and a checkpoint.
 #
 # usage: e2e_draft.sh PATH/TO/wrenfield [PATH/TO/wrenfield_sessionmanager]
 set -euo pipefail
@@ -28,16 +21,14 @@ state="$HOME/.local/state/wrenfield"
 drafts() { find "$state" -maxdepth 1 -name 'draft*' ! -name '*.set-aside-*' 2>/dev/null | wc -l; }
 has_draft() { [ "$(drafts)" -ge "${1:-1}" ]; }
 
-# start [COMMAND...]: the program, under COMMAND when given.
-start() { "$@" "$program" >>"$work/out.log" 2>&1 & app_pid=$!; pids+=("$app_pid"); }
+start() { launch "$@" "$program"; }
 killed() { kill -KILL "$app_pid"; wait "$app_pid" 2>/dev/null || true; }
 snapshot() { cp "$state/draft" "$work/before" 2>/dev/null || : >"$work/before"; }
 # holds TEXT: whether the draft holds that text; draft_holds TEXT WHEN: waits for it.
 holds() { python3 -c 'import sys; sys.exit(sys.argv[2].encode("utf-16-le") not in open(sys.argv[1], "rb").read())' "$state/draft" "$1" 2>/dev/null; }
 draft_holds() { waited holds "$1" || fail "the draft did not keep \"$1\" $2"; }
 draft_changed() { waited eval '[ -s "$state/draft" ] && ! cmp -s "$state/draft" "$work/before"' || fail "no draft was written $1"; }
-# The question, once it takes keys; starting again and answering Continue
-# (Return, the default).
+# The question once it takes keys; starting again and answering Continue (Return).
 question() {
     local id; id=$(wait_for Wrenfield)
     waited focused "$id" || fail "the question did not take the keyboard"
@@ -109,8 +100,7 @@ click "$page" 0 0 1080 1920 1935 375           # DONE!
 main=$(wait_for Form2)
 picnic_story | cmp - "$root/CFSSOOMNPicnic.txt" || fail "the continued story's bytes differ from one written at once"
 waited eval '! has_draft' || fail "a draft is left after the story was saved"
-click "$main" 0 0 1200 3240 2895 735           # About the creator
-about=$(wait_for "About Me")
+to_about
 type_text "changed"; draft_holds changed "on the about window"
 killed
 
@@ -120,10 +110,9 @@ start
 about=$(wait_for "About Me")
 showing Wrenfield 0 || fail "the saved story was offered back"
 holds changed || fail "the about window's text was not kept"
-click "$about" 0 0 5760 1800 1455 735          # Back
-main=$(wait_for Form2)
+to_main
 click "$main" 0 0 0 3960 2895 735              # Exit
-waited eval '! kill -0 "$app_pid" 2>/dev/null' || fail "Exit did not end the program"
+ended_well "$app_pid" "after Exit"
 ! has_draft || fail "a draft is left after Exit"
 
 # The story page's draft of the story saved in run 5, as a kill just after
@@ -146,9 +135,8 @@ click "$genre" 0 0 120 1920 1215 495           # Horror
 key alt+o; wait_for "Player 1" >/dev/null
 waited has_draft || fail "the first copy wrote no draft"
 start; second=$app_pid
-waited showing Talemoss || fail "the second copy did not start"
+genre2=$(wait_for Talemoss)                    # the second copy's
 showing Wrenfield 0 || fail "the second copy offered the first copy's draft"
-genre2=$(visible Talemoss)
 click "$genre2" 0 0 120 240 1215 495           # Adventure
 key alt+o
 waited has_draft 2 || fail "the second copy did not keep a draft of its own"
@@ -179,15 +167,13 @@ now() { date +%s.%N; }
 # gone within LIMIT seconds of its request (the time in $took, the moment
 # in $gone), and the program end with status 0.
 logout() {
-    local begin status=0; begin=$(now)
+    local begin; begin=$(now)
     kill -USR1 "$manager"
     waited eval '! kill -0 "$manager" 2>/dev/null' || fail "the session manager still waits for the program"
     gone=$(now); took=$(awk "BEGIN { print $gone - $begin }")
     wait "$manager" || fail "the session manager did not see the program save"
     awk "BEGIN { exit !($took < $1) }" || fail "the session manager waited $took s for the program to end"
-    waited eval '! kill -0 "$app_pid" 2>/dev/null' || fail "the program did not end with the session"
-    wait "$app_pid" || status=$?
-    [ "$status" -eq 0 ] || fail "the program ended with status $status at the session's end"
+    ended_well "$app_pid" "at the session's end"
 }
 
 if [ -n "$session_manager" ]; then
@@ -195,12 +181,9 @@ if [ -n "$session_manager" ]; then
     # session's end can have written the draft when the program is gone
     # within the write delay of the first key (tried again when slower).
     for attempt in 1 2 3 4 5; do
-        session_start
-        genre=$(wait_for Talemoss)
-        key alt+o; p1=$(wait_for "Player 1")
-        click "$p1" 0 0 1920 5280 1695 615     # Ok
-        p2=$(wait_for "Player 2")
-        click "$p2" 0 0 0 5160 1815 615        # the title box
+        session_start; wait_for Talemoss >/dev/null
+        key alt+o; p1=$(wait_for "Player 1"); click "$p1" 0 0 1920 5280 1695 615   # Ok
+        p2=$(wait_for "Player 2"); click "$p2" 0 0 0 5160 1815 615         # the title box
         first_key=$(now); type_text "Tea"
         logout 5
         holds Tea || fail "the draft lacks what was typed before the session ended"
@@ -209,20 +192,16 @@ if [ -n "$session_manager" ]; then
         rm -f "$state"/draft*
     done
 
-    # "die" while the start-up question is open: nothing is chosen, the
-    # draft stays as it was.
+    # "die" while the start-up question is open: nothing chosen, the draft as it was.
     snapshot
     session_start
     question >/dev/null
     logout 2
     cmp -s "$state/draft" "$work/before" || fail "the session's end changed the draft behind the question"
 
-    # "die" while the close question is open: the question is not answered,
-    # and the draft keeps what was typed.
-    session_start
-    question >/dev/null; key Return
-    p2=$(wait_for "Player 2")
-    click "$p2" 0 0 0 5160 1815 615            # the title box, after "Tea"
+    # "die" while the close question is open: not answered; the draft keeps what was typed.
+    session_start; question >/dev/null; key Return
+    p2=$(wait_for "Player 2"); click "$p2" 0 0 0 5160 1815 615   # the title box, after "Tea"
     key t
     close_window "$p2"
     waited showing Wrenfield || fail "closing did not ask before discarding"
@@ -230,10 +209,8 @@ if [ -n "$session_manager" ]; then
     holds Teat || fail "the draft lacks what was typed before the close question"
 
     # A checkpoint writes the draft and changes nothing: a close still asks.
-    session_start
-    question >/dev/null; key Return
-    p2=$(wait_for "Player 2")
-    click "$p2" 0 0 0 5160 1815 615
+    session_start; question >/dev/null; key Return
+    p2=$(wait_for "Player 2"); click "$p2" 0 0 0 5160 1815 615
     key i
     answers=$(grep -c "the client saved" "$work/background.log" || true)
     kill -USR2 "$manager"
@@ -253,11 +230,10 @@ if [ -n "$session_manager" ]; then
     # neither waits for them in its windows nor past the session's end.
     session_start strace -f -qq -o /dev/null -e trace=fdatasync -e inject=fdatasync:delay_enter=5000000
     question >/dev/null; key Return
-    p2=$(wait_for "Player 2")
-    click "$p2" 0 0 0 5160 1815 615
+    p2=$(wait_for "Player 2"); click "$p2" 0 0 0 5160 1815 615
     waited test -e "$state/draft.new" || fail "no draft write began"   # and is held up in its sync
     key e
     logout 3
 fi
 
-echo "end-to-end drafts: four kills continued to the same bytes, the about window, Discard, Exit, two copies, the session's end in every state and a checkpoint: all passed"
+echo "end-to-end drafts: all passed"

@@ -89,20 +89,12 @@ appstreamcli validate-tree --no-net "${overrides[@]}" "$root" >"$work/validate-t
 # The unpacked program on a private X server, with a clean environment and
 # an empty home folder.
 start_x 1280x1024x24
-mkdir -p "$work/home" "$work/runtime"
-chmod 700 "$work/runtime"
-env -i PATH="$PATH" HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" DISPLAY="$DISPLAY" LANG=C.UTF-8 \
-    "$root/usr/bin/wrenfield" >"$work/out.log" 2>&1 &
-app_pid=$!
-pids+=("$app_pid")
-window=
-for _ in $(seq 100); do
-    kill -0 "$app_pid" 2>/dev/null || fail "the program ended before its genre window showed"
-    window=$(visible Talemoss)
-    [ -n "$window" ] && break
-    sleep 0.2
-done
-[ -n "$window" ] || fail "no Talemoss window within 20 s"
+mkdir -p "$work/home"
+launch env -i PATH="$PATH" HOME="$work/home" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" DISPLAY="$DISPLAY" LANG=C.UTF-8 \
+    "$root/usr/bin/wrenfield"
+started() { kill -0 "$app_pid" 2>/dev/null || fail "the program ended before its window showed"; showing Talemoss; }
+waited started || waited started || fail "no Talemoss window within 20 s"
+window=$(visible Talemoss)
 
 # Docks on X11 match a window to its menu entry by the window's class.
 wm_class=$(xprop -id "$window" WM_CLASS)
@@ -114,13 +106,10 @@ entry_class=$(sed -n 's/^StartupWMClass=//p' "$entry")
 # runs on Qt's Wayland plugin, which the package recommends, and shows its
 # genre window: WAYLAND_DEBUG logs the window's title and its first picture
 # (objects as wl_surface@13 on Debian 12, wl_surface#13 on Debian 13).
-export XDG_RUNTIME_DIR="$work/runtime"
 background weston --backend=headless-backend.so --socket=wayland-package --idle-time=0 --no-config
 waited test -S "$XDG_RUNTIME_DIR/wayland-package" || fail "weston did not start"
-env -i PATH="$PATH" HOME="$work/home" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" WAYLAND_DISPLAY=wayland-package \
-    WAYLAND_DEBUG=client LANG=C.UTF-8 "$root/usr/bin/wrenfield" >"$work/out.log" 2>&1 &
-app_pid=$!
-pids+=("$app_pid")
+launch env -i PATH="$PATH" HOME="$work/home" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" WAYLAND_DISPLAY=wayland-package \
+    WAYLAND_DEBUG=client LANG=C.UTF-8 "$root/usr/bin/wrenfield"
 on_wayland() { grep -q 'libqwayland' "/proc/$app_pid/maps" 2>/dev/null; }
 waited on_wayland || fail "the program did not start on Qt's Wayland plugin"
 waited grep -q 'xdg_toplevel[@#][0-9]*\.set_title("Talemoss")' "$work/out.log" || fail "no genre window on Wayland"

@@ -20,7 +20,6 @@ private slots:
     void storyText();
     void nameRule_data();
     void nameRule();
-    void freeNameUpToAThousand_data();
     void freeNameUpToAThousand();
 };
 
@@ -110,9 +109,14 @@ void StoryFileTest::nameRule_data()
     refused("empty", "", Kind::Empty, 0, 0);
     refused("dot", ".", Kind::DotName, 0, 1);
     refused("dot dot", "..", Kind::DotName, 0, 2);
-    for (const char *c : {"/", "\\", "<", ">", ":", "\"", "|", "?", "*"})
-        refused(QByteArray("character ") + c, QStringLiteral("Why%1.txt").arg(QLatin1String(c)), Kind::BadCharacter, 3, 1,
-                QStringLiteral("A title word can't contain \"%1\".").arg(QLatin1String(c)));
+    const std::pair<const char *, const char *> printable[] = {  // the character, the refusal
+        {"/", R"(A title word can't contain "/".)"},  {"\\", R"(A title word can't contain "\".)"},
+        {"<", R"(A title word can't contain "<".)"},  {">", R"(A title word can't contain ">".)"},
+        {":", R"(A title word can't contain ":".)"},  {"\"", R"(A title word can't contain """.)"},
+        {"|", R"(A title word can't contain "|".)"},  {"?", R"(A title word can't contain "?".)"},
+        {"*", R"(A title word can't contain "*".)"}};
+    for (const auto &[c, refusal] : printable)
+        refused(QByteArray("character ") + c, "Why" + QString(c) + ".txt", Kind::BadCharacter, 3, 1, refusal);
     // Invisible characters, each at the edge of its range, named by their code point.
     const std::pair<char16_t, const char *> invisible[] = {
         {0x00, "0000"}, {0x0a, "000A"}, {0x0d, "000D"}, {0x1f, "001F"}, {0x7f, "007F"},
@@ -150,24 +154,17 @@ void StoryFileTest::nameRule()
         QCOMPARE(SaveMessages::nameProblem(*problem, name), explanation);
 }
 
-void StoryFileTest::freeNameUpToAThousand_data()
-{
-    QTest::addColumn<int>("lastTaken");  // c:\Picnic.txt and " (2)" up to this number are taken
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("(1000), the last number") << 999 << "c:\\Picnic (1000).txt";
-    QTest::newRow("(1000) taken too: none") << 1000 << "";
-}
-
-// Numbers stop at a thousand, so that a folder full of one name ends the search.
+// Numbers stop at a thousand, so that a folder full of one name ends the
+// search: with " (2)" to " (999)" taken the last is free, with " (1000)" too none.
 void StoryFileTest::freeNameUpToAThousand()
 {
-    QFETCH(int, lastTaken);
-    QFETCH(QString, expected);
     QSet<QString> taken{QStringLiteral("c:\\Picnic.txt")};
-    for (int number = 2; number <= lastTaken; ++number)
+    for (int number = 2; number <= 999; ++number)
         taken.insert(QStringLiteral("c:\\Picnic (%1).txt").arg(number));
     const auto isTaken = [&taken](const QString &path) { return taken.contains(path); };
-    QCOMPARE(nextFreeStoryFilePath(QStringLiteral("c:\\Picnic.txt"), isTaken).value_or(QString()), expected);
+    QCOMPARE(nextFreeStoryFilePath("c:\\Picnic.txt", isTaken).value_or(QString()), QString("c:\\Picnic (1000).txt"));
+    taken.insert("c:\\Picnic (1000).txt");
+    QCOMPARE(nextFreeStoryFilePath("c:\\Picnic.txt", isTaken).value_or(QString()), QString());
 }
 
 QTEST_APPLESS_MAIN(StoryFileTest)

@@ -1,10 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Copyright (C) 2026 The Wrenfield developers
 # Shared by the end-to-end scripts; source it, do not run it. A scratch
-# folder $work removed at exit, with every process started by `background`
-# or added to `pids`; a failure that shows the program's output
-# ($work/out.log); waiting for a condition; a private X server; and windows
-# found by their title.
+# folder $work and every process in `pids` go at exit.
 
 work=$(mktemp -d)
 pids=()
@@ -20,15 +17,23 @@ fail() {
     exit 1
 }
 
-# background COMMAND...: runs it with its output in $work/background.log,
-# to be killed at exit; $last is its process id.
+# background COMMAND...: runs it with its output in $work/background.log; $last is its id.
 background() { "$@" >>"$work/background.log" 2>&1 & last=$!; pids+=("$last"); }
+# launch COMMAND...: the program under test, its output in $work/out.log; $app_pid is its id.
+launch() { "$@" >>"$work/out.log" 2>&1 & app_pid=$!; pids+=("$app_pid"); }
 
 # waited CONDITION...: true once the condition holds, within ten seconds.
 waited() { for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done; return 1; }
+# ended_well PID WHEN: the program ends, soon, with status 0 (WHEN says after what).
+ended_well() {
+    local status=0
+    waited eval '! kill -0 "$1" 2>/dev/null' || fail "the program did not end $2"
+    wait "$1" || status=$?
+    [ "$status" -eq 0 ] || fail "the program ended with status $status $2"
+}
 
 # start_x SCREEN: a private X server on the first free display, with a
-# screen such as 1280x1024x24; sets DISPLAY.
+# screen such as 1280x1024x24; sets DISPLAY and a private XDG_RUNTIME_DIR.
 start_x() {
     exec 3>"$work/display"
     # -noreset: the server stays as it is when its last client goes (a test
@@ -40,6 +45,8 @@ start_x() {
     export DISPLAY=":$(head -n1 "$work/display")"
     # Drafts go under each script's private home, never the user's own.
     unset QT_QPA_PLATFORM XDG_STATE_HOME
+    export XDG_RUNTIME_DIR="$work/runtime"
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 }
 
 # Windows on screen by title: the first one's id; whether there are exactly
@@ -60,22 +67,30 @@ click_at() {
 # story_home: a private home whose documents folder is $HOME/Documents, with
 # the story folder $root and a staging file holding "Earlier notes".
 story_home() {
-    export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/runtime"
-    mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+    export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
     root="$HOME/Documents/Wrenfield"
     mkdir -p "$root/program files"
     printf 'Earlier notes' >"$root/program files/temp.txt"
 }
 
-# Clicks the middle of a control. Arguments are twips from the layout tables:
-# the control's container's left and top inside the window (0 0 for the
-# window itself), then the control's left, top, width and height.
+# geometry ID: sets X, Y, WIDTH and HEIGHT to the window's client area on the
+# screen (xdotool's own figure is off by the frame under a window manager).
+geometry() {
+    eval "$(xwininfo -id "$1" | sed -n 's/^ *Absolute upper-left X: */X=/p; s/^ *Absolute upper-left Y: */Y=/p
+                                       s/^ *Width: */WIDTH=/p; s/^ *Height: */HEIGHT=/p')"
+}
+# click ID FRAME_LEFT FRAME_TOP LEFT TOP WIDTH HEIGHT: the middle of a
+# control, in twips from its window's table (0 0 for a control in no frame),
+# less the pixels the window's contents are $scrolled up.
 click() {
-    local id=$1 fl=$2 ft=$3 l=$4 t=$5 w=$6 h=$7
-    eval "$(xdotool getwindowgeometry --shell "$id")"
-    click_at $((X + (fl + l + w / 2) / 15)) $((Y + (ft + t + h / 2) / 15))
+    local X Y WIDTH HEIGHT
+    geometry "$1"
+    click_at $((X + ($2 + $4 + $6 / 2) / 15)) $((Y - ${scrolled:-0} + ($3 + $5 + $7 / 2) / 15))
 }
 type_text() { xdotool type --delay 20 -- "$1"; }
+# From the main window to the about window ($main, $about) and back.
+to_about() { click "$main" 0 0 1200 3240 2895 735; about=$(wait_for "About Me"); }  # About the creator
+to_main() { click "$about" 0 0 5760 1800 1455 735; main=$(wait_for Form2); }         # Back
 key() { xdotool key --delay 30 "$@"; }
 
 # picnic_players P1: the picnic story's choices on the Player 1 window P1 and
