@@ -30,28 +30,31 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/x11_session.sh"
 
 start_x 1280x1024x24
-export HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime"
-mkdir -p "$HOME/Documents/Wrenfield" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+export HOME="$work/home"
+mkdir -p "$HOME/Documents/Wrenfield"
 background /usr/libexec/at-spi-bus-launcher --launch-immediately
-QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$program" >"$work/out.log" 2>&1 &
-pids+=($!)
-# Orca starts its work once a program is on the accessibility bus. With no
-# speech server and no sound device, what it says goes to its log all the same.
-# The log is written to a terminal, which Orca's Python flushes at every line
-# (a plain file would hold what it said back in a buffer, for as long as
-# Orca then waits for the next key). No braille display is looked for.
+launch env QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$program"
+# Orca starts its work once a program is on the accessibility bus; with no
+# speech server or sound device, what it says still goes to its log. The log
+# goes to a terminal, which Orca's Python flushes at every line: a plain file
+# would keep a spoken line in a buffer for as long as Orca then waits for a key.
 background script -qfc "orca --disable braille --debug-file /dev/stdout" "$work/orca.log"
 spoken() { sed -n "s/.*SPEECH OUTPUT: '\(.*\)' \?{.*/\1/p" "$work/orca.log" 2>/dev/null; }
-# said LINE: Orca says LINE within 30 seconds (it lags behind on a busy
-# machine); a box's whole text may come with its selection in one line, as
-# Orca 48 says it ("… selected.").
-said() {
-    local line=$1 heard='spoken | grep -qxF -e "$line" -e "$line selected."'
-    waited eval "$heard" || waited eval "$heard" || waited eval "$heard" || fail "Orca did not say '$line': $(spoken | tail)"
+# heard GREP-ARGS...: Orca says a line that matches, within 30 seconds (it
+# lags behind on a busy machine).
+heard() {
+    local match=("$@")
+    waited saying || waited saying || waited saying || fail "Orca did not say ${*: -1}: $(spoken | tail)"
 }
-# Orca has taken in everything so far: its log has not grown for half a
-# second. A key pressed while it is still busy with the last one can cross
-# its hand-over with the program's, and both then wait out a D-Bus timeout.
+saying() { spoken | grep -q "${match[@]}"; }
+# said LINE: that whole line; a box's text may come with its selection in
+# one line, as Orca 48 says it.
+said() { heard -xF -e "$1" -e "$1 selected."; }
+# times COUNT PATTERN: Orca has said COUNT lines that start with PATTERN.
+times() { [ "$(spoken | grep -c -- "^$2")" -ge "$1" ]; }
+# settled: Orca's log has not grown for half a second. A key pressed while it
+# is busy with the last can cross its hand-over with the program's, and both
+# then wait out a D-Bus timeout.
 settled() {
     local size last=-1
     for _ in $(seq 200); do
@@ -65,52 +68,42 @@ settled() {
 key() { for k in "$@"; do settled; xdotool key "$k"; done; }
 typed() { settled; xdotool type --delay 120 "$1"; }
 speeches=("a😀b cd 😀 ef" "Speech two" "Speech three" "Speech four" "Speech five" "Speech six" "Speech seven" "Speech eight")
-
-# heard TEXT: Orca has said a line that starts with TEXT, within 30 seconds.
-heard() {
-    local heard="spoken | grep -q -- '^$1'"
-    waited eval "$heard" || waited eval "$heard" || waited eval "$heard" || fail "Orca did not say '$1': $(spoken | tail)"
-}
 genres=(Adventure Comedy Family Golf Horror Life Mystery Pets Romance Scifi "Misc.")
 
 # Each window is used once Orca has said so, as a person would wait to hear it.
 said "Screen reader on."
-wait_for Talemoss >/dev/null; heard "Talemoss frame"
+wait_for Talemoss >/dev/null; heard "^Talemoss frame"
 # Down through every genre, each column top to bottom, round to the first
 # and Up back again; the group's name is said once, on entering it.
-for genre in "${genres[@]:1}" Adventure; do key Down; heard "$genre"; done
+for genre in "${genres[@]:1}" Adventure; do key Down; heard "^$genre"; done
 for genre in "${genres[@]}"; do key Up; done
-for genre in "${genres[@]}"; do
-    twice="[ \$(spoken | grep -c -- '^$genre') -ge 2 ]"
-    waited eval "$twice" || waited eval "$twice" || fail "Up did not come back over $genre: $(spoken | tail)"
-done
+for genre in "${genres[@]}"; do waited times 2 "$genre" || waited times 2 "$genre" || fail "Up missed $genre"; done
 group=$(spoken | grep -c "Type of Story" || true)
 echo "the genre group's name said $group time(s) over 22 arrow moves"
 [ "$group" = 1 ] || fail "Orca said the group's name $group times: $(spoken | grep "Type of Story")"
 key space alt+o                                # the first genre, Ok
-wait_for "Player 1" >/dev/null; heard "Player 1 frame"
+wait_for "Player 1" >/dev/null; heard "^Player 1 frame"
 key space alt+o
-wait_for "Player 2" >/dev/null; heard "Player 2 frame"
-genders="[ \$(spoken | grep -c '^Gender') -ge 2 ]"   # one for each window's frame
-waited eval "$genders" || waited eval "$genders" || fail "Orca did not name the Gender frame: $(spoken | tail)"
+wait_for "Player 2" >/dev/null; heard "^Player 2 frame"
+waited times 2 Gender || waited times 2 Gender || fail "Orca did not name the Gender frame"  # once a window
 key shift+Tab                                  # from the first option back round to the title box
-heard "Enter one word title here"
-[ "$(spoken | grep -c '^Gender')" = 2 ] || fail "Orca said a frame's name twice: $(spoken | grep '^Gender')"
+heard "^Enter one word title here"
+! times 3 Gender || fail "Orca said a frame's name twice: $(spoken | grep '^Gender')"
 typed "Tea time"; settled
 xdotool keydown ctrl key Left; said "time"    # by word, Control held down as a person does
 xdotool key Left; said "Tea"
 xdotool key Right keyup ctrl
 key End alt+o
-wait_for Wrenfield >/dev/null; heard "Wrenfield frame"
+wait_for Wrenfield >/dev/null; heard "^Wrenfield frame"
 for speech in "${speeches[@]}"; do typed "$speech"; key Tab; done  # then on the button
-for speech in "${speeches[@]}"; do key shift+Tab; done                             # back over every box
-for speech in "${speeches[@]}"; do said "$speech"; done                            # each read whole
+for speech in "${speeches[@]}"; do key shift+Tab; done             # back over every box
+for speech in "${speeches[@]}"; do said "$speech"; done            # each read whole
 ! spoken | grep 'Speaker.*Speaker' || fail "Orca said a box's label twice"
 for speech in "${speeches[@]}"; do key Tab; done
 key Return                                     # Click When Done
-wait_for Form1 >/dev/null; heard "Form1 frame"
+wait_for Form1 >/dev/null; heard "^Form1 frame"
 typed "Tea and Cake"; key Tab
-typed "Ann"; key Tab Return  # DONE!
+typed "Ann"; key Tab Return                    # DONE!
 wait_for Form2 >/dev/null
 ls "$HOME/Documents/Wrenfield/"*"Tea time.txt" >/dev/null || fail "no story saved"
 echo "end-to-end with Orca: a story by keyboard, every genre by arrows, words, speeches with emoji read whole, groups named once: all passed"
