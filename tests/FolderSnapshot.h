@@ -8,11 +8,17 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStringList>
 
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 inline bool writeFile(const QString &path, const QByteArray &bytes)
 {
@@ -89,4 +95,41 @@ inline QStringList folderSnapshot(const QString &folder)
     }
     lines.sort();
     return lines;
+}
+
+// Runs work in a forked child, for steps that must not touch the test
+// process itself (resource limits, dropping privileges, mount namespaces).
+// Returns the child's exit code, or 1000 + the signal that ended it.
+inline int exitCodeInChild(const std::function<int()> &work)
+{
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(work());
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+}
+
+// The file calls of a traced run after the helper's mark (fsync(-1)), as
+// "call:when=N" with N counted per call from the process start.
+inline QStringList callsAfterMark(const QString &log)
+{
+    static const QRegularExpression call(QStringLiteral("^(?:\\d+ +)?(\\w+)\\((.*)$"));
+    QHash<QString, int> seen;
+    QStringList calls;
+    bool marked = false;
+    for (const QByteArray &line : readFile(log).split('\n')) {
+        const QRegularExpressionMatch match = call.match(QString::fromLocal8Bit(line));
+        if (!match.hasMatch())
+            continue;
+        const QString name = match.captured(1);
+        const int n = ++seen[name];
+        if (marked)
+            calls << QStringLiteral("%1:when=%2").arg(name).arg(n);
+        else
+            marked = name == QLatin1String("fsync") && match.captured(2).startsWith(QLatin1String("-1)"));
+    }
+    return calls;
 }

@@ -8,8 +8,6 @@
 #include "StoryText.h"
 
 #include "FolderSnapshot.h"
-#include "ForkedChild.h"
-#include "TracedCalls.h"
 
 #include <QCryptographicHash>
 #include <QSet>

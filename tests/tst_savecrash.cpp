@@ -6,7 +6,6 @@
 #include "UnfinishedSave.h"
 
 #include "FolderSnapshot.h"
-#include "TracedCalls.h"
 
 #include <QProcess>
 #include <QRegularExpression>

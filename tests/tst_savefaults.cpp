@@ -7,7 +7,6 @@
 #include "UnfinishedSave.h"
 
 #include "FolderSnapshot.h"
-#include "ForkedChild.h"
 
 #include <QProcess>
 #include <QStandardPaths>
