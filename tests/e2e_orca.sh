@@ -38,7 +38,11 @@ launch env QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$program"
 # speech server or sound device, what it says still goes to its log. The log
 # goes to a terminal, which Orca's Python flushes at every line: a plain file
 # would keep a spoken line in a buffer for as long as Orca then waits for a key.
-background script -qfc "orca --disable braille --debug-file /dev/stdout" "$work/orca.log"
+# Orca will not start while another of this user's runs, such as the one of
+# a run of this test just ended, still going down; ours is ended at exit.
+waited eval '! pgrep -u "$(id -u)" -x orca >/dev/null' || fail "another Orca of this user is running"
+background script -qfc "exec orca --disable braille --debug-file /dev/stdout" "$work/orca.log"
+waited eval 'orca=$(pgrep -P "$last")' && pids+=("$orca") || fail "Orca did not start"
 spoken() { sed -n "s/.*SPEECH OUTPUT: '\(.*\)' \?{.*/\1/p" "$work/orca.log" 2>/dev/null; }
 # heard GREP-ARGS...: Orca says a line that matches, within 30 seconds (it
 # lags behind on a busy machine).
