@@ -62,10 +62,8 @@ times() { [ "$(spoken | grep -c -- "^$2")" -ge "$1" ]; }
 settled() {
     local size last=-1
     for _ in $(seq 200); do
-        size=$(stat -c %s "$work/orca.log")
-        [ "$size" = "$last" ] && return 0
-        last=$size
-        sleep 0.5
+        size=$(stat -c %s "$work/orca.log") && [ "$size" = "$last" ] && return 0
+        last=$size && sleep 0.5
     done
     fail "Orca never went quiet"
 }
