@@ -167,16 +167,17 @@ void nameForScreenReaders(QWidget *window, std::span<const SpokenName> names)
     for (const SpokenName &entry : names) {
         auto *widget = window->findChild<QWidget *>(QString::fromLatin1(entry.control));
         Q_ASSERT_X(widget, "Desktop::nameForScreenReaders", entry.control);
-        if (entry.name)
-            widget->setAccessibleName(QString::fromUtf8(entry.name));
-        else
-            widget->setProperty(unspokenProperty, true);
         // A label's buddy is what Qt reports it the label for, and the buddy
         // labelled by it. None of the prompts has an access key.
         if (entry.prompt) {
             auto *prompt = window->findChild<QLabel *>(QString::fromLatin1(entry.prompt));
             Q_ASSERT_X(prompt, "Desktop::nameForScreenReaders", entry.prompt);
             prompt->setBuddy(widget);
+            widget->setAccessibleName(spokenCaption(prompt->text()));
+        } else if (entry.name) {
+            widget->setAccessibleName(QString::fromUtf8(entry.name));
+        } else {
+            widget->setProperty(unspokenProperty, true);
         }
     }
 }

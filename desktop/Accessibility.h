@@ -17,13 +17,14 @@ namespace Desktop {
 
 // The name a screen reader speaks for a control whose caption does not say
 // what it is: a text box by the label that prompts it, a picture by what it
-// shows. A control given no name (nullptr) is left out of the accessibility
-// tree altogether: it shows nothing a person could see or use. A box's
-// prompt, when it has one, is linked to it both ways (the box labelled by
-// it, it the label for the box), so that it is read once, as the box's label.
+// shows. A box's prompt is linked to it both ways (the box labelled by it, it
+// the label for the box) and gives the box its name, so that it is read once,
+// as the box's label. A control given neither a name nor a prompt is left out
+// of the accessibility tree altogether: it shows nothing a person could see
+// or use.
 struct SpokenName {
     const char *control;
-    const char *name;
+    const char *name = nullptr;    // what a control without a prompt is called
     const char *prompt = nullptr;  // the label that prompts the control
 };
 

@@ -60,8 +60,8 @@ QString storyFieldText(const QString &storyText)
 // is left out: ten pixels wide, it holds the laid-out story but is no place
 // to read it.
 const Desktop::SpokenName spoken[] = {
-    {"Text2", "Enter Full title here", "Label1"},
-    {"Text3", "Enter Your Name Here", "Label2"},
+    {"Text2", nullptr, "Label1"},
+    {"Text3", nullptr, "Label2"},
     {"Text1", nullptr},
 };
 

@@ -31,7 +31,7 @@ const Control controls[] = {
 
 // What screen readers say for the contact text: the heading above it.
 const Desktop::SpokenName spoken[] = {
-    {"Text1", "How to contact the creator", "Label1"},
+    {"Text1", nullptr, "Label1"},
 };
 
 } // namespace

@@ -45,10 +45,6 @@ QString breakable(const QString &text)
     return out;
 }
 
-} // namespace
-
-namespace {
-
 QString hex(char32_t c)
 {
     return QString::number(uint(c), 16).toUpper().rightJustified(4, QLatin1Char('0'));

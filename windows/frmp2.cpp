@@ -60,7 +60,7 @@ const Control controls[] = {
 
 // What screen readers say for the title box: its prompt.
 const Desktop::SpokenName spoken[] = {
-    {"Text1", "Enter one word title here", "Label2"},
+    {"Text1", nullptr, "Label2"},
 };
 
 // Player 2's "Active" is the upper-case "A" and "Grouchy" the lower-case "g"

@@ -49,14 +49,14 @@ const Control controls[] = {
 // (the frame around it, entered, says which exchange). The two labels that
 // show nothing are left out.
 const Desktop::SpokenName spoken[] = {
-    {"Text1", "First Speaker", "Label1(0)"},
-    {"Text2", "Second Speaker", "Label2(0)"},
-    {"Text3", "First Speaker", "Label1(3)"},
-    {"Text4", "Second Speaker", "Label2(2)"},
-    {"Text6", "First Speaker", "Label1(2)"},
-    {"Text5", "Second Speaker", "Label2(3)"},
-    {"Text8", "First Speaker", "Label1(4)"},
-    {"Text7", "Second Speaker", "Label2(4)"},
+    {"Text1", nullptr, "Label1(0)"},
+    {"Text2", nullptr, "Label2(0)"},
+    {"Text3", nullptr, "Label1(3)"},
+    {"Text4", nullptr, "Label2(2)"},
+    {"Text6", nullptr, "Label1(2)"},
+    {"Text5", nullptr, "Label2(3)"},
+    {"Text8", nullptr, "Label1(4)"},
+    {"Text7", nullptr, "Label2(4)"},
     {"Label1(1)", nullptr},
     {"Label2(1)", nullptr},
 };
