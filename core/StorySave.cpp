@@ -3,7 +3,9 @@
 
 #include "StorySave.h"
 
-#include "SaveFiles.h"
+#include "RecordFile.h"
+#include "RecordedSave.h"
+#include "SaveLock.h"
 #include "StoryFileName.h"
 #include "UnfinishedSave.h"
 

@@ -4,7 +4,8 @@
 #pragma once
 
 #include "Places.h"
-#include "SaveFiles.h"
+#include "RecordedSave.h"
+#include "SaveLock.h"
 #include "StoryFileName.h"
 #include "UnfinishedSave.h"
 

@@ -3,7 +3,9 @@
 
 #include "UnfinishedSave.h"
 
-#include "SaveFiles.h"
+#include "RecordFile.h"
+#include "RecordedSave.h"
+#include "SaveLock.h"
 
 #include <QFile>
 
