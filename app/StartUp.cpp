@@ -3,7 +3,7 @@
 
 #include "StartUp.h"
 
-#include "DraftKeeper.h"
+#include "StartQuestions.h"
 
 #include <QByteArray>
 #include <QMessageLogContext>

@@ -9,6 +9,7 @@
 #include "Places.h"
 #include "SaveNotice.h"
 #include "StartUp.h"
+#include "StartQuestions.h"
 #include "StoryNotifier.h"
 #include "StorySave.h"
 #include "UnfinishedSave.h"

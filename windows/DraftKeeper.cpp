@@ -3,138 +3,20 @@
 
 #include "DraftKeeper.h"
 
+#include "CheckedBytes.h"
 #include "DraftStore.h"
+#include "DraftWriter.h"
 #include "SaveMessages.h"
 
-#include "CheckedBytes.h"
-
 #include <QApplication>
-#include <QDesktopServices>
-#include <QFileInfo>
-#include <QUrl>
 #include <QDateTime>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QSessionManager>
 
-#include <algorithm>
-#include <condition_variable>
 #include <cstdio>
-#include <cstring>
-#include <mutex>
-#include <optional>
-#include <thread>
 #include <utility>
-
-// The threads that lay drafts out and write them: two, so that a newer
-// draft is written and synced while an older one still waits for a slow
-// disk, and overtakes it. At most one draft waits beyond those: a newer one
-// takes its place, so a slow disk never builds up a backlog. Removing the
-// draft takes the place of a write still waiting, and overtakes one under
-// way.
-class DraftKeeper::Writer {
-public:
-    Writer(DraftStore &store, DraftKeeper *keeper)
-        : store(store), keeper(keeper), threads{std::thread(&Writer::run, this), std::thread(&Writer::run, this)}
-    {
-    }
-
-    ~Writer()
-    {
-        {
-            const std::lock_guard lock(mutex);
-            stopping = true;
-        }
-        wake.notify_all();
-        for (std::thread &thread : threads)
-            thread.join();
-    }
-
-    void write(Draft draft)
-    {
-        {
-            const std::lock_guard lock(mutex);
-            pending = std::move(draft);
-            removing = false;
-            ++requested;
-        }
-        wake.notify_all();
-    }
-
-    void remove()
-    {
-        {
-            const std::lock_guard lock(mutex);
-            pending.reset();
-            removing = true;
-            ++requested;
-        }
-        wake.notify_all();
-    }
-
-    // The keeper goes; the writer tells nobody from now on.
-    void detach()
-    {
-        const std::lock_guard lock(mutex);
-        keeper = nullptr;
-    }
-
-    // True once everything asked for so far is done, waiting at most limit.
-    bool waitFor(std::chrono::milliseconds limit)
-    {
-        std::unique_lock lock(mutex);
-        const quint64 target = requested;
-        return wake.wait_for(lock, limit, [&] { return finished >= target; });
-    }
-
-private:
-    void run()
-    {
-        std::unique_lock lock(mutex);
-        for (;;) {
-            wake.wait(lock, [&] { return stopping || pending || removing; });
-            if (!pending && !removing)
-                return;
-            std::optional<Draft> draft = std::move(pending);
-            pending.reset();
-            const bool remove = removing;
-            removing = false;
-            const quint64 upTo = requested;
-            const quint64 generation = ++picked;
-            lock.unlock();
-            int error = 0;
-            if (draft) {
-                error = store.write(encodeDraft(*draft), generation);
-                draft.reset();  // lets go of the texts before anything else
-            }
-            if (remove)
-                error = store.remove(generation);
-            lock.lock();
-            // Told on the keeper's thread, which words it.
-            if (keeper)
-                QMetaObject::invokeMethod(keeper, [keeper = keeper, error] { keeper->noteWritten(error); },
-                                          Qt::QueuedConnection);
-            finished = std::max(finished, upTo);  // an overtaken write ends after a newer one
-            wake.notify_all();
-        }
-    }
-
-    DraftStore &store;
-    DraftKeeper *keeper;
-    std::mutex mutex;
-    std::condition_variable wake;
-    std::optional<Draft> pending;
-    bool removing = false;
-    bool stopping = false;
-    quint64 requested = 0;
-    quint64 finished = 0;
-    quint64 picked = 0;  // the generation of the last job taken
-    std::thread threads[2];
-};
 
 DraftKeeper::DraftKeeper(WindowRegistry &windows, StoryRecord &story, DraftStore &store, QObject *parent)
     : QObject(parent), windows(windows), story(story), store(store)
@@ -159,9 +41,9 @@ DraftKeeper::~DraftKeeper() = default;
 namespace {
 
 // The writer handed over when the windows go, with its last job.
-std::unique_ptr<DraftKeeper::Writer> &lastWriter()
+std::unique_ptr<DraftWriter> &lastWriter()
 {
-    static std::unique_ptr<DraftKeeper::Writer> writer;
+    static std::unique_ptr<DraftWriter> writer;
     return writer;
 }
 
@@ -221,13 +103,18 @@ void DraftKeeper::noteSaving(const QString &storyFilePath, const QString &storyT
     submitWrite();
 }
 
+void DraftKeeper::startWriter()
+{
+    if (!writer)
+        writer = std::make_unique<DraftWriter>(store, this, [this](int error) { noteWritten(error); });
+}
+
 void DraftKeeper::submitWrite()
 {
     timer.stop();
     if (!keeping())
         return;
-    if (!writer)
-        writer = std::make_unique<Writer>(store, this);
+    startWriter();
     writer->write(snapshot());
 }
 
@@ -241,8 +128,7 @@ void DraftKeeper::dropDraft()
     contactEdited = false;
     if (!writer && store.path().isEmpty())
         return;  // nothing was ever written or taken over
-    if (!writer)
-        writer = std::make_unique<Writer>(store, this);
+    startWriter();
     writer->remove();
 }
 
@@ -427,77 +313,4 @@ void DraftKeeper::showTrouble(const QString &text)
     box->setAttribute(Qt::WA_ShowWithoutActivating);
     box->setWindowModality(Qt::NonModal);
     box->show();
-}
-
-SessionEndWatch::SessionEndWatch()
-{
-    qApp->installEventFilter(this);
-}
-
-bool SessionEndWatch::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::Quit && watched == qApp && !ended) {
-        ended = true;
-        if (QWidget *modal = QApplication::activeModalWidget())
-            QTimer::singleShot(0, modal, &QWidget::hide);
-    }
-    return false;
-}
-
-StartAnswer askToContinue(const Draft &draft, const DraftStanding &standing)
-{
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Wrenfield"),
-                    QObject::tr("Continue the story you were writing?"));
-    box.setObjectName(QStringLiteral("draftQuestion"));
-    // The title word is shown as it was typed: escaped, so that what looks
-    // like markup in it is shown as text.
-    const QString title = draft.story.TitleWord.isEmpty()
-                            ? QObject::tr("It has no title word yet.")
-                            : QObject::tr("Title word: \u201c%1\u201d").arg(draft.story.TitleWord.left(80).toHtmlEscaped());
-    const QDateTime changed = QDateTime::fromMSecsSinceEpoch(draft.changedMs);
-    QString text = QStringLiteral("<p>%1<br>%2</p>")
-                       .arg(title, QObject::tr("Last changed: %1")
-                                       .arg(QLocale().toString(changed, QLocale::LongFormat).toHtmlEscaped()));
-    if (standing.kind == DraftStanding::Kind::SaveSetAside)
-        text += QStringLiteral("<p>%1</p>").arg(QObject::tr("It was being saved as %1, but the save could not be "
-                                                            "finished and was set aside (kept as %2): it is not "
-                                                            "saved.")
-                                                    .arg(quoted(standing.storyFile), quoted(standing.keptIn))
-                                                    .toHtmlEscaped());
-    box.setInformativeText(text);
-    QPushButton *keep = box.addButton(QObject::tr("&Continue"), QMessageBox::AcceptRole);
-    QPushButton *discard = box.addButton(QObject::tr("&Discard"), QMessageBox::DestructiveRole);
-    keep->setObjectName(QStringLiteral("continue"));
-    discard->setObjectName(QStringLiteral("discard"));
-    box.setDefaultButton(keep);
-    box.setEscapeButton(keep);
-    const SessionEndWatch watch;
-    box.exec();
-    if (watch.ended)
-        return StartAnswer::SessionEnded;
-    return box.clickedButton() == discard ? StartAnswer::Discard : StartAnswer::Continue;
-}
-
-bool tellDraftSaved(const QString &storyFile, int removeError)
-{
-    QMessageBox box(QMessageBox::Information, QStringLiteral("Wrenfield"),
-                    QObject::tr("The story you were writing is saved as %1.").arg(quoted(storyFile)));
-    box.setObjectName(QStringLiteral("draftSaved"));
-    if (removeError)
-        box.setInformativeText(QObject::tr("Its draft could not be removed (%1); it is not offered again.")
-                                   .arg(errorText(removeError)));
-    QPushButton *open = box.addButton(QObject::tr("&Open"), QMessageBox::ActionRole);
-    QPushButton *folder = box.addButton(QObject::tr("Show &folder"), QMessageBox::ActionRole);
-    QPushButton *ok = box.addButton(QMessageBox::Ok);
-    open->setObjectName(QStringLiteral("open"));
-    folder->setObjectName(QStringLiteral("showFolder"));
-    box.setDefaultButton(ok);
-    box.setEscapeButton(ok);
-    const SessionEndWatch watch;
-    box.exec();
-    if (box.clickedButton() == open)
-        QDesktopServices::openUrl(QUrl::fromLocalFile(storyFile));
-    else if (box.clickedButton() == folder)
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(storyFile).path()));
-    return !watch.ended;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Draft.h"
+#include "DraftStore.h"
 #include "WindowRegistry.h"
 
 #include <QObject>
@@ -12,10 +13,7 @@
 #include <chrono>
 #include <memory>
 
-#include "DraftStore.h"
-
-class QSessionManager;
-class QWidget;
+class DraftWriter;
 
 // Keeps a draft of the story being written (see Draft.h) while there is
 // unsaved work, or the about window's text has changed: within a second of
@@ -77,19 +75,16 @@ private:
     void writeSoon();
     void dropDraft();
     void sessionEnds();
+    void startWriter();
     void submitWrite();
     bool keeping() const;
     void noteWritten(int error);
     void showTrouble(const QString &text);
 
-public:
-    class Writer;
-
-private:
     WindowRegistry &windows;
     StoryRecord &story;
     DraftStore &store;
-    std::unique_ptr<Writer> writer;  // started at the first write
+    std::unique_ptr<DraftWriter> writer;  // started at the first write
     QTimer timer;
     Window current = Window::frmgenre;
     qint64 changedMs = 0;
@@ -100,31 +95,3 @@ private:
     bool failing = false;        // the last write failed
     bool toldInWindow = false;
 };
-
-// Notices that the desktop session ends (the session manager's "die")
-// while a start-up window waits for an answer in its own event loop: that
-// window is then taken away unanswered, and the program is to end.
-class SessionEndWatch : public QObject {
-public:
-    SessionEndWatch();
-    bool ended = false;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-};
-
-// What the start-up question was answered.
-enum class StartAnswer { Continue, Discard, SessionEnded };
-
-// Asks, before any window shows, whether to go on with a draft left by an
-// earlier run: its title word and when it last changed, "Continue" (the
-// default, and what Escape chooses) or "Discard"; for a draft whose save was
-// set aside, says so. SessionEnded when the session ended meanwhile: then
-// nothing was chosen.
-StartAnswer askToContinue(const Draft &draft, const DraftStanding &standing);
-
-// Tells, before any window shows, that the story of a draft left by an
-// earlier run is saved: the file, "Open" and "Show folder"; and what failed
-// when its draft could not be removed (removeError, an errno). False when
-// the session ended meanwhile.
-bool tellDraftSaved(const QString &storyFile, int removeError);
