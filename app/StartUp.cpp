@@ -3,6 +3,7 @@
 
 #include "StartUp.h"
 
+#include "Form1.h"
 #include "StartQuestions.h"
 
 #include <QByteArray>
@@ -293,7 +294,8 @@ std::optional<ResumedDraft> takeUpLeftDrafts(DraftStore &drafts, const QList<Lef
             drafts.release(draft);  // offered at the next start
             continue;
         }
-        const DraftStanding standing = standingOf(draft.draft, storyRoot, resolution);
+        const DraftStanding standing =
+            standingOf(draft.draft, storyRoot, resolution, Form1::storyBytesOf(draft.draft));
         if (standing.kind == DraftStanding::Kind::Saved) {
             // Taken on the main or the about window after the save: only the
             // about window's text is left to keep, and it comes back unasked.

@@ -7,7 +7,6 @@
 #include "Places.h"
 #include "SaveFiles.h"
 #include "StoryFileName.h"
-#include "StoryText.h"
 
 #include <QDir>
 #include <QFile>
@@ -64,20 +63,6 @@ bool endsWith(const QString &path, qint64 size, const QByteArray &sha256)
         done += got;
     }
     return sha256Hex(tail) == sha256;
-}
-
-// The bytes "DONE!" on the story page would save after the staging file's:
-// the record with the full title and the author from their boxes.
-QByteArray pageStoryBytes(const Draft &draft)
-{
-    StoryRecord story = draft.story;
-    for (const Draft::Text &t : draft.texts) {
-        if (t.window == QLatin1String("Form1") && t.box == QLatin1String("Text2"))
-            story.FullTitle = t.text;
-        else if (t.window == QLatin1String("Form1") && t.box == QLatin1String("Text3"))
-            story.AuthorName = t.text;
-    }
-    return (storyTextOf(story) + QStringLiteral("\r\n")).toUtf8();
 }
 
 DraftDamage readDamage(int error)
@@ -353,7 +338,8 @@ int DraftStore::remove(quint64 generation)
     return ::fsync(folder) == 0 ? 0 : errno;
 }
 
-DraftStanding standingOf(const Draft &draft, const QString &storyRoot, const Resolution &resolution)
+DraftStanding standingOf(const Draft &draft, const QString &storyRoot, const Resolution &resolution,
+                         const QByteArray &pageStory)
 {
     using Kind = DraftStanding::Kind;
     const bool marked = draft.save.size > 0;
@@ -374,11 +360,9 @@ DraftStanding standingOf(const Draft &draft, const QString &storyRoot, const Res
             return savedAs(resolution.record->story);
     }
     // A draft taken on the story page before "DONE!" marked it: its story
-    // is saved when the file ends with what its boxes would save.
-    if (!marked && draft.window == QLatin1String("Form1") && storyFilePathOf(draft.story) == draft.story.StoryFilePath) {
-        const QByteArray bytes = pageStoryBytes(draft);
-        if (endsWith(file, bytes.size(), sha256Hex(bytes)))
-            return savedAs(bytes);
-    }
+    // is saved when the file ends with what the page would save.
+    if (!marked && !pageStory.isEmpty() && storyFilePathOf(draft.story) == draft.story.StoryFilePath
+        && endsWith(file, pageStory.size(), sha256Hex(pageStory)))
+        return savedAs(pageStory);
     return {};
 }

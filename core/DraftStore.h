@@ -135,5 +135,7 @@ struct DraftStanding {
 // has resolved an unfinished save there (resolution): a draft marked with
 // its save is saved when its story file ends with the marked bytes; one not
 // yet marked when the resolved save was for its file, or, taken on the
-// story page, when its file ends with what the page would save.
-DraftStanding standingOf(const Draft &draft, const QString &storyRoot, const Resolution &resolution);
+// story page, when its file ends with pageStory, the bytes that page's
+// "DONE!" would save (empty for a draft taken elsewhere).
+DraftStanding standingOf(const Draft &draft, const QString &storyRoot, const Resolution &resolution,
+                         const QByteArray &pageStory = {});

@@ -7,6 +7,7 @@
 #include "RecordedSave.h"
 #include "SaveLock.h"
 #include "StoryFileName.h"
+#include "StoryText.h"
 #include "UnfinishedSave.h"
 
 #include <QDir>
@@ -75,7 +76,7 @@ Step check(Save &save)
         return save.failure(SaveStep::Check, EINVAL, Kind::OwnName);
     if (!save.rootFolder.startsWith(QLatin1Char('/')))
         return save.failure(SaveStep::Check, ENOENT, Kind::NoHome);
-    save.bytes = (save.text + QStringLiteral("\r\n")).toUtf8();
+    save.bytes = storyFileBytes(save.text);
     if (save.bytes.size() > MaxStoryBytes)
         return save.failure(SaveStep::Check, EFBIG, Kind::TooLong);
     return {};

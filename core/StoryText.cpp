@@ -26,3 +26,8 @@ QString storyTextOf(const StoryRecord &story)
     };
     return lines.join(QStringLiteral("\r\n"));
 }
+
+QByteArray storyFileBytes(const QString &storyText)
+{
+    return (storyText + QStringLiteral("\r\n")).toUtf8();
+}

@@ -5,6 +5,7 @@
 
 #include "StoryRecord.h"
 
+#include <QByteArray>
 #include <QString>
 
 // The story as it is saved: fourteen lines joined by CR LF, no CR LF after
@@ -21,3 +22,8 @@
 // The title, the author and every second speaker are indented by one space;
 // nothing is trimmed.
 QString storyTextOf(const StoryRecord &story);
+
+// What a save writes after the staging file's text: the story text and one
+// CR LF, as UTF-8 without a byte-order mark. Drafts mark their save with
+// these bytes, so they are worked out here alone.
+QByteArray storyFileBytes(const QString &storyText);

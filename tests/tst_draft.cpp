@@ -4,6 +4,7 @@
 #include "CheckedBytes.h"
 #include "Draft.h"
 #include "DraftStore.h"
+#include "Form1.h"
 #include "StoryFileName.h"
 #include "StoryText.h"
 
@@ -429,7 +430,9 @@ void DraftTest::killedSaveAndItsDraft()
         const Resolution resolution = resolveUnfinishedSave(root);
         const bool onDisk = QFileInfo::exists(realPathOf(root, story.StoryFilePath));
         outcomes << onDisk;
-        const auto standing = [&](const Draft &draft) { return standingOf(draft, root, resolution).kind; };
+        const auto standing = [&](const Draft &draft) {
+            return standingOf(draft, root, resolution, Form1::storyBytesOf(draft)).kind;
+        };
         const DraftStanding::Kind expected = onDisk ? DraftStanding::Kind::Saved : DraftStanding::Kind::Unsaved;
         QVERIFY2(standing(marked) == expected && standing(page) == expected, qPrintable(kill));
         QVERIFY2(standing(other) == DraftStanding::Kind::Unsaved, qPrintable(kill));
@@ -468,7 +471,7 @@ void DraftTest::killedSaveAndItsDraft()
     Resolution setAside;
     setAside.outcome = Resolution::Outcome::SetAside;
     setAside.storyFile = realPathOf(first.path(), story.StoryFilePath);
-    QCOMPARE(standingOf(page, first.path(), setAside).kind, DraftStanding::Kind::SaveSetAside);
+    QCOMPARE(standingOf(page, first.path(), setAside, Form1::storyBytesOf(page)).kind, DraftStanding::Kind::SaveSetAside);
 }
 
 QTEST_GUILESS_MAIN(DraftTest)

@@ -7,6 +7,7 @@
 #include "DraftStore.h"
 #include "DraftWriter.h"
 #include "SaveMessages.h"
+#include "StoryText.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -98,7 +99,7 @@ void DraftKeeper::noteShown(Window window)
 // with it, whenever this run ends.
 void DraftKeeper::noteSaving(const QString &storyFilePath, const QString &storyText)
 {
-    const QByteArray bytes = (storyText + QStringLiteral("\r\n")).toUtf8();
+    const QByteArray bytes = storyFileBytes(storyText);
     save = {storyFilePath, bytes.size(), sha256Hex(bytes)};
     submitWrite();
 }

@@ -102,6 +102,20 @@ Form1::~Form1()
     }
 }
 
+QByteArray Form1::storyBytesOf(const Draft &draft)
+{
+    if (draft.window != QLatin1String(form.name))
+        return {};
+    StoryRecord page = draft.story;
+    for (const Draft::Text &t : draft.texts) {
+        if (t.window == QLatin1String(form.name) && t.box == QLatin1String("Text2"))
+            page.FullTitle = t.text;
+        else if (t.window == QLatin1String(form.name) && t.box == QLatin1String("Text3"))
+            page.AuthorName = t.text;
+    }
+    return storyFileBytes(storyTextOf(page));
+}
+
 // Records the author's name, then the full title, exactly as typed; lays the
 // story out into the story field and saves it. Only a saved story moves on
 // to the main window: when the save fails the page stays as it is, says why,

@@ -3,8 +3,8 @@
 
 #pragma once
 
+#include "Draft.h"
 #include "StoryRecord.h"
-
 #include "StorySave.h"
 
 #include <QString>
@@ -25,6 +25,11 @@ public:
     // storyRoot is the folder that stands for drive C: (see StorySave.h).
     Form1(StoryRecord &story, WindowRegistry &windows, const QString &storyRoot);
     ~Form1() override;
+
+    // The bytes "DONE!" would save for a draft taken on this page: its record
+    // with the full title and the name from the page's boxes. Nothing for a
+    // draft taken on another window.
+    static QByteArray storyBytesOf(const Draft &draft);
 
 private:
     // One save, run on a thread of its own: what it saves, and what became
