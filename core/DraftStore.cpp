@@ -195,7 +195,8 @@ QList<LeftDraft> DraftStore::leftDrafts(QList<DraftTrouble> *troubles)
         ::unlinkat(folder, (name + OtherNewSuffix).constData(), 0);
         QByteArray bytes;
         DraftDamage damage = DraftDamage::None;
-        const int error = SaveFiles::readPlainFile(folder, name.constData(), MaxDraftBytes, true, &bytes);
+        const SaveFiles::FolderTrust yoursAlone;
+        const int error = SaveFiles::readPlainFile(folder, name.constData(), MaxDraftBytes, &yoursAlone, &bytes);
         std::optional<Draft> draft;
         if (error == 0)
             draft = parseDraft(bytes, &damage);

@@ -25,7 +25,7 @@ int linkUnnamed(int fd, int folder, const char *name)
 
 } // namespace
 
-void removeLeftTemporaries(int root)
+void removeLeftTemporaries(int root, const FolderTrust &trust)
 {
     const int copy = ::openat(root, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR *folder = copy >= 0 ? ::fdopendir(copy) : nullptr;
@@ -38,13 +38,13 @@ void removeLeftTemporaries(int root)
         struct stat info {};
         if (QByteArrayView(entry->d_name).startsWith(QByteArrayView(NewSaveRecordName))
             && ::fstatat(root, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode)
-            && info.st_uid == ::geteuid())
+            && info.st_uid == trust.owner)
             ::unlinkat(root, entry->d_name, 0);
     }
     ::closedir(folder);
 }
 
-int publishRecord(int root, const SaveRecord &record, bool *left)
+int publishRecord(int root, const SaveRecord &record, const FolderTrust &trust, bool *left)
 {
     *left = false;
     // An unnamed file leaves nothing behind when the save is cut short, and
@@ -54,7 +54,7 @@ int publishRecord(int root, const SaveRecord &record, bool *left)
     if (!file.valid()) {
         if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
             return errno;
-        removeLeftTemporaries(root);
+        removeLeftTemporaries(root, trust);
         for (int n = 1; !file.valid(); ++n) {
             temporary = QByteArray(NewSaveRecordName) + '-' + QByteArray::number(::getpid()) + '-'
                       + QByteArray::number(n);

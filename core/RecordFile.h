@@ -9,15 +9,19 @@
 // and removed once the story is on disk.
 namespace SaveFiles {
 
-// Removes the temporary records (NewSaveRecordName...) that a save cut
-// short left where files cannot be made unnamed; only under the lock.
-void removeLeftTemporaries(int root);
+// Removes the temporary records (NewSaveRecordName...) of the trust's owner
+// that a save cut short left where files cannot be made unnamed; only under
+// the lock.
+void removeLeftTemporaries(int root, const FolderTrust &trust);
 
 // Writes the record as an unnamed file (or, where the file system has none,
 // under a fresh temporary name), syncs it, gives it the record's name and
 // syncs the folder: from then on the save is finished even after a crash.
-// On failure *left says whether a record may still be there.
-int publishRecord(int root, const SaveRecord &record, bool *left);
+// Where the file system has neither hard links nor RENAME_NOREPLACE, a crash
+// while it is named may leave an empty file at the record's name (see
+// renameNoReplace), which holds nothing to finish. On failure *left says
+// whether a record may still be there.
+int publishRecord(int root, const SaveRecord &record, const FolderTrust &trust, bool *left);
 
 // Removes the record and syncs the folder; every result is checked.
 int removeRecord(int root);

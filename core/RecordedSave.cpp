@@ -54,7 +54,7 @@ int RecordedSave::moveStaging()
     if (const int error = renameNoReplace(stagingFolder.get(), StagingFileName, root, name))
         return error;
     movedOrMade = true;
-    file.reset(::openat(root, name, O_WRONLY | PlainFile));
+    file.reset(::openat(root, name, O_RDWR | PlainFile));
     return file.valid() ? 0 : errno;
 }
 
@@ -131,7 +131,14 @@ Content RecordedSave::examine(int *error)
         return found = Content::Old;  // nothing made yet
     if (!haveStory && !haveStaging)
         return found;
-    atStagingName = !haveStory;
+    // An empty file at the story's name beside the staging file is the
+    // save's claim on the name, where the file system has no hard links: the
+    // staging file is examined, and renamed over the claim.
+    claim = haveStory && haveStaging && S_ISREG(story.st_mode) && story.st_size == 0 && story.st_nlink == 1
+         && !sameFile(story, staging);
+    if (claim)
+        claimed = story;
+    atStagingName = !haveStory || claim;
     const int folder = atStagingName ? stagingFolder.get() : root;
     file.reset(::openat(folder, atStagingName ? StagingFileName : name, O_RDONLY | PlainFile));
     if (!file.valid()) {
@@ -163,6 +170,8 @@ int RecordedSave::finish()
         if (!file.valid())
             return errno;
     } else if (atStagingName) {
+        if (claim && isClaim(root, name, claimed) && ::unlinkat(root, name, 0) != 0)
+            return errno;
         if (const int error = renameNoReplace(stagingFolder.get(), StagingFileName, root, name))
             return error;
         atStagingName = false;
@@ -178,7 +187,7 @@ int RecordedSave::finish()
         struct stat examined {}, opened {};
         if (::fstat(file.get(), &examined) != 0)
             return errno;
-        const Fd writable(::openat(root, name, O_WRONLY | PlainFile));
+        const Fd writable(::openat(root, name, O_RDWR | PlainFile));
         if (!writable.valid() || ::fstat(writable.get(), &opened) != 0)
             return errno;
         if (!sameFile(opened, examined) || opened.st_size != examined.st_size)

@@ -58,6 +58,8 @@ private:
     Fd file;                     // the story file once moved or made, or the file examined
     bool movedOrMade = false;    // whether the staging file has the story's name, or the story file is made
     bool atStagingName = false;  // the file examined is still at the staging file's name
+    bool claim = false;          // an empty file claims the story's name for the staging file
+    struct stat claimed {};
     Content found = Content::Other;
 };
 

@@ -5,8 +5,11 @@
 
 #include <QDateTime>
 
+#include <QList>
+
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace SaveFiles {
@@ -39,14 +42,44 @@ int syncFile(int fd)
     return ::close(duplicate) == 0 ? 0 : errno;
 }
 
+namespace {
+
+// Renames over an empty file made for the purpose, the claim on the name.
+int renameOverClaim(int fromDir, const char *from, int toDir, const char *to)
+{
+    const Fd claim(::openat(toDir, to, O_WRONLY | O_CREAT | O_EXCL | PlainFile, 0600));
+    struct stat made {}, named {};
+    if (!claim.valid() || ::fstat(claim.get(), &made) != 0)
+        return errno;
+    if (isClaim(toDir, to, made) && ::renameat(fromDir, from, toDir, to) == 0)
+        return 0;
+    const int error = errno ? errno : EEXIST;
+    if (::fstatat(toDir, to, &named, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(named, made))
+        ::unlinkat(toDir, to, 0);
+    return error;
+}
+
+} // namespace
+
+bool isClaim(int folder, const char *name, const struct stat &claim)
+{
+    struct stat named {};
+    errno = 0;
+    return ::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(named, claim)
+        && S_ISREG(named.st_mode) && named.st_size == 0 && named.st_nlink == 1;
+}
+
 int renameNoReplace(int fromDir, const char *from, int toDir, const char *to)
 {
     if (::renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0)
         return 0;
     if (errno != EINVAL && errno != ENOSYS)
         return errno;
-    if (::linkat(fromDir, from, toDir, to, 0) != 0)
-        return errno;
+    if (::linkat(fromDir, from, toDir, to, 0) != 0) {
+        if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS)
+            return errno;
+        return renameOverClaim(fromDir, from, toDir, to);
+    }
     if (::unlinkat(fromDir, from, 0) != 0) {
         const int error = errno;
         ::unlinkat(toDir, to, 0);
@@ -88,7 +121,7 @@ int readAt(int fd, QByteArray *bytes, qsizetype size, off_t offset)
     return 0;
 }
 
-int readPlainFile(int folder, const char *name, qint64 maxSize, bool mineAlone, QByteArray *bytes)
+int readPlainFile(int folder, const char *name, qint64 maxSize, const FolderTrust *trust, QByteArray *bytes)
 {
     const Fd file(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!file.valid())
@@ -98,7 +131,7 @@ int readPlainFile(int folder, const char *name, qint64 maxSize, bool mineAlone, 
         return errno;
     if (!S_ISREG(info.st_mode))
         return EINVAL;
-    if (mineAlone && (info.st_uid != ::geteuid() || (info.st_mode & 077) != 0))
+    if (trust && !trust->trusts(info))
         return EPERM;
     if (info.st_size > maxSize)
         return EFBIG;
@@ -135,6 +168,27 @@ int setAside(int folder, const char *name, QByteArray *asideName)
     return EEXIST;
 }
 
+bool damagesWrites(int folder)
+{
+    struct stat info {};
+    if (::fstat(folder, &info) != 0)
+        return false;
+    const QByteArray device = QByteArray::number(major(info.st_dev)) + ':' + QByteArray::number(minor(info.st_dev));
+    QByteArray mounts;
+    const Fd file(::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC));
+    char buffer[4096];
+    for (ssize_t got = 0; file.valid() && (got = ::read(file.get(), buffer, sizeof buffer)) > 0;)
+        mounts.append(buffer, got);
+    // "45 27 0:40 / /media/stick rw,nosuid - fuse.fusefat fusefat rw,..."
+    for (const QByteArray &line : mounts.split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        const qsizetype separator = fields.indexOf("-");
+        if (fields.size() > 2 && fields[2] == device && separator > 0 && separator + 1 < fields.size())
+            return fields[separator + 1] == "fuse.fusefat";
+    }
+    return false;
+}
+
 int syncFolder(int folder)
 {
     return ::fsync(folder) == 0 ? 0 : errno;
@@ -153,6 +207,11 @@ int makeFolder(const QByteArray &path, mode_t mode)
 bool mineAlone(const struct stat &info)
 {
     return info.st_uid == ::geteuid() && (info.st_mode & 077) == 0;
+}
+
+bool FolderTrust::trusts(const struct stat &info) const
+{
+    return S_ISREG(info.st_mode) && info.st_uid == owner && (!privateFiles || (info.st_mode & 077) == 0);
 }
 
 int openStagingFolder(int root, Fd *folder, uid_t *owner)

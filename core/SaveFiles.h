@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 // The steps on disk that a save, the finishing of a save cut short and the
 // drafts share.
@@ -51,7 +52,15 @@ int syncFile(int fd);
 // Renames without ever replacing an existing entry. Where the file system
 // has no RENAME_NOREPLACE, a hard link followed by removing the old name
 // gives the same guarantee: link() fails with EEXIST just like the rename.
+// Where it has no hard links either (exFAT, FAT, some FUSE file systems),
+// the new name is claimed by an empty file made exclusively, and the file
+// is renamed over that claim while the name still holds it: a crash in
+// between leaves the empty claim at the new name and the file at the old.
 int renameNoReplace(int fromDir, const char *from, int toDir, const char *to);
+
+// Whether the name still leads to claim, an empty file with one name made
+// to claim it (see renameNoReplace).
+bool isClaim(int folder, const char *name, const struct stat &claim);
 
 // Writes all of data at offset, going on after interruptions and short writes.
 int writeAt(int fd, QByteArrayView data, off_t offset);
@@ -61,14 +70,34 @@ int readAt(int fd, QByteArray *bytes, qsizetype size, off_t offset);
 
 int syncFolder(int folder);
 
+// Whether the folder is on a file system known to damage what is written to
+// it: fusefat (FAT through FUSE, whose writing its authors call
+// experimental) puts bytes added to an existing or renamed file in the
+// wrong places. Nothing is saved there.
+bool damagesWrites(int folder);
+
 // Makes the folder path with mode and syncs the folder that holds it, so
 // that a power cut cannot lose it with what is then put in it. EEXIST when
 // there is one already.
 int makeFolder(const QByteArray &path, mode_t mode);
 
 // Whether a file is the effective user's and closed to everyone else: the
-// only save records, locks and drafts this program acts on.
+// only save records, locks and drafts this program acts on where the file
+// system can keep files private.
 bool mineAlone(const struct stat &info);
+
+// Which files of its own a save trusts in a folder, as far as the folder's
+// file system can tell. Most keep a file made 0600 closed to others and
+// give it the user as its owner: there only files of the user's alone are
+// trusted. Some cannot (NTFS, exFAT and FAT, FUSE mounts that force owners
+// and modes): every file comes out with the mount's owner and modes, and a
+// plain file of that owner is as much the user's own as any there.
+struct FolderTrust {
+    bool privateFiles = true;   // a file made 0600 comes out the user's alone
+    uid_t owner = ::geteuid();  // the owner files made here get
+
+    bool trusts(const struct stat &info) const;
+};
 
 // Opens the staging file's folder in the story folder root: a folder, or a
 // link to a folder of the user's own. ENOENT when there is none, ENOTDIR
@@ -79,9 +108,9 @@ int openStagingFolder(int root, Fd *folder, uid_t *owner = nullptr);
 // Reads the plain file `name` in `folder` whole, without following a link:
 // 0 with *bytes; EINVAL when it is not a plain file (a link, a folder, a
 // device or a pipe put there); EFBIG when it is larger than maxSize, or grows
-// past it while being read; with mineAlone, EPERM when it is another user's
-// or others may read or change it; or another errno (ENOENT: none there).
-int readPlainFile(int folder, const char *name, qint64 maxSize, bool mineAlone, QByteArray *bytes);
+// past it while being read; with a trust, EPERM when it is not a file that
+// trust accepts; or another errno (ENOENT: none there).
+int readPlainFile(int folder, const char *name, qint64 maxSize, const FolderTrust *trust, QByteArray *bytes);
 
 // Renames `name` out of the way to "NAME.set-aside-DATE-TIME" (with "-2",
 // "-3", ... when that is taken), keeping it, and syncs the folder. Returns 0

@@ -36,6 +36,7 @@ struct Save {
     std::chrono::milliseconds lockWait;
     Resolution *earlier;
     Fd root, lock, stagingFolder;
+    FolderTrust trust;  // which of its own files the save trusts in the story folder
     SaveRecord record;
 
     QString inRoot(const char *name) const { return rootFolder + QLatin1Char('/') + QLatin1String(name); }
@@ -101,36 +102,42 @@ Step openFolder(Save &save)
     save.root.reset(::open(root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!save.root.valid())
         return save.failure(SaveStep::Folder, errno);
+    if (damagesWrites(save.root.get()))
+        return save.failure(SaveStep::Folder, EOPNOTSUPP, Kind::DamagingDisk);
     return {};
 }
 
 // Takes the story folder's save lock, waiting for another save there.
 Step lock(Save &save)
 {
-    LockHolder holder;
-    const int error = lockFolder(save.root.get(), save.lockWait, &save.lock, &holder);
+    LockReport report;
+    const int error = lockFolder(save.root.get(), save.lockWait, &save.lock, &report);
+    save.trust = report.trust;
     if (!error)
         return {};
-    const QString lockFile = save.inRoot(SaveLockName);
     SaveError failure = save.failure(SaveStep::Lock, error);
-    failure.holder = holder;
+    failure.holder = report.holder;
     failure.lockWait = save.lockWait;
+    failure.owner = report.owner;
+    const bool fresh = report.file == NewLockName;
+    if (!report.file.isEmpty())
+        failure.path = save.inRoot(report.file.constData());
     switch (error) {
     case EWOULDBLOCK:
         failure.kind = Kind::LockBusy;
+        break;
+    case EBUSY:
+        failure.kind = Kind::LockHeldByOther;
+        failure.path = save.inRoot(SaveLockName);
         break;
     case ENOLCK:
         failure.kind = Kind::NoLocks;
         break;
     case EPERM:
-        failure.kind = Kind::LockFileNotMine;
-        failure.path = lockFile;
+        failure.kind = fresh ? Kind::LockFileBlocked : Kind::LockFileNotMine;
         break;
     case EINVAL:
-    case ELOOP:
-    case EISDIR:
-        failure.kind = Kind::LockFileUnusable;
-        failure.path = lockFile;
+        failure.kind = fresh ? Kind::LockFileBlocked : Kind::LockFileUnusable;
         break;
     default:  // a folder that cannot take the lock file cannot take a story either
         break;
@@ -143,7 +150,7 @@ Step lock(Save &save)
 // failure could not be undone, and now whole.
 Step resolveEarlier(Save &save, bool *done)
 {
-    Resolution earlier = resolveUnfinishedSaveIn(save.root.get(), save.rootFolder);
+    Resolution earlier = resolveUnfinishedSaveIn(save.root.get(), save.rootFolder, save.trust);
     using Outcome = Resolution::Outcome;
     *done = (earlier.outcome == Outcome::Finished || earlier.outcome == Outcome::AlreadyWhole)
          && earlier.record->name == save.name && earlier.record->story == save.bytes;
@@ -189,7 +196,7 @@ Step stageFile(Save &save, const struct stat &found)
         return save.failure(SaveStep::Stage, errno);
     if (const int problem = stagingProblem(info))
         return save.failure(SaveStep::Stage, problem, Kind::StagingNotPlain, staging);
-    if (info.st_uid != ::geteuid()) {
+    if (info.st_uid != save.trust.owner) {
         SaveError error = save.failure(SaveStep::Stage, EPERM, Kind::StagingNotMine, staging);
         error.owner = info.st_uid;
         return error;
@@ -236,7 +243,7 @@ Step stage(Save &save)
 Step writeRecord(Save &save)
 {
     bool left = false;
-    const int error = publishRecord(save.root.get(), save.record, &left);
+    const int error = publishRecord(save.root.get(), save.record, save.trust, &left);
     if (!error)
         return {};
     SaveError failure = save.failure(SaveStep::Record, error, error == EFBIG ? Kind::RecordTooBig : Kind::System);
@@ -295,7 +302,7 @@ std::optional<SaveError> saveStory(const QString &rootFolder, const QString &sto
                                    Resolution *earlier)
 {
     Save save{rootFolder, storyFilePath, realPathOf(rootFolder, storyFilePath), storyText, {}, {}, lockWait, earlier,
-              Fd(), Fd(), Fd(), {}};
+              Fd(), Fd(), Fd(), {}, {}};
     if (Step failed = check(save))
         return failed;
     if (Step failed = openFolder(save))

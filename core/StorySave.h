@@ -37,10 +37,14 @@ struct SaveError {
         NoHome,              // no home folder, so no story folder
         TooLong,             // longer than MaxStoryBytes
         FolderMissing,       // `path`, which holds the story folder's parent, does not exist
+        DamagingDisk,        // the story folder is on a file system known to damage writes
         LockBusy,            // `holder` held the lock for all of lockWait
+        LockHeldByOther,     // `holder`, another account, holds a lock file that cannot be replaced
         NoLocks,             // files in the story folder cannot be locked
         LockFileUnusable,    // the lock file `path` is not a file that can be used
-        LockFileNotMine,     // the lock file `path` is holder.owner's, and cannot be replaced
+        LockFileNotMine,     // the lock file `path` is `owner`'s, and cannot be replaced
+        LockFileBlocked,     // `path`, where a fresh lock file is made, is `owner`'s (number EPERM) or
+                             // not a file (EINVAL), and cannot be removed
         EarlierUnresolved,   // an earlier save cut short could not be resolved (earlier)
         StagingNotPlain,     // the staging file `path` is a link, a folder, a device or has other names
         StagingNotWritable,  // the user may not write to the staging file `path`
@@ -62,7 +66,7 @@ struct SaveError {
     std::optional<NameProblem> nameProblem;
     SaveFiles::LockHolder holder;
     std::chrono::milliseconds lockWait{0};
-    uid_t owner = 0;
+    uid_t owner = 0;       // the owner of the file `path`, for the kinds that name one
     SaveFiles::Content left = SaveFiles::Content::Other;
     bool hasStaging = false;
     int removalError = 0;

@@ -30,13 +30,13 @@ QString pathIn(const QString &rootFolder, const QByteArray &name)
 }
 
 // Reads the record: true with result->record, or false with why not.
-bool readRecord(int root, Resolution *result)
+bool readRecord(int root, const FolderTrust &trust, Resolution *result)
 {
     QByteArray bytes;
-    const int read = readPlainFile(root, SaveRecordName, MaxRecordBytes, true, &bytes);
+    const int read = readPlainFile(root, SaveRecordName, MaxRecordBytes, &trust, &bytes);
     struct stat info {};
     if ((read == EPERM || read == EACCES) && ::fstatat(root, SaveRecordName, &info, AT_SYMLINK_NOFOLLOW) == 0
-        && (read == EPERM || info.st_uid != ::geteuid())) {
+        && (read == EPERM || info.st_uid != trust.owner)) {
         result->reason = Reason::RecordNotMine;
         result->owner = info.st_uid;
         return false;
@@ -104,7 +104,7 @@ bool Resolution::worthTelling() const
         || (outcome == Outcome::Unresolved && reason != Reason::LockBusy) || removalError != 0;
 }
 
-Resolution resolveUnfinishedSaveIn(int root, const QString &rootFolder)
+Resolution resolveUnfinishedSaveIn(int root, const QString &rootFolder, const FolderTrust &trust)
 {
     Resolution result;
     result.rootFolder = rootFolder;
@@ -116,8 +116,14 @@ Resolution resolveUnfinishedSaveIn(int root, const QString &rootFolder)
         return result;
     // Records being written when an earlier save was cut short never named
     // it: nothing to follow, only to remove.
-    removeLeftTemporaries(root);
-    if (!readRecord(root, &result)) {
+    removeLeftTemporaries(root, trust);
+    // An empty record is a name claimed where the file system has no hard
+    // links, with the record never renamed over it: nothing to finish.
+    if (trust.trusts(entry) && entry.st_size == 0) {
+        removeRecord(root);
+        return result;
+    }
+    if (!readRecord(root, trust, &result)) {
         setRecordAside(root, &result);
         return result;
     }
@@ -153,16 +159,17 @@ Resolution resolveUnfinishedSave(const QString &rootFolder, std::chrono::millise
     if (!root.valid())
         return {};
     Fd lock;
-    if (const int error = lockFolder(root.get(), lockWait, &lock)) {
+    LockReport report;
+    if (const int error = lockFolder(root.get(), lockWait, &lock, &report)) {
         Resolution busy;
         busy.outcome = Outcome::Unresolved;
-        busy.reason = error == EWOULDBLOCK ? Reason::LockBusy : Reason::LockUnusable;
+        busy.reason = error == EWOULDBLOCK || error == EBUSY ? Reason::LockBusy : Reason::LockUnusable;
         busy.error = error;
         busy.rootFolder = rootFolder;
         busy.recordPath = pathIn(rootFolder, SaveRecordName);
         return busy;
     }
-    return resolveUnfinishedSaveIn(root.get(), rootFolder);
+    return resolveUnfinishedSaveIn(root.get(), rootFolder, report.trust);
 }
 
 Resolution resolveUnfinishedSaveAtStart(const QString &rootFolder)

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "SaveFiles.h"
 #include "SaveRecord.h"
 
 #include <QString>
@@ -69,7 +70,7 @@ Resolution resolveUnfinishedSave(const QString &rootFolder, std::chrono::millise
 
 // The same for a story folder already open and locked (the save does this
 // before every save).
-Resolution resolveUnfinishedSaveIn(int root, const QString &rootFolder);
+Resolution resolveUnfinishedSaveIn(int root, const QString &rootFolder, const SaveFiles::FolderTrust &trust);
 
 // At start-up, before the first window shows: when a record is there (one
 // look-up when it is not), resolves it. The caller tells the user.

@@ -134,10 +134,17 @@ QString SaveMessages::saveAdvice(const SaveError &error)
                   "holds it: make it")
                    .arg(quoted(error.path))
              + pressDoneAgain;
+    case Kind::DamagingDisk:
+        return tr("The story folder is on a FAT disk mounted through fusefat, which puts bytes added to a file in "
+                  "the wrong places, so Wrenfield saves nothing there: have the disk mounted with the system's own "
+                  "FAT driver (vfat), as desktops do")
+             + pressDoneAgain;
     case Kind::LockBusy:
+    case Kind::LockHeldByOther:
     case Kind::NoLocks:
     case Kind::LockFileUnusable:
     case Kind::LockFileNotMine:
+    case Kind::LockFileBlocked:
         return lockAdvice(error) + pressDoneAgain;
     case Kind::EarlierUnresolved:
         return resolutionMessage(error.earlier, When::AtSave) + tr(" Nothing else was changed") + pressDoneAgain;
@@ -238,10 +245,23 @@ QString SaveMessages::lockAdvice(const SaveError &error)
         return tr("Files in the story folder cannot be locked, so Wrenfield cannot make sure that no other copy of "
                   "it saves there at the same time, and saved nothing: keep the story folder on a disk that allows "
                   "locks");
+    case Kind::LockHeldByOther:
+        return tr("%2 (process %3), a program of %4, holds Wrenfield's lock file %1; on this disk Wrenfield cannot "
+                  "keep other accounts away from it, and does not wait for one: have that program ended")
+            .arg(quoted(error.path), QString::fromLocal8Bit(holder.program))
+            .arg(holder.pid)
+            .arg(holder.user ? userName(*holder.user) : tr("another account"));
     case Kind::LockFileNotMine:
         return tr("Wrenfield's lock file %1 belongs to %2, not to you, and Wrenfield may not replace it with one of "
                   "your own: have it removed (it may take an administrator)")
-            .arg(quoted(error.path), userName(error.holder.owner));
+            .arg(quoted(error.path), userName(error.owner));
+    case Kind::LockFileBlocked:
+        if (error.number == EPERM)
+            return tr("The file %1 belongs to %2, not to you, and stands where Wrenfield makes a fresh lock file of "
+                      "your own; Wrenfield may not remove it: have it removed (it may take an administrator)")
+                .arg(quoted(error.path), userName(error.owner));
+        return tr("%1 is not an ordinary file and stands where Wrenfield makes a fresh lock file: remove it")
+            .arg(quoted(error.path));
     default:
         return tr("Wrenfield cannot use its lock file %1: if it is not an ordinary file you may read, remove it")
             .arg(quoted(error.path));
