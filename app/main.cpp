@@ -4,6 +4,7 @@
 #include "Application.h"
 #include "DraftKeeper.h"
 #include "DraftStore.h"
+#include "Form1.h"
 #include "LookAndFeel.h"
 #include "Module1.h"
 #include "Places.h"
@@ -89,9 +90,11 @@ int main(int argc, char *argv[])
     DraftStore drafts(draftPlace());
     std::chrono::milliseconds lastWait{0};
     const int status = runWindows(argc, argv, commandLine, drafts, &lastWait);
-    if (!DraftKeeper::finishLastWrite(lastWait)) {
+    // A draft sync or a save the disk holds up is not waited out: the draft
+    // on disk stays whole, and a save's record makes the next start finish it.
+    if (!DraftKeeper::finishLastWrite(lastWait) || Form1::saveLeftRunning()) {
         std::fflush(nullptr);
-        std::_Exit(status);  // a sync the disk holds up: the draft on disk stays whole
+        std::_Exit(status);
     }
     return status;
 }

@@ -221,8 +221,12 @@ int lockFolder(int folder, std::chrono::milliseconds wait, Fd *lock, LockReport 
         int error = openLockFile(folder, lock, &info);
         if (!error && report->trust.trusts(info))
             error = lockTrusted(folder, *lock, info, report, &openFileLock);
-        else if (!error || error == EPERM)
+        else if (!error || error == EPERM) {
+            const bool trustedPrivate = report->trust.privateFiles;
             error = heldByTheUser(info) ? EWOULDBLOCK : replaceLockFile(folder, info, lock, report, &openFileLock);
+            if (error == EAGAIN && trustedPrivate != report->trust.privateFiles)
+                continue;  // now trusted as the file system allows: at once
+        }
         if (!error)
             return 0;
         if (error != EWOULDBLOCK && error != EAGAIN)

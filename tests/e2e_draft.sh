@@ -234,6 +234,55 @@ if [ -n "$session_manager" ]; then
     waited test -e "$state/draft.new" || fail "no draft write began"   # and is held up in its sync
     key e
     logout 3
+
+    # The story page's draft again, its story not yet saved: DONE! while
+    # another program of the user's holds the save's lock, then the session
+    # ends, SIGTERM comes, or the page is closed and Quit chosen while
+    # "Saving..." shows. The program ends at once with status 0; the draft,
+    # marked with its save, is offered at the next start, which saves it.
+    mv "$root/CFSSOOMNPicnic.txt" "$work/saved-picnic"
+    printf 'Earlier notes' >"$root/program files/temp.txt"
+    background flock -o "$root/.wrenfield-unfinished-save.lock" sleep 120; holder=$last
+    waited eval 'grep -q " $holder " /proc/locks' || fail "the lock was not taken"
+    marked() { grep -aq '^save [1-9]' "$state/draft" 2>/dev/null; }   # handed to the save
+    held_save() {
+        cp "$work/page-draft" "$state/draft"
+        "$@"; question >/dev/null; key Return
+        page=$(wait_for Form1)
+        click "$page" 0 0 1080 1920 1935 375       # DONE!
+        waited marked || fail "DONE! did not hand the story to the save"
+    }
+    held_save session_start
+    logout 1
+    held_save start
+    kill -TERM "$app_pid"; ended_well "$app_pid" "at SIGTERM during a save"
+    held_save start
+    close_window "$page"
+    question=$(wait_for Wrenfield)
+    key alt+q; ended_well "$app_pid" "at Quit during a save"
+    [ ! -e "$root/CFSSOOMNPicnic.txt" ] || fail "a save waiting for the lock went on after the end"
+    kill "$holder"
+    continued; page=$(wait_for Form1)
+    click "$page" 0 0 1080 1920 1935 375           # DONE!
+    wait_for Form2 >/dev/null
+    picnic_story | cmp - "$root/CFSSOOMNPicnic.txt" || fail "the story left by the held save was not saved"
+    waited eval '! has_draft' || fail "a draft is left after the held save's story was saved"
+    killed
+
+    # The same while the disk takes five seconds to sync the story: the end
+    # does not wait for it, and the next start finds the story whole.
+    rm "$root/CFSSOOMNPicnic.txt"
+    printf 'Earlier notes' >"$root/program files/temp.txt"
+    held_save session_start strace -f -qq -o /dev/null -P "$root/CFSSOOMNPicnic.txt" -e trace=fdatasync \
+        -e inject=fdatasync:delay_enter=5000000
+    waited eval 'picnic_story | cmp -s - "$root/CFSSOOMNPicnic.txt"' || fail "the story was not written"
+    logout 1
+    start
+    waited focused "$(wait_for Wrenfield)" || fail "the notice did not take the keyboard"
+    key Return                                     # the story is saved: OK
+    wait_for Talemoss >/dev/null
+    ! has_draft || fail "the slowly synced story's draft was left"
+    killed
 fi
 
 echo "end-to-end drafts: all passed"

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Copyright (C) 2026 The Wrenfield developers
 
+#include "SaveLock.h"
 #include "SaveRecord.h"
 #include "StorySave.h"
 #include "UnfinishedSave.h"
 
 #include "FolderSnapshot.h"
+#include "Mounts.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -39,14 +41,48 @@ struct Variant {
     bool staging;         // a staging file with text in it, or no story folder at all
     QString fault;        // a fault for the whole run
     QString recoverFrom;  // where the save is killed for the rows that kill the start-up too: "call k", its k-th
+    QString mount {};     // a mount of Mounts.h where the save runs as its user; none: a temporary folder
 };
 
+const QString StagingFile = QStringLiteral("staging file"), KillStory = QStringLiteral("pwrite64 2");
 const Variant Variants[] = {
-    {QStringLiteral("staging file"), true, QString(), QStringLiteral("pwrite64 2")},
-    {QStringLiteral("no staging file"), false, QString(), QStringLiteral("pwrite64 2")},
+    {StagingFile, true, QString(), KillStory},
+    {QStringLiteral("no staging file"), false, QString(), KillStory},
     // Without RENAME_NOREPLACE the rename is a hard link and an unlink.
     {QStringLiteral("hard link"), true, QStringLiteral("renameat2:error=EINVAL"), QStringLiteral("unlinkat 1")},
+    // The disks desktops mount: NTFS (hard links, every file 0777), exFAT
+    // without hard links (the rename over a claim), files 0777 or the
+    // user's alone.
+    {QStringLiteral("ntfs-3g uid,gid"), true, QString(), KillStory, QStringLiteral("ntfs-3g uid,gid")},
+    {QStringLiteral("exfat-fuse uid,gid"), true, QString(), KillStory, QStringLiteral("exfat-fuse uid,gid")},
+    {QStringLiteral("exfat-fuse umask=077"), true, QString(), KillStory, QStringLiteral("exfat-fuse umask=077")},
 };
+
+// The mounts the variants run on, made in the test's mount namespace.
+std::vector<Mount> mounts;
+const Mount *mountOf(const Variant &variant)
+{
+    const auto found = std::find_if(mounts.begin(), mounts.end(), [&](const Mount &m) { return m.name == variant.mount; });
+    return found == mounts.end() ? nullptr : &*found;
+}
+
+// A folder for one run: on the variant's mount, the user's; or in tmp.
+QString freshFolder(const Variant &variant, QTemporaryDir &tmp)
+{
+    static int made = 0;
+    const Mount *mount = mountOf(variant);
+    if (!mount)
+        return tmp.path();
+    const QString folder = mount->point + QStringLiteral("/run%1").arg(++made);
+    run(asAccount(TestUser) << "mkdir" << folder);
+    return folder;
+}
+
+// The helper as the variant's user.
+QStringList helper(const Variant &variant)
+{
+    return (variant.mount.isEmpty() ? QStringList() : asAccount(TestUser)) << SAVE_HELPER;
+}
 
 // Runs the helper traced for the save's file calls (with file names and bytes
 // into log, if one is given), with the variant's fault and a kill at one call;
@@ -63,7 +99,7 @@ bool killedRun(const Variant &variant, const QString &kill, const QStringList &h
     QProcess process;
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(Strace, arguments << "--" << SAVE_HELPER << helperArguments);
+    process.start(Strace, arguments << "--" << helper(variant) << helperArguments);
     process.waitForFinished(-1);
     return process.exitStatus() == QProcess::CrashExit && process.exitCode() == SIGKILL;
 }
@@ -77,6 +113,8 @@ void prepare(const QString &base, const Variant &variant)
         writeFile(base + Staging, EarlierNotes);
         writeFile(rootOf(base) + QStringLiteral("/other story.txt"), "other story");
     }
+    if (!variant.mount.isEmpty())  // where the mount keeps owners
+        run({"chown", "-R", QString::number(TestUser), base});
 }
 
 QStringList without(QStringList lines, const QString &start)
@@ -126,11 +164,13 @@ struct Case {
     bool cutOff = false;     // the story file then loses its end, as in a long write cut short
     Disk *disk = nullptr;    // where the power is cut; none: a kill in a temporary folder
     QTemporaryDir dir {};
+    QString folder = disk ? disk->mountPoint : freshFolder(*variant, dir);
     QStringList before {};   // the folder before the save
     struct stat staging {};  // the staging file before the save
     bool saveKilled = false, resolveKilled = false;
-    bool recordAfterKill = false;  // whether the save's record had reached the disk
-    QString base() const { return disk ? disk->mountPoint : dir.path(); }
+    bool recordAfterKill = false;  // whether the save's record had reached the disk (not only an
+                                   // empty claim on its name)
+    QString base() const { return folder; }
 
     // The kills, each followed on a disk by a power cut and the next boot;
     // false when the disk could not be cut off or mounted again.
@@ -143,7 +183,7 @@ struct Case {
         before = shape(base());
         ::lstat(qPrintable(base() + Staging), &staging);
         saveKilled = killedRun(*variant, saveKill, {rootOf(base()), StoryPath, StoryText});
-        recordAfterKill = QFileInfo::exists(base() + Record);
+        recordAfterKill = QFileInfo(base() + Record).size() > 0;
         if (cutOff)
             QFile::resize(base() + Story, (variant->staging ? EarlierNotes.size() : 0) + 3);
         bool booted = cutAndBoot();
@@ -151,7 +191,7 @@ struct Case {
             resolveKilled = killedRun(*variant, resolveKill, {QStringLiteral("--resolve"), rootOf(base())});
             booted = cutAndBoot();
         }
-        recordAfterKill = disk ? QFileInfo::exists(base() + Record) : recordAfterKill;
+        recordAfterKill = disk ? QFileInfo(base() + Record).size() > 0 : recordAfterKill;
         return booted;
     }
 };
@@ -276,6 +316,7 @@ private:
     std::vector<std::unique_ptr<Case>> cases;
     QTemporaryDir images;
     std::vector<Disk> disks;
+    QStringList skippedMounts;  // why the kills on a mount cannot be tried here
 };
 
 void SaveCrashTest::setUpDisks()
@@ -327,19 +368,31 @@ void SaveCrashTest::initTestCase()
     for (Disk &disk : disks)  // one row that says why
         if (!disk.skip.isEmpty())
             add(QString::fromLatin1(disk.type) + ", power cuts", nullptr, {}, {}, false, &disk);
+    ::chmod(qPrintable(images.path()), 0755);  // for the mounts' user
+    for (Mount &mount : desktopMounts()) {
+        const auto used = [&](const Variant &v) { return v.mount == mount.name; };
+        if (std::none_of(std::begin(Variants), std::end(Variants), used))
+            continue;
+        if (mount.make(images.path()))
+            mounts.push_back(mount);
+        else
+            skippedMounts << QStringLiteral("kills on %1: %2").arg(mount.name, mount.skip);
+    }
 
     // One traced run of each variant tells its calls; each call becomes a row.
     for (const Variant &variant : Variants) {
-        QTemporaryDir base;
-        prepare(base.path(), variant);
-        const QString log = base.path() + QStringLiteral("/trace");
-        killedRun(variant, {}, {rootOf(base.path()), StoryPath, StoryText}, log);
+        if (!variant.mount.isEmpty() && !mountOf(variant))
+            continue;
+        QTemporaryDir tmp, crashedTmp;
+        const QString base = freshFolder(variant, tmp), log = tmp.path() + QStringLiteral("/trace");
+        prepare(base, variant);
+        killedRun(variant, {}, {rootOf(base), StoryPath, StoryText}, log);
         const QStringList calls = callsAfterMark(log);
         const QString storySync = calls.filter(QStringLiteral("fdatasync")).value(variant.staging ? 2 : 1);
-        const bool powerCuts = variant.staging && variant.fault.isEmpty();
+        const bool powerCuts = variant.staging && variant.fault.isEmpty() && variant.mount.isEmpty();
         if (powerCuts)  // the trace for the reordering model, the story folder's path (as -xx writes it) taken out
             detailedTrace =
-                readFile(log).replace("\\x" + rootOf(base.path()).toUtf8().toHex('\\').replace("\\", "\\x"), "");
+                readFile(log).replace("\\x" + rootOf(base).toUtf8().toHex('\\').replace("\\", "\\x"), "");
         const auto addKill = [&](const QString &tag, const QString &saveKill, const QString &resolveKill = {}) {
             add(tag, &variant, saveKill, resolveKill);
             // Power cuts only where the disk may change: a cut before an
@@ -371,10 +424,10 @@ void SaveCrashTest::initTestCase()
         QVERIFY2(!recoverFrom.isEmpty(), qPrintable(variant.name + QStringLiteral(": no ") + variant.recoverFrom));
 
         // The start-up after a save killed there, killed at each of its calls.
-        QTemporaryDir crashed;
-        prepare(crashed.path(), variant);
-        killedRun(variant, recoverFrom, {rootOf(crashed.path()), StoryPath, StoryText});
-        killedRun(variant, {}, {QStringLiteral("--resolve"), rootOf(crashed.path())}, log);
+        const QString crashed = freshFolder(variant, crashedTmp);
+        prepare(crashed, variant);
+        killedRun(variant, recoverFrom, {rootOf(crashed), StoryPath, StoryText});
+        killedRun(variant, {}, {QStringLiteral("--resolve"), rootOf(crashed)}, log);
         const QStringList resolveCalls = callsAfterMark(log);
         QVERIFY2(!resolveCalls.isEmpty(), qPrintable(variant.name));
         for (qsizetype i = 0; i < resolveCalls.size(); ++i)
@@ -394,6 +447,8 @@ void SaveCrashTest::initTestCase()
 
 void SaveCrashTest::cleanupTestCase()
 {
+    for (Mount &mount : mounts)
+        mount.unmake();
     for (const Disk &disk : disks) {
         disk.unmount();
         for (const QString &device : disk.devices)
@@ -407,6 +462,8 @@ void SaveCrashTest::killAtEveryStep_data()
     QTest::addColumn<int>("index");
     if (Strace.isEmpty())
         QTest::newRow("no strace") << -1;
+    for (qsizetype i = 0; i < skippedMounts.size(); ++i)
+        QTest::newRow(qPrintable(skippedMounts[i].section(QLatin1Char(':'), 0, 0))) << int(-2 - i);
     for (std::size_t i = 0; i < cases.size(); ++i)
         QTest::newRow(qPrintable(cases[i]->tag)) << int(i);
 }
@@ -416,6 +473,8 @@ void SaveCrashTest::killAtEveryStep()
     if (Strace.isEmpty())
         QSKIP("strace is not installed");
     QFETCH(int, index);
+    if (index < 0)
+        QSKIP(qPrintable(skippedMounts[-2 - index]));
     Case &c = *cases[std::size_t(index)];
     const QString root = rootOf(c.base());
     if (c.disk) {
@@ -430,11 +489,20 @@ void SaveCrashTest::killAtEveryStep()
     QVERIFY2(c.saveKilled, "the save was not killed there");
     QVERIFY2(c.resolveKill.isEmpty() || c.resolveKilled, "the start-up was not killed there");
 
-    // The next start, which tells the user of a save it finished.
-    const Resolution resolution = resolveUnfinishedSaveAtStart(root);
-    QCOMPARE(resolution.worthTelling(), resolution.outcome == Resolution::Outcome::Finished);
+    // The next start, which tells the user of a save it finished; on a
+    // mount, its user's.
+    if (c.variant->mount.isEmpty()) {
+        const Resolution resolution = resolveUnfinishedSaveAtStart(root);
+        QCOMPARE(resolution.worthTelling(), resolution.outcome == Resolution::Outcome::Finished);
+    } else {
+        const auto [outcome, told] = run(helper(*c.variant) << "--resolve" << root);
+        QVERIFY2(outcome <= int(Resolution::Outcome::AlreadyWhole), qPrintable(told));
+    }
 
-    const QStringList after = shape(c.base());
+    // Temporaries a kill left (a record being written where files cannot be
+    // unnamed, a fresh lock file) go with the next save.
+    const QStringList after = without(without(shape(c.base()), QStringLiteral("/C/") + NewSaveRecordName),
+                                      QStringLiteral("/C/") + SaveFiles::NewLockName);
     QStringList whole = without(c.before, Staging + QLatin1String(" mode "));
     struct stat story = c.staging;  // renamed, not copied: the staging file's inode under the story's name
     if (!c.variant->staging)
@@ -447,7 +515,7 @@ void SaveCrashTest::killAtEveryStep()
     else if (after != whole)
         QCOMPARE(after, c.before);
 
-    QVERIFY(!saveStory(root, QStringLiteral("c:\\Next.txt"), QStringLiteral("Next")));
+    QCOMPARE(run(helper(*c.variant) << root << "c:\\Next.txt" << "Next").first, 0);
     QVERIFY(!entryNames(root).join('\n').contains(QLatin1String(SaveRecordName)));
     QVERIFY(!c.disk || c.disk->unmount());
 }

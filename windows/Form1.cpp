@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -92,14 +93,34 @@ Form1::Form1(StoryRecord &story, WindowRegistry &windows, const QString &storyRo
     connect(savingShown, &QTimer::timeout, this, &Form1::showSaving);
 }
 
-// A save still running ends first: it is bounded by the lock's wait and the
-// disk.
+namespace {
+
+// Saves still running when their page went, at the program's end.
+QList<QThread *> &leftRunning()
+{
+    static QList<QThread *> saves;
+    return saves;
+}
+
+} // namespace
+
+// A save still running is not waited for: it may wait for the lock or a
+// slow disk for seconds, and the program's end (a logout among them) must
+// not. It is left to run until the program ends, which cuts it short as a
+// kill would; its record makes the next start finish it.
 Form1::~Form1()
 {
-    if (saver) {
-        saver->wait();
+    if (saver && !saver->isFinished()) {
+        saver->disconnect(this);
+        leftRunning().append(saver);
+    } else {
         delete saver;
     }
+}
+
+bool Form1::saveLeftRunning()
+{
+    return std::any_of(leftRunning().cbegin(), leftRunning().cend(), [](QThread *save) { return save->isRunning(); });
 }
 
 QByteArray Form1::storyBytesOf(const Draft &draft)
@@ -179,6 +200,7 @@ void Form1::saveFinished()
     unsetCursor();
     const std::shared_ptr<SaveRun> finished = std::exchange(run, nullptr);
     saving = false;
+    windows.reportSaveEnded();
 
     tellAboutEarlierSave(finished->earlier);
     if (finished->error) {

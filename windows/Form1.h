@@ -31,6 +31,11 @@ public:
     // draft taken on another window.
     static QByteArray storyBytesOf(const Draft &draft);
 
+    // Whether a save this page started still runs after the page is gone:
+    // the program then ends without waiting for it, as a kill would end it,
+    // and the next start finishes it from its record.
+    static bool saveLeftRunning();
+
 private:
     // One save, run on a thread of its own: what it saves, and what became
     // of it and of a save cut short before it.

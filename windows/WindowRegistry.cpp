@@ -116,6 +116,19 @@ QWidget *WindowRegistry::window(Window which) const
     return created[static_cast<int>(which)].get();
 }
 
+void WindowRegistry::reportSaving(const QString &storyFilePath, const QString &storyText)
+{
+    saving = true;
+    emit savingStory(storyFilePath, storyText);
+}
+
+void WindowRegistry::reportSaveEnded()
+{
+    saving = false;
+    if (savingQuestion)
+        savingQuestion->close();  // what it asked about is over
+}
+
 void WindowRegistry::reportStorySaved(const QString &realPath)
 {
     unsavedWork = false;
@@ -147,6 +160,10 @@ bool WindowRegistry::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::Close) {
         if (sessionEnded) {
             QCoreApplication::exit(0);  // the draft stays for the next start
+        } else if (saving) {
+            event->ignore();
+            askBeforeLeavingSave(static_cast<QWidget *>(watched));
+            return true;
         } else if (!unsavedWork) {
             EndProgram();
         } else {
@@ -172,6 +189,38 @@ void WindowRegistry::askBeforeDiscarding(QWidget *window)
     box->setEscapeButton(keep);
     connect(discard, &QPushButton::clicked, this, &WindowRegistry::EndProgram);
     box->open();
+}
+
+// A story being saved is not offered for discarding: quitting leaves its
+// save to the next start, which finishes it, or offers the story again
+// when the save had not yet begun (it was waiting for another's). Waiting
+// is the default, and what Escape chooses; the question goes by itself
+// when the save ends.
+void WindowRegistry::askBeforeLeavingSave(QWidget *window)
+{
+    if (savingQuestion)
+        return;
+    auto *box = new QMessageBox(QMessageBox::Question, QStringLiteral("Wrenfield"),
+                                tr("This story is still being saved. Quit now?"), QMessageBox::NoButton, window);
+    box->setObjectName(QStringLiteral("savingQuestion"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setInformativeText(tr("Nothing is lost: the next time Wrenfield starts, it finishes the save, or, if the "
+                               "save had not yet begun, offers the story to you again."));
+    QPushButton *wait = box->addButton(tr("&Keep waiting"), QMessageBox::RejectRole);
+    QPushButton *quit = box->addButton(tr("&Quit"), QMessageBox::DestructiveRole);
+    box->setDefaultButton(wait);
+    box->setEscapeButton(wait);
+    connect(quit, &QPushButton::clicked, this, &WindowRegistry::quitLeavingSave);
+    savingQuestion = box;
+    box->open();
+}
+
+// Ends the program as the end of the session does: the draft, marked with
+// the save, is written and stays; the save is not waited for.
+void WindowRegistry::quitLeavingSave()
+{
+    endSession();
+    QCoreApplication::exit(0);
 }
 
 std::unique_ptr<QWidget> WindowRegistry::create(Window which)

@@ -5,7 +5,9 @@
 
 #include "StoryRecord.h"
 
+#include <QMessageBox>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -65,7 +67,9 @@ public:
     void reportStorySaved(const QString &realPath);
     // Told by the story page as it hands a story to the save, before the save
     // changes anything; passed on as savingStory (the draft marks its save).
-    void reportSaving(const QString &storyFilePath, const QString &storyText) { emit savingStory(storyFilePath, storyText); }
+    void reportSaving(const QString &storyFilePath, const QString &storyText);
+    // Told by the story page when the save it started has ended, saved or not.
+    void reportSaveEnded();
 
 signals:
     void storySaved(const QString &realPath);
@@ -84,10 +88,14 @@ private:
     void watchForUnsavedWork(QWidget *window);
     void noteUnsavedWork();
     void askBeforeDiscarding(QWidget *window);
+    void askBeforeLeavingSave(QWidget *window);
+    void quitLeavingSave();
 
     StoryRecord &story;
     const QString storyRoot;
     std::array<std::unique_ptr<QWidget>, WindowCount> created;
     bool unsavedWork = false;  // a choice or a box changed since start or the last save
     bool sessionEnded = false;
+    bool saving = false;  // a story handed to the save, not yet saved or refused
+    QPointer<QMessageBox> savingQuestion;
 };
