@@ -122,6 +122,7 @@ private slots:
     void continuedRunSavesTheSame_data();
     void continuedRunSavesTheSame();
     void keptNoDraftIsToldOnce();
+    void steadyTypingIsKept();
 };
 
 void DraftWindows::continuedRunSavesTheSame_data()
@@ -183,6 +184,23 @@ void DraftWindows::keptNoDraftIsToldOnce()
                              [](QWidget *w) { return w->objectName() == QLatin1String("draftTrouble") && w->isVisible(); });
     };
     QTRY_COMPARE(told(), 1);
+}
+
+// Typing on without a pause is still written within the write delay of the
+// first key not yet written: a timer restarted at every key would never fire.
+void DraftWindows::steadyTypingIsKept()
+{
+    Run r;
+    runSteps(r, 0, 4);  // on the Player 2 window, its draft written on the way
+    const QString typed = QStringLiteral("Picnic at the lake, then home");
+    const QByteArray first = QByteArray::fromRawData(reinterpret_cast<const char *>(typed.utf16()), 2);
+    for (const QChar c : typed) {  // 200 ms a key: six seconds in all
+        r.type(Window::frmp2, "Text1", QString(c));
+        QTest::qWait(200);
+        if (readFile(r.store.path()).contains(first))
+            return;
+    }
+    QFAIL("nothing typed was written while the typing went on");
 }
 
 QTEST_MAIN(DraftWindows)

@@ -2,11 +2,15 @@
 // Copyright (C) 2026 The Wrenfield developers
 
 #include "StorySave.h"
+#include "UnfinishedSave.h"
 
 #include "FolderSnapshot.h"
 
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
 
 // Saves on the real file system, each in a fresh temporary folder whose
 // subfolder "C" stands for drive C:. Each starts with the staging file
@@ -18,6 +22,9 @@ class StorySaveTest : public QObject {
 private slots:
     void save_data();
     void save();
+    void earlierSaveUnderTheName_data();
+    void earlierSaveUnderTheName();
+    void lockBusyAtStart();
 };
 
 void StorySaveTest::save_data()
@@ -97,6 +104,63 @@ void StorySaveTest::save()
         });
     }
     QCOMPARE(after, before);
+}
+
+namespace {
+
+// A story folder with the staging file "earlier" and the record of a save
+// of `story` to Story.txt cut short before the rename.
+QString cutShortSave(const QTemporaryDir &tmp, const QByteArray &story)
+{
+    const QString root = tmp.path() + QStringLiteral("/C");
+    writeFile(root + QStringLiteral("/program files/temp.txt"), "earlier");
+    const QString record = root + QLatin1Char('/') + QLatin1String(SaveRecordName);
+    writeFile(record, encodeSaveRecord({"Story.txt", true, 7, stagingTailChecksum("earlier"), story}));
+    QFile::setPermissions(record, QFile::ReadOwner | QFile::WriteOwner);
+    return root;
+}
+
+} // namespace
+
+void StorySaveTest::earlierSaveUnderTheName_data()
+{
+    QTest::addColumn<QByteArray>("earlier");  // what the save cut short was saving
+    QTest::addColumn<int>("number");          // this save's error; 0: saved
+    QTest::newRow("this very story: saved") << QByteArray("Mine\r\n") << 0;
+    QTest::newRow("another story: the name is taken") << QByteArray("Theirs\r\n") << EEXIST;
+}
+
+// A save cut short under the same name is finished first; this story counts
+// as saved only when that save was of its very bytes.
+void StorySaveTest::earlierSaveUnderTheName()
+{
+    QFETCH(QByteArray, earlier);
+    QFETCH(int, number);
+    QTemporaryDir tmp;
+    const QString root = cutShortSave(tmp, earlier);
+    Resolution resolved;
+    const std::optional<SaveError> error = saveStory(root, QStringLiteral("c:\\Story.txt"), QStringLiteral("Mine"),
+                                                     SaveLockWait, &resolved);
+    QCOMPARE(resolved.outcome, Resolution::Outcome::Finished);
+    QCOMPARE(error ? error->number : 0, number);
+    QCOMPARE(readFile(root + QStringLiteral("/Story.txt")), "earlier" + earlier);
+}
+
+// Another copy saving at start-up: the record is left for later, and the
+// user is not told of it (nothing is wrong).
+void StorySaveTest::lockBusyAtStart()
+{
+    QTemporaryDir tmp;
+    const QString root = cutShortSave(tmp, "Mine\r\n");
+    const int held = ::open(qPrintable(root + QLatin1Char('/') + QLatin1String(SaveLockName)),
+                            O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    QVERIFY(held >= 0 && ::flock(held, LOCK_EX) == 0);
+    const Resolution busy = resolveUnfinishedSave(root, std::chrono::milliseconds(50));
+    ::close(held);
+    QCOMPARE(busy.outcome, Resolution::Outcome::Unresolved);
+    QCOMPARE(busy.reason, Resolution::Reason::LockBusy);
+    QVERIFY(!busy.worthTelling());
+    QCOMPARE(resolveUnfinishedSave(root).outcome, Resolution::Outcome::Finished);
 }
 
 QTEST_GUILESS_MAIN(StorySaveTest)
