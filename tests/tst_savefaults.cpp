@@ -383,6 +383,13 @@ void SaveFaultsTest::anotherAccount_data()
     row("holds a lock file in a folder shared with it", "2775", "", "hold", 0, saved, "");
     row("holds a lock file in a sticky folder of root's shared with all", "1777", "chown 0 .", "hold", EPERM, missing,
         "lock file \u201c%C/" + lock + "\u201d " + byOther);
+    // Where a fresh lock file is made to replace one that is not the user's
+    // alone: the message names what is in the way, and whose it is.
+    const QString stale = QStringLiteral("touch %1; chown %2 %1; chmod 644 %1; ").arg(lock, user);
+    row("plants a folder where a fresh lock file is made", "2775", stale, "mkdir " + lock + ".new", EINVAL, missing,
+        "\u201c%C/" + lock + ".new\u201d is not an ordinary file");
+    row("plants a file there in a sticky folder of root's", "1777", "chown 0 .; " + stale, "touch " + lock + ".new",
+        EPERM, missing, "file \u201c%C/" + lock + ".new\u201d " + byOther);
     row("plants a record, at a start", "2775", "", planted, int(Resolution::Outcome::SetAside), missing,
         "cannot use it (it " + byOther, true);
     row("plants a record, at a save", "2775", "", planted, 0, saved, "cannot use it (it " + byOther);
@@ -440,6 +447,7 @@ void SaveFaultsTest::anotherAccount()
     QVERIFY2(message.contains(QString(told).replace("%C", root)), qPrintable(message));
     QCOMPARE(readFile(root + "/Story.txt"), story);
     QCOMPARE(readFile(root + "/Mine.txt"), QByteArray("mine\n"));
+    QVERIFY2(asOther.contains(".new") || !QFileInfo::exists(root + Lock + ".new"), "a fresh lock file was left");
     struct stat lock {};
     QVERIFY(result != 0 || start
             || (::lstat(qPrintable(root + Lock), &lock) == 0 && lock.st_uid == uid_t(User)
