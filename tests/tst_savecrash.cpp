@@ -56,6 +56,10 @@ const Variant Variants[] = {
     {QStringLiteral("ntfs-3g uid,gid"), true, QString(), KillStory, QStringLiteral("ntfs-3g uid,gid")},
     {QStringLiteral("exfat-fuse uid,gid"), true, QString(), KillStory, QStringLiteral("exfat-fuse uid,gid")},
     {QStringLiteral("exfat-fuse umask=077"), true, QString(), KillStory, QStringLiteral("exfat-fuse umask=077")},
+    // The kernel's own drivers, where the kernel has them.
+    {QStringLiteral("vfat uid,gid"), true, QString(), KillStory, QStringLiteral("vfat uid,gid")},
+    {QStringLiteral("exfat uid,gid"), true, QString(), KillStory, QStringLiteral("exfat uid,gid")},
+    {QStringLiteral("ntfs3 uid,gid"), true, QString(), KillStory, QStringLiteral("ntfs3 uid,gid")},
 };
 
 // The mounts the variants run on, made in the test's mount namespace.
