@@ -7,13 +7,15 @@
 
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <sys/mount.h>
 
 // The file systems desktops mount for a user's documents, made for a test
 // from image files on loop devices (as root, in a mount namespace of the
 // test's own): NTFS, exFAT and FAT through their FUSE drivers and the
-// kernel's own, and bindfs forcing modes on an ext4 folder. Each belongs to
+// kernel's own; bindfs forcing modes on a folder of this machine's, and
+// sshfs, its SFTP server run as the user over a pair of pipes. Each belongs to
 // the account TestUser, as a desktop mounts a stick for its user; where one
 // cannot be made here, skip says why.
 constexpr int TestUser = 42431, TestOther = 42432;
@@ -25,8 +27,9 @@ inline QStringList asAccount(int uid)
 
 struct Mount {
     QString name;     // the driver and the options, as rows name it
-    QString driver;   // ntfs-3g, exfat-fuse, fusefat, bindfs; or the kernel's vfat, exfat, ntfs3
+    QString driver;   // ntfs-3g, exfat-fuse, fusefat, bindfs, sshfs; or the kernel's vfat, exfat, ntfs3
     QString options;  // with %1 for the user's number
+    bool keepsModes = false;  // files keep the modes they are made and changed with
     QString skip {};
     QString image {}, point {}, device {};
     QStringList command {};  // the mount command
@@ -39,7 +42,7 @@ struct Mount {
         point = image.chopped(4);
         const bool kernel = driver == "vfat" || driver == "exfat" || driver == "ntfs3";
         const QString format = driver.startsWith("ntfs") ? "mkntfs" : driver.contains("exfat") ? "mkfs.exfat"
-                             : driver == "bindfs" ? QString() : "mkfs.vfat";
+                                                                                        : "mkfs.vfat";
         if (::geteuid() != 0)
             skip = "mounts need root";
         else if (!QFileInfo::exists("/dev/fuse") && !kernel)
@@ -53,11 +56,16 @@ struct Mount {
             return false;
         QStringList mount;
         const QString options = withUser(this->options);
-        if (driver == "bindfs") {
+        if (driver == "bindfs" || driver == "sshfs") {
             device = image.chopped(4) + ".source";
             QDir().mkpath(device);
             ::chown(qPrintable(device), TestUser, TestUser);
-            mount = {"bindfs", "-o", options, device, point};
+            // The server runs as root (it needs a user in the user database),
+            // so the mount gives every file the user as its owner.
+            const QString sftp = QStringLiteral("cd '%1'; mkfifo in out; /usr/lib/openssh/sftp-server <in >out 2>/dev/null"
+                                                " & sshfs -f -o %2 localhost:'%1' '%3' >in <out 2>/dev/null &");
+            mount = driver == "bindfs" ? QStringList{"bindfs", "-o", options, device, point}
+                                       : QStringList{"sh", "-c", sftp.arg(device, options, point)};
         } else {
             if (!writeFile(image, {}) || !QFile::resize(image, qint64(64) << 20)
                 || run(QStringList{format} << (format == "mkntfs" ? QStringList{"-q", "-F", "-f"} : QStringList())
@@ -80,9 +88,12 @@ struct Mount {
     {
         unmount();
         QStringList mount = command;
-        const qsizetype at = mount.indexOf("-o") + 1;
-        mount[at].replace(withUser(options), withUser(newOptions));
-        return run(mount).first == 0 && isMountPoint();
+        mount.replaceInStrings(withUser(options), withUser(newOptions));
+        if (run(mount).first != 0)
+            return false;
+        for (int tries = 0; tries < 200 && !isMountPoint(); ++tries)  // sshfs mounts in the background
+            QThread::msleep(50);
+        return isMountPoint();
     }
 
     bool isMountPoint() const { return readFile("/proc/self/mounts").contains(" " + point.toUtf8() + " "); }
@@ -128,6 +139,8 @@ inline std::vector<Mount> desktopMounts()
         {"exfat-fuse umask=077", "exfat-fuse", "uid=%1,gid=%1,umask=077"},
         {"bindfs forcing 0644", "bindfs", "perms=0644:a+X"},
         {"bindfs forcing owner and 0666", "bindfs", "force-user=%1,perms=0666:a+X"},
+        {"sshfs uid,gid", "sshfs", "passive,allow_other,uid=%1,gid=%1", true},
+        {"sshfs umask=022", "sshfs", "passive,allow_other,uid=%1,gid=%1,umask=022"},
         {"fusefat uid,gid", "fusefat", "uid=%1,gid=%1"},
         {"vfat uid,gid", "vfat", "uid=%1,gid=%1"},
         {"exfat uid,gid", "exfat", "uid=%1,gid=%1"},
