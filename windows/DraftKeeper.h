@@ -72,7 +72,6 @@ private:
     void noteEdit();
     void noteShown(Window window);
     void noteSaving(const QString &storyFilePath, const QString &storyText);
-    void writeSoon();
     void dropDraft();
     void sessionEnds();
     void startWriter();
