@@ -8,6 +8,7 @@
 #include "Module1.h"
 #include "Places.h"
 #include "SaveNotice.h"
+#include "Spelling.h"
 #include "StartUp.h"
 #include "StoryNotifier.h"
 #include "StorySave.h"
@@ -43,6 +44,8 @@ int runWindows(int &argc, char *argv[], const CommandLine &commandLine, DraftSto
         tellAboutUnfinishedSave(resolution, storyRoot);
         sessionEnded = watch.ended;
     }
+    // Spelling is loaded once a checked box is first painted, on its own thread.
+    Desktop::Spelling spelling;
     WindowRegistry windows(Module1::Story, storyRoot);
     QObject::connect(&app, &Application::quitRequested, &windows, &WindowRegistry::quitRequested);
 
