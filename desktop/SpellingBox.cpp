@@ -156,22 +156,44 @@ private:
         return words;
     }
 
+    // The word being typed, when the dictionary does not know it: the one
+    // mark that waits.
+    std::optional<Span> waitingMark() const
+    {
+        if (typedAt < 0 || !active())
+            return std::nullopt;
+        Spelling *spelling = Spelling::current();
+        for (const Span &word : SpellingWords::unknownAround(box->text(), typedAt, typedAt, [spelling](QStringView w) {
+                 return spelling->known(w);
+             }))
+            if (word.start <= typedAt && typedAt <= word.end)
+                return word;
+        return std::nullopt;
+    }
+
     void typed()
     {
         typedAt = box->cursorPosition();
         pause->start();
     }
 
+    // The box is painted again only where a mark appears: a long box costs
+    // as much to paint as to lay out.
     void paused()
     {
+        const bool waited = waitingMark().has_value();
         typedAt = -1;
-        box->update();
+        if (waited)
+            box->update();
     }
 
-    void caretMoved()
+    void caretMoved(int, int now)
     {
-        if (typedAt >= 0)
-            box->update();  // the word typed may be left, and be marked whole
+        const std::optional<Span> word = waitingMark();
+        if (word && (now < word->start || now > word->end)) {
+            typedAt = -1;
+            box->update();
+        }
     }
 
     void paintMarks();
