@@ -205,10 +205,10 @@ void Spelling::suggestionReplacesTheWordInOneUndo()
     QVERIFY(menu);
     QStringList items;
     for (const QAction *action : menu->actions())
-        items << action->text();
+        items << action->text().section(u'\t', 0, 0);  // without its shortcut
     QCOMPARE(items.mid(items.indexOf(QString()), 7), QStringList({"", "Add to Dictionary", "Ignore", "", "Check Spelling",
                                                                   "Language", ""}));
-    QCOMPARE(items.mid(items.indexOf(QString()) + 7, 2), QStringList({"&Undo\tCtrl+Z", "&Redo\tCtrl+Y"}));
+    QCOMPARE(items.mid(items.indexOf(QString()) + 7, 2), QStringList({"&Undo", "&Redo"}));
     const qsizetype small = items.indexOf(QStringLiteral("small"));
     QVERIFY(small >= 0 && items.indexOf(QString()) <= 5);
     if (byMouse) {
