@@ -117,6 +117,8 @@ protected:
                 return false;
             static_cast<QObject *>(box)->event(event);  // the box's own painting, then the marks over it
             paintMarks();
+            if (typedAt >= 0)
+                pause->start();  // a pause counts from when the last key shows: a long box is slow to paint
             return true;
         case QEvent::ContextMenu: {
             const Spelling *spelling = Spelling::current();
