@@ -22,6 +22,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace Desktop {
@@ -180,7 +181,9 @@ bool appendWord(const QString &path, const QString &word, QString *error)
 {
     const QString folder = QFileInfo(path).path();
     const bool made = !QFileInfo::exists(path);
-    if (path.isEmpty() || !QDir().mkpath(folder)) {
+    // the folder readable by its owner alone, as Enchant makes it
+    if (path.isEmpty() || !QDir().mkpath(QFileInfo(folder).path())
+        || (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST)) {
         *error = tr("its folder cannot be made");
         return false;
     }

@@ -259,7 +259,8 @@ void BoxMarker::showMenu(const QPoint &place, qsizetype offset)
     auto *menu = new QMenu(box);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     const QString text = box->text();
-    const std::vector<Span> words = active() ? misspelled(text, offset, offset) : std::vector<Span>();
+    std::vector<Span> words = active() ? misspelled(text, offset, offset) : std::vector<Span>();
+    std::erase_if(words, [offset](const Span &w) { return offset < w.start || offset > w.end; });  // another part
     if (!words.empty()) {
         const Span word = words.front();
         const QString was = text.mid(word.start, word.end - word.start);

@@ -230,12 +230,15 @@ void Spelling::suggestionReplacesTheWordInOneUndo()
 void Spelling::addedWordsAndTheSwitchSurviveARestart()
 {
     const QString config = home.filePath(QStringLiteral("config"));
-    QLineEdit *box = spellingStarted(QStringLiteral("Zorblat and Quxby"));
+    QLineEdit *box = spellingStarted(QStringLiteral("Zorblat and Quxby, well-knwon"));
     QCOMPARE(QDir(config).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    QVERIFY(!item(openMenu(box, 20), QStringLiteral("Ignore")));  // "well" is no misspelled part
+    QVERIFY(item(openMenu(box, 25), QStringLiteral("Ignore")));
     item(openMenu(box, 1), QStringLiteral("Add to Dictionary"))->trigger();
     item(openMenu(box, 13), QStringLiteral("Ignore"))->trigger();
-    QCOMPARE(misspelledRuns(box), QStringList());
+    QCOMPARE(misspelledRuns(box), QStringList{"24:knwon"});
     QCOMPARE(contents(config + QStringLiteral("/enchant/en_US.dic")), QStringLiteral("Zorblat\n"));
+    QCOMPARE(QFileInfo(config + QStringLiteral("/enchant")).permissions() & 0x0077, 0);
     item(openMenu(box, 1), QStringLiteral("Check Spelling"))->trigger();
     QCOMPARE(contents(config + QStringLiteral("/wrenfield/wrenfield.conf")), QStringLiteral("[spelling]\ncheck=false\n"));
 
@@ -245,7 +248,7 @@ void Spelling::addedWordsAndTheSwitchSurviveARestart()
     QMenu *menu = openMenu(box, 13);
     QVERIFY(!item(menu, QStringLiteral("Check Spelling"))->isChecked());
     item(menu, QStringLiteral("Check Spelling"))->trigger();
-    QCOMPARE(misspelledRuns(box), QStringList{"12:Quxby"});
+    QCOMPARE(misspelledRuns(box), QStringList({"12:Quxby", "24:knwon"}));
     QCOMPARE(contents(config + QStringLiteral("/wrenfield/wrenfield.conf")), QStringLiteral("[spelling]\ncheck=true\n"));
 }
 
