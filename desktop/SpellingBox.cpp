@@ -179,8 +179,8 @@ private:
         pause->start();
     }
 
-    // The box is painted again only where a mark appears: a long box costs
-    // as much to paint as to lay out.
+    // At a pause the box is painted again only when the word typed gains its
+    // mark: a long box costs as much to paint as to lay out.
     void paused()
     {
         const bool waited = waitingMark().has_value();

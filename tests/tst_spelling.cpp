@@ -212,7 +212,11 @@ void Spelling::suggestionReplacesTheWordInOneUndo()
     const qsizetype small = items.indexOf(QStringLiteral("small"));
     QVERIFY(small >= 0 && items.indexOf(QString()) <= 5);
     if (byMouse) {
-        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(menu->actions().at(small)).center());
+        // a menu takes a click only after the pointer has moved over it
+        const QPoint place = menu->actionGeometry(menu->actions().at(small)).center();
+        for (int x = -7; x <= 0; ++x)
+            QTest::mouseMove(menu, place + QPoint(x, 0));
+        QTest::mouseClick(menu, Qt::LeftButton, {}, place);
     } else {
         for (qsizetype i = 0; i <= small; ++i)
             QTest::keyClick(menu, Qt::Key_Down);
