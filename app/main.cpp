@@ -9,6 +9,7 @@
 #include "Module1.h"
 #include "Places.h"
 #include "SaveNotice.h"
+#include "Spelling.h"
 #include "StartUp.h"
 #include "StartQuestions.h"
 #include "StoryNotifier.h"
@@ -45,6 +46,8 @@ int runWindows(int &argc, char *argv[], const CommandLine &commandLine, DraftSto
         tellAboutUnfinishedSave(resolution, storyRoot);
         sessionEnded = watch.ended;
     }
+    // Spelling is loaded once a checked box is first painted, on its own thread.
+    Desktop::Spelling spelling;
     WindowRegistry windows(Module1::Story, storyRoot);
     QObject::connect(&app, &Application::quitRequested, &windows, &WindowRegistry::quitRequested);
 

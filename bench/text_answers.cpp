@@ -5,9 +5,11 @@
 // characters: for the title box and a speech box, the median time of each
 // question (the word, sentence, line or character at, before and after an
 // offset; the attribute run; a character's place on screen) at the start,
-// the middle and the end of the text.
+// the middle and the end of the text, with the boxes spelled in English and
+// a misspelled word in every sentence.
 #include "ControlTable.h"
 #include "LookAndFeel.h"
+#include "Spelling.h"
 #include "Median.h"
 #include "StoryRecord.h"
 #include "WindowRegistry.h"
@@ -42,12 +44,17 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     Desktop::installLookAndFeel();
+    qputenv("LANGUAGE", "en_US");
+    Desktop::Spelling spelling;  // the boxes spelled in English, as the attribute runs then show
+    spelling.start();
     StoryRecord story;
     QTemporaryDir root;
     WindowRegistry windows(story, root.path());
+    while (!spelling.ready())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     QString text;
     while (text.size() < 1000000)
-        text += QStringLiteral("Tea and cake, again! ");
+        text += QStringLiteral("Tea and cake, agian! ");
     text.truncate(1000000);
     const int n = int(text.size());
 

@@ -3,6 +3,8 @@
 
 #include "AccessibleText.h"
 
+#include "SpellingBox.h"
+
 #include <QAccessibleWidget>
 #include <QFontMetrics>
 #include <QLineEdit>
@@ -160,7 +162,8 @@ public:
         return answer(offset, boundary, 1, startOffset, endOffset);
     }
 
-    // Plain text: one run over all of it, which holds every offset.
+    // Plain text: one run over all of it, which holds every offset; in a box
+    // whose spelling is checked, each misspelled word is a run of its own.
     QString attributes(int offset, int *startOffset, int *endOffset) const override
     {
         const int length = characterCount();
@@ -169,7 +172,13 @@ public:
         const bool within = offset >= 0 && offset <= length;
         *startOffset = within ? 0 : -1;
         *endOffset = within ? length : -1;
-        return QString();
+        const QString all = content();
+        const std::optional<SpellingRun> run = within ? spellingRunAt(widget(), unitsBefore(all, offset)) : std::nullopt;
+        if (!run)
+            return QString();
+        *startOffset = charactersIn(all, run->start);
+        *endOffset = *startOffset + charactersIn(QStringView(all).mid(run->start), run->end - run->start);
+        return run->misspelled ? QStringLiteral("invalid:spelling") : QString();
     }
 
     int selectionCount() const override

@@ -19,7 +19,9 @@ class QWidget;
 // At the end of the text the last word, sentence or line is the one at it
 // (where the caret stands after it), but no character is; after a final line
 // break the line at the end is the empty one there. The text's attributes are
-// one run over the whole of it, whatever the offset.
+// one run over the whole of it, whatever the offset; in a box whose spelling
+// is checked (SpellingBox.h), a misspelled word is a run of its own with
+// "invalid:spelling", and the plain runs end at such words.
 namespace Desktop {
 
 // An accessible interface for `box` when it is one of the program's text

@@ -33,12 +33,13 @@ pids+=("$lintian_pid")
 # and are listed by hand. Only the program is packaged, so Qt Test, which the
 # tests link, must not be needed.
 depends=$(dpkg-deb -f "$deb" Depends)
-for package in fonts-liberation2 fonts-dancingscript fonts-kristi libqt6widgets6 libqt6gui6 libc6; do
+for package in fonts-liberation2 fonts-dancingscript fonts-kristi libqt6widgets6 libqt6gui6 libc6 libhunspell-1.7-0; do
     [[ ", $depends," =~ ,\ $package[\ ,] ]] || fail "Depends lacks $package: $depends"
 done
 [[ $depends != *libqt6test* ]] || fail "Depends names Qt Test: $depends"
 # Native Wayland needs Qt's plugin for it, which shlibs cannot see either.
 [[ $(dpkg-deb -f "$deb" Recommends) == *qt6-wayland* ]] || fail "Recommends lacks the Wayland platform plugin"
+[[ $(dpkg-deb -f "$deb" Recommends) == *"hunspell-en-us | hunspell-dictionary"* ]] || fail "Recommends lacks a dictionary"
 
 # The program, its menu entry, metainfo, icons and manual page, and the
 # licence, changelog and lintian overrides: nothing from tests/ or bench/.

@@ -7,6 +7,7 @@
 #include "ControlTable.h"
 #include "FreeStoryName.h"
 #include "SaveMessages.h"
+#include "SpellingBox.h"
 #include "StoryText.h"
 #include "WindowRegistry.h"
 
@@ -66,6 +67,10 @@ const Desktop::SpokenName spoken[] = {
     {"Text1", nullptr},
 };
 
+// The full title is checked for spelling; the name is not (names are rarely
+// in a dictionary).
+const char *const spelled[] = {"Text2"};
+
 } // namespace
 
 Form1::Form1(StoryRecord &story, WindowRegistry &windows, const QString &storyRoot)
@@ -73,6 +78,7 @@ Form1::Form1(StoryRecord &story, WindowRegistry &windows, const QString &storyRo
 {
     buildWindow(this, form, controls);
     Desktop::nameForScreenReaders(this, spoken);
+    Desktop::checkSpelling(this, spelled);
 
     // The story field is the small box right of "DONE!" that receives the
     // laid-out story. It stays on show but is only a display: the user can

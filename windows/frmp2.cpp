@@ -6,6 +6,7 @@
 #include "Accessibility.h"
 #include "ControlTable.h"
 #include "SaveMessages.h"
+#include "SpellingBox.h"
 #include "StoryFileName.h"
 #include "WindowRegistry.h"
 
@@ -63,6 +64,9 @@ const Desktop::SpokenName spoken[] = {
     {"Text1", nullptr, "Label2"},
 };
 
+// The title word is checked for spelling.
+const char *const spelled[] = {"Text1"};
+
 // Player 2's "Active" is the upper-case "A" and "Grouchy" the lower-case "g"
 // (Player 1 has them the other way round); every "Dont care" is "x".
 const OptionCode codes[] = {
@@ -113,6 +117,7 @@ frmp2::frmp2(StoryRecord &story, WindowRegistry &windows)
 {
     buildWindow(this, form, controls);
     Desktop::nameForScreenReaders(this, spoken);
+    Desktop::checkSpelling(this, spelled);
     recordOptionCodes(this, codes, story);
     connect(control<QLineEdit>(this, "Text1"), &QLineEdit::textChanged, this, &frmp2::Text1_Change);
     connect(control<QPushButton>(this, "Command1"), &QPushButton::clicked, this, &frmp2::Command1_Click);

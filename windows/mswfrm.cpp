@@ -5,6 +5,7 @@
 
 #include "Accessibility.h"
 #include "ControlTable.h"
+#include "SpellingBox.h"
 #include "WindowRegistry.h"
 
 #include <QLineEdit>
@@ -61,6 +62,9 @@ const Desktop::SpokenName spoken[] = {
     {"Label2(1)", nullptr},
 };
 
+// Every speech box is checked for spelling.
+const char *const spelled[] = {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8"};
+
 // Which box feeds which speech, in the order they are copied. The upper box
 // of each frame is the first speaker (odd speeches), the lower one the
 // second; in the third and fourth frames the upper box bears the higher
@@ -88,6 +92,7 @@ mswfrm::mswfrm(StoryRecord &story, WindowRegistry &windows)
 {
     buildWindow(this, form, controls);
     Desktop::nameForScreenReaders(this, spoken);
+    Desktop::checkSpelling(this, spelled);
     connect(control<QPushButton>(this, "Command1"), &QPushButton::clicked, this, &mswfrm::Command1_Click);
 }
 
