@@ -4,8 +4,10 @@
 // What screen readers get from the text boxes and around them: every answer
 // about a box's text, at every offset and for every kind of boundary, agrees
 // with the box's text; a box of a million characters answers too. The
-// buttons' keys and the options' places. (Over AT-SPI: tests/atspi_text.py.)
+// buttons' keys, the options' places, "Saving…" and the saved story. (Over AT-SPI, where what is told
+// as it happens can be heard: tests/atspi_text.py, tests/atspi_told.py.)
 #include "Accessibility.h"
+#include "Announcements.h"
 #include "LookAndFeel.h"
 #include "WindowFixture.h"
 
@@ -13,6 +15,10 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -127,6 +133,7 @@ private slots:
     void buttonsNameOnlyTheirAccessKeys();
     void optionsTellTheirPlace_data();
     void optionsTellTheirPlace();
+    void savingAndTheSavedStoryTold();
 };
 
 void Accessibility::everyAnswerAgreesWithTheText_data()
@@ -328,6 +335,34 @@ void Accessibility::optionsTellTheirPlace()
 #else
     QSKIP("Qt 6.4 gives screen readers no attributes of a control");
 #endif
+}
+
+// A save held up by another copy's lock: while "Saving…" shows, the
+// keyboard rests on the page, whose description says so where nothing can
+// be announced; afterwards it is back on "DONE!" and the main window's
+// description names the saved story until it goes. (What is announced
+// instead is checked over AT-SPI.)
+void Accessibility::savingAndTheSavedStoryTold()
+{
+    story.StoryFilePath = QStringLiteral("c:\\Tea & Cake.txt");
+    QWidget *page = show(Window::Form1);
+    auto *done = at<QPushButton>(Window::Form1, "Command3");
+    done->setFocus();
+    const int lock = ::open(QFile::encodeName(root->filePath(".wrenfield-unfinished-save.lock")).constData(),
+                            O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    QVERIFY(lock >= 0 && ::flock(lock, LOCK_EX) == 0);
+    QTest::keyClick(done, Qt::Key_Return);
+    QTRY_VERIFY(!done->isEnabled());
+    QCOMPARE(QApplication::focusWidget(), page);
+    const bool described = !Desktop::canAnnounce();
+    QCOMPARE(page->accessibleDescription(), described ? QStringLiteral("Saving\u2026") : QString());
+    ::close(lock);
+    QWidget *main = nullptr;
+    QTRY_VERIFY((main = windows->window(Window::Form2)) && main->isVisible());
+    QCOMPARE(main->accessibleDescription(), described ? QStringLiteral("Story saved as Tea & Cake.txt.") : QString());
+    QVERIFY(page->accessibleDescription().isEmpty() && done->isEnabled() && page->focusWidget() == done);
+    click(Window::Form2, "Command2");  // About the creator
+    QVERIFY(main->accessibleDescription().isEmpty());
 }
 
 QTEST_MAIN(Accessibility)

@@ -4,6 +4,7 @@
 #include "Form1.h"
 
 #include "Accessibility.h"
+#include "Announcements.h"
 #include "ControlTable.h"
 #include "FreeStoryName.h"
 #include "SaveMessages.h"
@@ -147,6 +148,7 @@ void Form1::save(const QString &storyFilePath, const QString &storyText)
 void Form1::showSaving()
 {
     auto *done = control<QPushButton>(this, "Command3");
+    Desktop::restKeyboardOnWindow(this, tr("Saving\u2026"), done);
     done->setEnabled(false);
     done->setText(tr("Saving\u2026"));
     setCursor(Qt::BusyCursor);
@@ -162,6 +164,7 @@ void Form1::saveFinished()
     auto *done = control<QPushButton>(this, "Command3");
     done->setText(QStringLiteral("DONE!"));
     done->setEnabled(true);
+    Desktop::restKeyboardOnWindow(this, {}, done);
     unsetCursor();
     const std::shared_ptr<SaveRun> finished = std::exchange(run, nullptr);
     saving = false;
@@ -172,7 +175,9 @@ void Form1::saveFinished()
         return;
     }
     story.StoryFilePath = finished->storyFilePath;
-    windows.reportStorySaved(realPathOf(storyRoot, finished->storyFilePath));
+    const QString realPath = realPathOf(storyRoot, finished->storyFilePath);
+    windows.reportStorySaved(realPath);
+    Desktop::tellAsWindowComesUp(windows.made(Window::Form2), SaveMessages::savedSpoken(realPath));
     windows.HideWindow(Window::Form1);
     windows.ShowWindow(Window::Form2);
 }
