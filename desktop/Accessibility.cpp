@@ -5,6 +5,7 @@
 
 #include "AccessibleText.h"
 #include "OptionButton.h"
+#include "QuietNotice.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -13,6 +14,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -223,9 +225,45 @@ private:
     QPushButton *button() const { return static_cast<QPushButton *>(widget()); }
 };
 
+// A message window: an alert, named by its title, its text the value and
+// its further text the help, as Qt presents it; one shown without the
+// keyboard is a notification where the toolkit cannot announce it (see
+// QuietNotice.h).
+class MessageWindow : public QAccessibleWidget {
+public:
+    explicit MessageWindow(QMessageBox *box)
+        : QAccessibleWidget(box, QAccessible::AlertMessage)
+    {
+    }
+
+    QAccessible::Role role() const override
+    {
+        return spokenAsNotification(widget()) ? QAccessible::Notification : QAccessible::AlertMessage;
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        switch (t) {
+        case QAccessible::Name: {
+            const QString title = QAccessibleWidget::text(t);
+            return title.isEmpty() ? box()->text() : title;
+        }
+        case QAccessible::Value: return box()->text();
+        case QAccessible::Help: return box()->informativeText();
+        case QAccessible::Description: return widget()->accessibleDescription();
+        default: return {};
+        }
+    }
+
+private:
+    QMessageBox *box() const { return static_cast<QMessageBox *>(widget()); }
+};
+
 QAccessibleInterface *controlFactory(const QString &, QObject *object)
 {
     auto *widget = qobject_cast<QWidget *>(object);
+    if (auto *box = qobject_cast<QMessageBox *>(object))
+        return new MessageWindow(box);
     if (auto *button = qobject_cast<QPushButton *>(object))
         return new PushButton(button);
     if (!widget || !widget->window()->property(tableWindowProperty).toBool())

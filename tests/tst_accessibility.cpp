@@ -4,17 +4,21 @@
 // What screen readers get from the text boxes and around them: every answer
 // about a box's text, at every offset and for every kind of boundary, agrees
 // with the box's text; a box of a million characters answers too. The
-// buttons' keys, the options' places, "Saving…" and the saved story. (Over AT-SPI, where what is told
+// buttons' keys, the options' places, a message that comes up without the
+// keyboard, "Saving…" and the saved story. (Over AT-SPI, where what is told
 // as it happens can be heard: tests/atspi_text.py, tests/atspi_told.py.)
 #include "Accessibility.h"
 #include "Announcements.h"
 #include "LookAndFeel.h"
+#include "QuietNotice.h"
 #include "WindowFixture.h"
 
 #include <QAccessible>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QPointer>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -133,6 +137,7 @@ private slots:
     void buttonsNameOnlyTheirAccessKeys();
     void optionsTellTheirPlace_data();
     void optionsTellTheirPlace();
+    void messageWithoutTheKeyboardReached();
     void savingAndTheSavedStoryTold();
 };
 
@@ -335,6 +340,32 @@ void Accessibility::optionsTellTheirPlace()
 #else
     QSKIP("Qt 6.4 gives screen readers no attributes of a control");
 #endif
+}
+
+// A message shown over the window the user is on is presented as an alert,
+// or where the toolkit cannot announce it (what it is told then is checked
+// over AT-SPI), as a notification. F6 goes to it and back; Escape closes it
+// and the keyboard is back where it was.
+void Accessibility::messageWithoutTheKeyboardReached()
+{
+    QWidget *window = show(Window::frmp1);
+    QWidget *typing = at(Window::frmp1, "Option2");
+    typing->setFocus();
+    auto *box = new QMessageBox(QMessageBox::Warning, "Wrenfield", "Could not keep a draft.", QMessageBox::Ok, window);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    Desktop::showQuietly(box, box->text());
+    QCOMPARE(QAccessible::queryAccessibleInterface(box)->role(),
+             Desktop::canAnnounce() ? QAccessible::AlertMessage : QAccessible::Notification);
+    QApplication::setActiveWindow(window);  // the offscreen platform activates every window it shows
+    const QPointer<QMessageBox> notice = box;
+    for (QWidget *wanted : {static_cast<QWidget *>(box), window, static_cast<QWidget *>(box)}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
+        QTRY_COMPARE(QApplication::activeWindow(), wanted);
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QTRY_VERIFY(!notice);
+    QTRY_COMPARE(QApplication::activeWindow(), window);
+    QCOMPARE(QApplication::focusWidget(), typing);
 }
 
 // A save held up by another copy's lock: while "Saving…" shows, the

@@ -4,6 +4,7 @@
 #include "DraftKeeper.h"
 
 #include "DraftStore.h"
+#include "QuietNotice.h"
 #include "SaveMessages.h"
 
 #include "CheckedBytes.h"
@@ -414,8 +415,8 @@ void DraftKeeper::noteWritten(int error)
     failing = error != 0;
 }
 
-// Over the window the user is on, without taking the keyboard from it: the
-// user may be typing.
+// Over the window the user is on, without taking the keyboard from it (the
+// user may be typing), and told to screen readers at once.
 void DraftKeeper::showTrouble(const QString &text)
 {
     if (std::exchange(toldInWindow, true))
@@ -424,9 +425,7 @@ void DraftKeeper::showTrouble(const QString &text)
                                 windows.window(current));
     box->setObjectName(QStringLiteral("draftTrouble"));
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setAttribute(Qt::WA_ShowWithoutActivating);
-    box->setWindowModality(Qt::NonModal);
-    box->show();
+    Desktop::showQuietly(box, text);
 }
 
 SessionEndWatch::SessionEndWatch()

@@ -7,6 +7,7 @@
 #include "Announcements.h"
 #include "ControlTable.h"
 #include "FreeStoryName.h"
+#include "QuietNotice.h"
 #include "SaveMessages.h"
 #include "StoryText.h"
 #include "WindowRegistry.h"
@@ -195,7 +196,7 @@ void Form1::tellAboutEarlierSave(const Resolution &earlier)
     const QUrl folder = QUrl::fromLocalFile(storyRoot);
     connect(notice->findChild<QPushButton *>(QStringLiteral("showFolder")), &QPushButton::clicked, notice,
             [folder] { QDesktopServices::openUrl(folder); });
-    notice->show();
+    Desktop::showQuietly(notice, notice->text());
 }
 
 // Tells the user what went wrong, where, and what to do, without blocking the
