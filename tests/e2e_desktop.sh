@@ -14,6 +14,8 @@ if [ -z "${WRENFIELD_PRIVATE_BUS:-}" ]; then
 fi
 
 program=$(realpath "$1")
+# Qt 6.8 announces what happens; Qt 6.4 cannot, and describes windows instead.
+announces=$([ "$(printf '%s\n' 6.8 "${2:?the Qt version}" | sort -V | head -n1)" = 6.8 ] && echo 1 || true)
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/x11_session.sh"
 
@@ -165,6 +167,56 @@ xdotool windowfocus --sync "$about" key Return
 main=$(wait_for Form2); wait_gone "About Me"
 click "$main" 0 0 0 3960 2895 735              # Exit
 ended_well "$app_pid" "after Exit"
+
+# --- What screen readers are told as things happen (atspi_told.py), drafts
+# made impossible to keep once the program runs: the message that says so, heard as it comes up over
+# Player 1 without the keyboard, F6 to it, Escape back to the option left;
+# "DONE!" off and the keyboard on the page, heard as "Saving…", while the
+# test holds the save's lock; the main window heard with the saved story.
+# Then the options' places.
+new_home home-told; mkdir -p "$HOME/.local"
+/usr/bin/python3 "$here/atspi_told.py" Wrenfield >"$work/told" 2>&1 & pids+=($!)
+waited grep -qx ready "$work/told" || fail "atspi_told.py did not start: $(cat "$work/told")"
+told() { waited grep -qxE -- "$1" "$work/told" || fail "screen readers were not told '$1': $(cat "$work/told")"; }
+launch env QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$program"
+wait_for Talemoss >/dev/null; told 'focus\|radio button\|Adventure\|Talemoss'
+: >"$HOME/.local/state"                         # where the drafts' folder would be made
+key space alt+o
+p1=$(wait_for "Player 1"); waited showing Wrenfield || fail "no message that drafts cannot be kept"
+if [ -n "$announces" ]; then
+    told 'showing\|alert\|Wrenfield'
+    told 'announce\|Could not keep a draft of the story \(Not a directory\); typing goes on, .*'
+else
+    told 'showing\|notification\|Wrenfield'
+fi
+focused "$p1" || fail "the message took the keyboard"
+key F6; told 'focus\|push button\|OK\|Wrenfield'
+key Escape; wait_gone Wrenfield
+waited eval '[ "$(grep -cx "focus|radio button|Male|Player 1" "$work/told")" -eq 2 ]' \
+    || fail "the keyboard is not back on Male: $(tail -n3 "$work/told")"
+key space alt+o; wait_for "Player 2" >/dev/null
+key shift+Tab; type_text Tea; key alt+o
+wait_for Wrenfield >/dev/null; key shift+Tab Return      # Click When Done
+wait_for Form1 >/dev/null; type_text 'Tea and Cake'; key Tab; type_text Ann; key Tab
+lock="$HOME/Documents/Wrenfield/.wrenfield-unfinished-save.lock"
+install -m 600 /dev/null "$lock"; exec 8>>"$lock"; flock 8   # another copy's save, held
+key Return
+told 'enabled\|push button\|0'; told 'named\|push button\|Saving…'
+told 'focus\|frame\|Form1\|Form1'
+told "$([ -n "$announces" ] && echo 'announce\|Saving…' || echo 'described\|frame\|Form1\|Saving…')"
+flock -u 8; exec 8>&-
+main=$(wait_for Form2)
+told "$([ -n "$announces" ] && echo 'announce' || echo 'described\|frame\|Form2')\|Story saved as AMTea\.txt\."
+/usr/bin/python3 "$here/atspi_told.py" --places Wrenfield >"$work/places"
+if [ -n "$announces" ]; then
+    for place in "Family|3 of 11" "Misc.|11 of 11" "Shy|2 of 11" "Female|2 of 5"; do
+        grep -qxF "place|$place" "$work/places" || fail "no 'place|$place': $(cat "$work/places")"
+    done
+else
+    [ ! -s "$work/places" ] || fail "places where Qt 6.4 gives none: $(cat "$work/places")"
+fi
+click "$main" 0 0 0 3960 2895 735              # Exit
+ended_well "$app_pid" "after Exit, having told screen readers"
 
 # --- Native Wayland: headless weston, no X display, a story through AT-SPI --
 new_home home-wayland; export WAYLAND_DISPLAY=wayland-wrenfield
