@@ -5,20 +5,39 @@
 
 #include "Announcements.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QWidget>
+
+#include <utility>
 
 namespace Desktop {
 namespace {
 
 constexpr char quietProperty[] = "wrenfieldQuietNotice";
 
-// F6 between the program's windows and the quiet notices open over them, and
-// the keyboard given back when a notice that has it closes. Installed on the
-// application once the first notice shows, it takes F6 only while a notice
-// is open and lets every other event pass.
+// Tells screen readers of a notice that came up while they could not hear
+// it: announced, or where the toolkit cannot announce, its showing as a
+// notification told again (Orca 43 speaks a notification as it shows).
+void tell(QWidget *notice, const QString &spoken)
+{
+    if (canAnnounce()) {
+        announce(notice, spoken);
+    } else {
+        QAccessibleEvent shown(notice, QAccessible::ObjectShow);
+        QAccessible::updateAccessibility(&shown);
+    }
+}
+
+// F6 between the program's windows and the quiet notices open over them, the
+// keyboard given back when a notice that has it closes, and notices told to
+// screen readers once the program has the keyboard: before, a screen reader
+// ignores what the program says (the program has only just started, or the
+// user is in another one). Installed on the application once the first
+// notice shows, it takes F6 only while a notice is open and lets every
+// event pass.
 class NoticeKeys : public QObject {
 public:
     static NoticeKeys &instance()
@@ -31,15 +50,24 @@ public:
         return *keys;
     }
 
-    void add(QWidget *notice)
+    void add(QWidget *notice, const QString &spoken)
     {
         notices.append(notice);
         notice->installEventFilter(this);
+        if (!QApplication::activeWindow())
+            untold.append({notice, spoken});
+        else if (canAnnounce())
+            announce(notice, spoken);  // where it cannot, its showing just now told it
     }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
+        if (event->type() == QEvent::WindowActivate && !untold.isEmpty() && watched->isWidgetType()
+            && static_cast<QWidget *>(watched)->isWindow())
+            for (const auto &[notice, spoken] : std::exchange(untold, {}))
+                if (notice && notice->isVisible())
+                    tell(notice, spoken);
         if (event->type() == QEvent::Hide && notices.contains(watched))
             closed(static_cast<QWidget *>(watched));
         else if (event->type() == QEvent::KeyPress && watched->isWidgetType()
@@ -97,6 +125,7 @@ private:
     }
 
     QList<QPointer<QWidget>> notices;
+    QList<std::pair<QPointer<QWidget>, QString>> untold;  // shown before the program had the keyboard
     QPointer<QWidget> back;  // the window F6 left for a notice
 };
 
@@ -107,9 +136,8 @@ void showQuietly(QWidget *notice, const QString &spoken)
     notice->setAttribute(Qt::WA_ShowWithoutActivating);
     notice->setWindowModality(Qt::NonModal);
     notice->setProperty(quietProperty, true);
-    NoticeKeys::instance().add(notice);
     notice->show();
-    announce(notice, spoken);
+    NoticeKeys::instance().add(notice, spoken);
 }
 
 bool spokenAsNotification(const QWidget *widget)

@@ -177,7 +177,9 @@ ended_well "$app_pid" "after Exit"
 new_home home-told; mkdir -p "$HOME/.local"
 /usr/bin/python3 "$here/atspi_told.py" Wrenfield >"$work/told" 2>&1 & pids+=($!)
 waited grep -qx ready "$work/told" || fail "atspi_told.py did not start: $(cat "$work/told")"
-told() { waited grep -qxE -- "$1" "$work/told" || fail "screen readers were not told '$1': $(cat "$work/told")"; }
+told_before=0   # lines of an earlier run
+heard_since() { tail -n +$((told_before + 1)) "$work/told" | grep -qxE -- "$1"; }
+told() { waited heard_since "$1" || fail "screen readers were not told '$1': $(cat "$work/told")"; }
 launch env QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$program"
 wait_for Talemoss >/dev/null; told 'focus\|radio button\|Adventure\|Talemoss'
 : >"$HOME/.local/state"                         # where the drafts' folder would be made
@@ -217,6 +219,14 @@ else
 fi
 click "$main" 0 0 0 3960 2895 735              # Exit
 ended_well "$app_pid" "after Exit, having told screen readers"
+# Started so, the program says so before any window has the keyboard, and
+# is heard once the first has it, when a screen reader listens to it.
+told_before=$(wc -l <"$work/told")
+launch env QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$program"
+genre=$(wait_for Talemoss); waited showing Wrenfield || fail "no message at start that drafts cannot be kept"
+told "$([ -n "$announces" ] && echo 'announce\|Drafts of the story are not kept in .*' || echo 'showing\|notification\|Wrenfield')"
+close_window "$genre"
+ended_well "$app_pid" "closed at start"
 
 # --- Native Wayland: headless weston, no X display, a story through AT-SPI --
 new_home home-wayland; export WAYLAND_DISPLAY=wayland-wrenfield
