@@ -1,20 +1,17 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Copyright (C) 2026 The Wrenfield developers
-# What screen readers are told by the running program named APP over AT-SPI.
-# Without --places: as it happens, one line an event, until it is ended,
-# after a first line "ready":
+# What screen readers are told by the running program named APP over AT-SPI
+# as it happens: one line an event, until it is ended, after a first line
+# "ready" (roles named as atspi_tree.py names them):
 #   showing|ROLE|NAME              a window comes up
 #   focus|ROLE|NAME|WINDOW         the keyboard focus, in a window
 #   announce|TEXT                  an announcement
 #   described|ROLE|NAME|TEXT       a description changed
 #   named|ROLE|NAME                a name changed (to NAME)
 #   enabled|ROLE|0                 a control turned off (or 1: on)
-# With --places: every option's place as its attributes give it,
-# "place|NAME|3 of 11", for the options that have one.
-# Roles go by their AT-SPI number, named whatever the release calls them.
 #
-# usage: atspi_told.py [--places] APP
+# usage: atspi_told.py APP
 import sys
 
 import pyatspi
@@ -62,22 +59,7 @@ def told(event):
         pass
 
 
-def places(node):
-    if node.getRole() == pyatspi.ROLE_RADIO_BUTTON:
-        attributes = dict(a.split(":", 1) for a in node.getAttributes())
-        if "posinset" in attributes:
-            said("place", node.name, "%s of %s" % (attributes["posinset"], attributes["setsize"]))
-    for child in node:
-        if child is not None:
-            places(child)
-
-
-APP = sys.argv[-1]
-if sys.argv[1] == "--places":
-    for app in pyatspi.Registry.getDesktop(0):
-        if app is not None and app.name == APP:
-            places(app)
-    sys.exit(0)
+APP = sys.argv[1]
 for kind in ("object:announcement", "object:state-changed:showing", "object:state-changed:focused",
              "object:property-change:accessible-description", "object:property-change:accessible-name",
              "object:state-changed:enabled"):

@@ -4,16 +4,15 @@
 # A whole story made by keyboard alone with the Orca screen reader running,
 # on a private X server and session bus, Orca's speech read from its debug
 # log (no sound device needed). Down reaches every genre and comes round,
-# Up goes back, and the genre group's name is said once, not at each move;
-# where-am-I gives an option's place (Orca 48; Qt 6.4, under Orca 43, has
-# no way to give it). Drafts made impossible to keep, the message that says
-# so is spoken as it comes up, F6 reaches it and Escape leaves it. Orca
-# moves by word in the title box, which must not hang the program, and
-# says the word passed over; it reads every speech box whole, once, as the
-# focus comes back to it, one with emoji among them, and says each box's
-# label once; entering a frame, it says the frame's name once. Then the
-# save waits for a lock the test holds, "Saving…" is spoken, and the story
-# saved as its file; where-am-I names no key a button does not answer to.
+# Up goes back, the genre group's name is said once, not at each move, and
+# where-am-I gives an option's place (Orca 48; Qt 6.4 cannot). Drafts made
+# impossible to keep, the message that says so is spoken as it comes up,
+# F6 reaches it and Escape leaves it. Orca moves by word in the title box,
+# which must not hang the program, and says the word passed over; it reads
+# every speech box whole, once, as the focus comes back to it, one with
+# emoji among them, and says each box's label once; entering a frame, it
+# says the frame's name once. A save waits for a lock the test holds:
+# "Saving…", then the story saved as its file; where-am-I names no key.
 #
 # usage: WRENFIELD_ORCA=1 e2e_orca.sh PATH/TO/wrenfield
 set -euo pipefail

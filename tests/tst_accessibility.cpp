@@ -4,25 +4,16 @@
 // What screen readers get from the text boxes and around them: every answer
 // about a box's text, at every offset and for every kind of boundary, agrees
 // with the box's text; a box of a million characters answers too. The
-// buttons' keys, the options' places, a message that comes up without the
-// keyboard, "Saving…" and the saved story. (Over AT-SPI, where what is told
-// as it happens can be heard: tests/atspi_text.py, tests/atspi_told.py.)
+// buttons' keys. (Over AT-SPI: tests/atspi_text.py; what is told as things
+// happen, the options' places among them: tests/atspi_told.py.)
 #include "Accessibility.h"
-#include "Announcements.h"
 #include "LookAndFeel.h"
-#include "QuietNotice.h"
 #include "WindowFixture.h"
 
 #include <QAccessible>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QPointer>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace {
 
@@ -135,10 +126,6 @@ private slots:
     void millionCharactersAnswered();
     void buttonsNameOnlyTheirAccessKeys_data();
     void buttonsNameOnlyTheirAccessKeys();
-    void optionsTellTheirPlace_data();
-    void optionsTellTheirPlace();
-    void messageWithoutTheKeyboardReached();
-    void savingAndTheSavedStoryTold();
 };
 
 void Accessibility::everyAnswerAgreesWithTheText_data()
@@ -308,92 +295,6 @@ void Accessibility::buttonsNameOnlyTheirAccessKeys()
     for (const QString &action : actions)
         QVERIFY2(!told->actionInterface()->keyBindingsForAction(action).join(u';').contains(QLatin1String("Enter")),
                  qPrintable(action));
-}
-
-void Accessibility::optionsTellTheirPlace_data()
-{
-    QTest::addColumn<Window>("window");
-    QTest::addColumn<QString>("option");
-    QTest::addColumn<QString>("place");  // "position of size"
-    QTest::newRow("Adventure") << Window::frmgenre << "Option1" << "1 of 11";
-    QTest::newRow("Family") << Window::frmgenre << "Option3" << "3 of 11";
-    QTest::newRow("Mystery, top of the right column") << Window::frmgenre << "Option11" << "7 of 11";
-    QTest::newRow("Misc., last") << Window::frmgenre << "Option7" << "11 of 11";
-    QTest::newRow("Shy, made late, second in its column") << Window::frmp1 << "Option19" << "2 of 11";
-    QTest::newRow("Female") << Window::frmp1 << "Option2" << "2 of 5";
-}
-
-// An option's place in its frame, in the order the arrows go, as AT-SPI's
-// "posinset" and "setsize" attributes; Qt 6.4 has no way to give them.
-void Accessibility::optionsTellTheirPlace()
-{
-#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
-    QFETCH(Window, window);
-    QFETCH(QString, option);
-    QFETCH(QString, place);
-    show(window);
-    QAccessibleAttributesInterface *attributes =
-        QAccessible::queryAccessibleInterface(at(window, qPrintable(option)))->attributesInterface();
-    QVERIFY(attributes);
-    const auto values = attributes->attributeValue(QAccessible::Attribute::Custom).value<QHash<QString, QString>>();
-    QCOMPARE(values.value("posinset") + " of " + values.value("setsize"), place);
-#else
-    QSKIP("Qt 6.4 gives screen readers no attributes of a control");
-#endif
-}
-
-// A message shown over the window the user is on is presented as an alert,
-// or where the toolkit cannot announce it (what it is told then is checked
-// over AT-SPI), as a notification. F6 goes to it and back; Escape closes it
-// and the keyboard is back where it was.
-void Accessibility::messageWithoutTheKeyboardReached()
-{
-    QWidget *window = show(Window::frmp1);
-    QWidget *typing = at(Window::frmp1, "Option2");
-    typing->setFocus();
-    auto *box = new QMessageBox(QMessageBox::Warning, "Wrenfield", "Could not keep a draft.", QMessageBox::Ok, window);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    Desktop::showQuietly(box, box->text());
-    QCOMPARE(QAccessible::queryAccessibleInterface(box)->role(),
-             Desktop::canAnnounce() ? QAccessible::AlertMessage : QAccessible::Notification);
-    QApplication::setActiveWindow(window);  // the offscreen platform activates every window it shows
-    const QPointer<QMessageBox> notice = box;
-    for (QWidget *wanted : {static_cast<QWidget *>(box), window, static_cast<QWidget *>(box)}) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
-        QTRY_COMPARE(QApplication::activeWindow(), wanted);
-    }
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    QTRY_VERIFY(!notice);
-    QTRY_COMPARE(QApplication::activeWindow(), window);
-    QCOMPARE(QApplication::focusWidget(), typing);
-}
-
-// A save held up by another copy's lock: while "Saving…" shows, the
-// keyboard rests on the page, whose description says so where nothing can
-// be announced; afterwards it is back on "DONE!" and the main window's
-// description names the saved story until it goes. (What is announced
-// instead is checked over AT-SPI.)
-void Accessibility::savingAndTheSavedStoryTold()
-{
-    story.StoryFilePath = QStringLiteral("c:\\Tea & Cake.txt");
-    QWidget *page = show(Window::Form1);
-    auto *done = at<QPushButton>(Window::Form1, "Command3");
-    done->setFocus();
-    const int lock = ::open(QFile::encodeName(root->filePath(".wrenfield-unfinished-save.lock")).constData(),
-                            O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    QVERIFY(lock >= 0 && ::flock(lock, LOCK_EX) == 0);
-    QTest::keyClick(done, Qt::Key_Return);
-    QTRY_VERIFY(!done->isEnabled());
-    QCOMPARE(QApplication::focusWidget(), page);
-    const bool described = !Desktop::canAnnounce();
-    QCOMPARE(page->accessibleDescription(), described ? QStringLiteral("Saving\u2026") : QString());
-    ::close(lock);
-    QWidget *main = nullptr;
-    QTRY_VERIFY((main = windows->window(Window::Form2)) && main->isVisible());
-    QCOMPARE(main->accessibleDescription(), described ? QStringLiteral("Story saved as Tea & Cake.txt.") : QString());
-    QVERIFY(page->accessibleDescription().isEmpty() && done->isEnabled() && page->focusWidget() == done);
-    click(Window::Form2, "Command2");  // About the creator
-    QVERIFY(main->accessibleDescription().isEmpty());
 }
 
 QTEST_MAIN(Accessibility)
