@@ -42,11 +42,11 @@ class NoticeKeys : public QObject {
 public:
     static NoticeKeys &instance()
     {
-        static NoticeKeys *keys = [] {
-            auto *made = new NoticeKeys(qApp);
-            qApp->installEventFilter(made);
-            return made;
-        }();
+        static NoticeKeys *keys = nullptr;
+        if (!keys) {
+            keys = new NoticeKeys(qApp);
+            qApp->installEventFilter(keys);
+        }
         return *keys;
     }
 
