@@ -4,11 +4,20 @@
 #include "Accessibility.h"
 
 #include "AccessibleText.h"
+#include "OptionButton.h"
+#include "QuietNotice.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
 #include <QRadioButton>
 
 namespace Desktop {
@@ -83,12 +92,39 @@ private:
 // label; for an option a screen reader then says the frame's name as the
 // name of the option's group as well as when the focus enters the frame, so
 // an option leaves that relation out.
-class Option : public QAccessibleWidget {
+class Option : public QAccessibleWidget
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    , public QAccessibleAttributesInterface
+#endif
+{
 public:
     explicit Option(QRadioButton *option)
         : QAccessibleWidget(option, QAccessible::RadioButton)
     {
     }
+
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::AttributesInterface)
+            return static_cast<QAccessibleAttributesInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    // Its place among the options of its frame, in the order the arrows
+    // go: "3 of 11".
+    QList<QAccessible::Attribute> attributeKeys() const override { return {QAccessible::Attribute::Custom}; }
+
+    QVariant attributeValue(QAccessible::Attribute key) const override
+    {
+        const QList<QRadioButton *> group = optionsInReadingOrder(widget()->parentWidget());
+        if (key != QAccessible::Attribute::Custom || !group.contains(option()))
+            return {};
+        return QVariant::fromValue(QHash<QString, QString>{
+            {QStringLiteral("posinset"), QString::number(group.indexOf(option()) + 1)},
+            {QStringLiteral("setsize"), QString::number(group.size())}});
+    }
+#endif
 
     QString text(QAccessible::Text t) const override
     {
@@ -135,9 +171,101 @@ private:
     QRadioButton *option() const { return static_cast<QRadioButton *>(widget()); }
 };
 
+// A push button, as Qt presents one, but for the key it is said to answer
+// to: Qt names Enter for the focused button, which Orca 48 reads out as a
+// stray "r"; Enter presses whichever button has the focus, so it is no key
+// of this one. Its access key, where its caption has one, stays.
+class PushButton : public QAccessibleWidget {
+public:
+    explicit PushButton(QPushButton *button)
+        : QAccessibleWidget(button, QAccessible::Button)
+    {
+        addControllingSignal(QStringLiteral("clicked()"));
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
+            return spokenCaption(button()->text());
+        if (t == QAccessible::Accelerator)
+            return QKeySequence::mnemonic(button()->text()).toString(QKeySequence::NativeText);
+        return QAccessibleWidget::text(t);
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.pressed = button()->isDown();
+        state.defaultButton = button()->isDefault();
+        return state;
+    }
+
+    QStringList actionNames() const override
+    {
+        QStringList names;
+        if (widget()->isEnabled())
+            names << pressAction();
+        return names + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString &action) override
+    {
+        if (action == pressAction() && widget()->isEnabled())
+            button()->animateClick();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+
+    QStringList keyBindingsForAction(const QString &action) const override
+    {
+        return action == pressAction() ? QStringList{button()->shortcut().toString()} : QStringList();
+    }
+
+private:
+    QPushButton *button() const { return static_cast<QPushButton *>(widget()); }
+};
+
+// A message window: an alert, named by its title, its text the value and
+// its further text the help, as Qt presents it; one shown without the
+// keyboard is a notification where the toolkit cannot announce it (see
+// QuietNotice.h).
+class MessageWindow : public QAccessibleWidget {
+public:
+    explicit MessageWindow(QMessageBox *box)
+        : QAccessibleWidget(box, QAccessible::AlertMessage)
+    {
+    }
+
+    QAccessible::Role role() const override
+    {
+        return spokenAsNotification(widget()) ? QAccessible::Notification : QAccessible::AlertMessage;
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        switch (t) {
+        case QAccessible::Name: {
+            const QString title = QAccessibleWidget::text(t);
+            return title.isEmpty() ? box()->text() : title;
+        }
+        case QAccessible::Value: return box()->text();
+        case QAccessible::Help: return box()->informativeText();
+        case QAccessible::Description: return widget()->accessibleDescription();
+        default: return {};
+        }
+    }
+
+private:
+    QMessageBox *box() const { return static_cast<QMessageBox *>(widget()); }
+};
+
 QAccessibleInterface *controlFactory(const QString &, QObject *object)
 {
     auto *widget = qobject_cast<QWidget *>(object);
+    if (auto *box = qobject_cast<QMessageBox *>(object))
+        return new MessageWindow(box);
+    if (auto *button = qobject_cast<QPushButton *>(object))
+        return new PushButton(button);
     if (!widget || !widget->window()->property(tableWindowProperty).toBool())
         return nullptr;
     if (widget->isWindow())
@@ -147,6 +275,35 @@ QAccessibleInterface *controlFactory(const QString &, QObject *object)
     if (auto *option = qobject_cast<QRadioButton *>(widget))
         return new Option(option);
     return newAccessibleTextBox(widget);
+}
+
+// What screen readers are told of a text box's selection and caret: only
+// while the box has the focus and has been told as focused. Qt tells the
+// focus only after a box that takes it has selected its text (on Tab), and
+// tells the box left that its selection is gone; Orca 43 reads both as
+// selections of their own, the first before the focus, so that it says the
+// box's text twice and "Text unselected" for the box left. The focus, once
+// told, says the box's selection anyway.
+QAccessible::UpdateHandler qtUpdate = nullptr;
+QPointer<QObject> toldFocus;
+
+void tellScreenReaders(QAccessibleEvent *event)
+{
+    QObject *source = event->object();
+    const bool box = qobject_cast<QLineEdit *>(source) || qobject_cast<QPlainTextEdit *>(source);
+    if (event->type() == QAccessible::Focus)
+        toldFocus = source;
+    else if (box && (event->type() == QAccessible::TextSelectionChanged || event->type() == QAccessible::TextCaretMoved)
+             && (source != toldFocus || source != QApplication::focusWidget()))
+        return;
+    if (qtUpdate) {
+        qtUpdate(event);
+        return;
+    }
+    // Without a handler of its own, Qt passes the event to the platform.
+    QAccessible::installUpdateHandler(nullptr);
+    QAccessible::updateAccessibility(event);
+    QAccessible::installUpdateHandler(tellScreenReaders);
 }
 
 } // namespace
@@ -190,6 +347,7 @@ void markTableWindow(QWidget *window)
 void installAccessibility()
 {
     QAccessible::installFactory(controlFactory);
+    qtUpdate = QAccessible::installUpdateHandler(tellScreenReaders);
 }
 
 } // namespace Desktop

@@ -41,8 +41,14 @@ void markTableWindow(QWidget *window);
 // its frames as groupings (a frame of options as a list of them), both
 // without the controls left out; its text boxes
 // with the answers of AccessibleText.h; its options without their frame as a
-// label, since the frame, entered, already says the group's name. Called
-// once, before the first window is built.
+// label, since the frame, entered, already says the group's name, and with
+// their place in it ("3 of 11", in the order the arrows go) where the
+// toolkit can give it (Qt 6.8). Every push button of the program is given
+// its access key alone as its key, not Enter; every message window is an
+// alert, as Qt presents it, or a notification (see QuietNotice.h). A text box's selection and
+// caret are told only while it has the focus, so that its text is read
+// once, as the focused box's. Called once, before the first window is
+// built.
 void installAccessibility();
 
 } // namespace Desktop

@@ -70,18 +70,24 @@ void OptionButton::keyPressEvent(QKeyEvent *event)
         QRadioButton::keyPressEvent(event);
         return;
     }
-    QList<QRadioButton *> group;
-    for (QObject *sibling : parent()->children())
-        if (auto *option = qobject_cast<QRadioButton *>(sibling); option && option->autoExclusive()
-            && option->isEnabled() && option->isVisibleTo(parentWidget()))
-            group << option;
-    std::sort(group.begin(), group.end(), [](const QRadioButton *a, const QRadioButton *b) {
-        return std::pair(a->x(), a->y()) < std::pair(b->x(), b->y());
-    });
+    const QList<QRadioButton *> group = optionsInReadingOrder(parentWidget());
     const qsizetype here = group.indexOf(this);
     QRadioButton *target = group.at((here + (next ? 1 : group.size() - 1)) % group.size());
     target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
     target->click();  // selects it as a click does, with its handlers
+}
+
+QList<QRadioButton *> optionsInReadingOrder(const QWidget *frame)
+{
+    QList<QRadioButton *> group;
+    for (QObject *child : frame->children())
+        if (auto *option = qobject_cast<QRadioButton *>(child);
+            option && option->autoExclusive() && option->isEnabled() && option->isVisibleTo(frame))
+            group << option;
+    std::sort(group.begin(), group.end(), [](const QRadioButton *a, const QRadioButton *b) {
+        return std::pair(a->x(), a->y()) < std::pair(b->x(), b->y());
+    });
+    return group;
 }
 
 } // namespace Desktop

@@ -27,4 +27,8 @@ private:
     QRect captionArea(const QStyleOptionButton &option, const QString &caption, int &alignment) const;
 };
 
+// The options of one group (the exclusive, enabled options shown in
+// `frame`), in the reading order the arrows follow.
+QList<QRadioButton *> optionsInReadingOrder(const QWidget *frame);
+
 } // namespace Desktop

@@ -3,7 +3,8 @@
 # Copyright (C) 2026 The Wrenfield developers
 # Prints the accessibility tree of the running program named APP as screen
 # readers see it over AT-SPI, one "role|name" line a node, indented two
-# spaces a level. Roles go by their AT-SPI number, named as below whatever a
+# spaces a level; an option with its place as its attributes give it,
+# "radio button|Family|3 of 11". Roles go by their AT-SPI number, named as below whatever a
 # release of at-spi2-core calls them (Debian 13 says "button" for "push
 # button"); any other role prints as its number.
 # The bridge registers windows a while after they appear, so the tree is read
@@ -25,7 +26,9 @@ ROLES = {pyatspi.ROLE_APPLICATION: "application", pyatspi.ROLE_FRAME: "frame", p
 
 def lines(node, depth=0):
     role = int(node.getRole())
-    yield "  " * depth + ROLES.get(role, "role %d" % role) + "|" + (node.name or "")
+    attributes = dict(a.split(":", 1) for a in node.getAttributes())
+    place = "|%s of %s" % (attributes["posinset"], attributes["setsize"]) if "posinset" in attributes else ""
+    yield "  " * depth + ROLES.get(role, "role %d" % role) + "|" + (node.name or "") + place
     for child in node:
         if child is not None:
             yield from lines(child, depth + 1)

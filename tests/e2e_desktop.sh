@@ -14,6 +14,8 @@ if [ -z "${WRENFIELD_PRIVATE_BUS:-}" ]; then
 fi
 
 program=$(realpath "$1")
+# Qt 6.8 announces what happens; Qt 6.4 cannot, and describes windows instead.
+announces=$([ "$(printf '%s\n' 6.8 "${2:?the Qt version}" | sort -V | head -n1)" = 6.8 ] && echo 1 || true)
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/x11_session.sh"
 
@@ -155,6 +157,11 @@ awk '{ depth = match($0, /[^ ]/); parent[depth] = substr($0, depth) }
      /radio button\|/ && parent[depth - 2] !~ /^list\|./ { print; bad = 1 } END { exit bad }' "$work/raw" \
     || fail "an option outside a named list"
 ! grep -q '^text|.*Speeches' "$work/tree" || fail "a speech box's name repeats its frame and label"
+# Each option's place in the order the arrows go, where Qt can give it (6.8).
+for place in "Family|3 of 11" "Misc.|11 of 11" "Shy|2 of 11" "Female|2 of 5"; do
+    grep -qxF "radio button|$place" "$work/tree" || [ -z "$announces" ] || fail "no place '$place' for an option"
+done
+[ -n "$announces" ] || ! grep -q '^radio button|.*|' "$work/tree" || fail "a place where Qt 6.4 gives none"
 # Every text box answers AT-SPI's text calls (atspi_text.py); then Return on
 # the main window's and the about window's focused button (each clicked
 # last time) shows the other.
@@ -165,6 +172,57 @@ xdotool windowfocus --sync "$about" key Return
 main=$(wait_for Form2); wait_gone "About Me"
 click "$main" 0 0 0 3960 2895 735              # Exit
 ended_well "$app_pid" "after Exit"
+
+# --- What screen readers are told as things happen (atspi_told.py), drafts
+# made impossible to keep once the program runs: the message that says so,
+# heard as it comes up over Player 1 without the keyboard, F6 to it and
+# back, Escape back to the option left; "DONE!" off and the keyboard on the
+# page, heard as "Saving…", while the test holds the save's lock; the main
+# window heard with the saved story.
+new_home home-told; mkdir -p "$HOME/.local"
+/usr/bin/python3 "$here/atspi_told.py" Wrenfield >"$work/told" 2>&1 & pids+=($!)
+waited grep -qx ready "$work/told" || fail "atspi_told.py did not start: $(cat "$work/told")"
+told_before=0   # lines of an earlier run
+heard_since() { tail -n +$((told_before + 1)) "$work/told" | grep -qxE -- "$1"; }
+told() { waited heard_since "$1" || fail "screen readers were not told '$1': $(cat "$work/told")"; }
+launch env QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$program"
+wait_for Talemoss >/dev/null; told 'focus\|radio button\|Adventure\|Talemoss'
+: >"$HOME/.local/state"                         # where the drafts' folder would be made
+key space alt+o
+p1=$(wait_for "Player 1"); waited showing Wrenfield || fail "no message that drafts cannot be kept"
+told "showing\|$([ -n "$announces" ] && echo alert || echo notification)\|Wrenfield"
+[ -z "$announces" ] || told 'announce\|Could not keep a draft of the story \(Not a directory\); typing goes on, .*'
+focused "$p1" || fail "the message took the keyboard"
+focus_told() { [ "$(grep -cxF "focus|$1" "$work/told")" -eq "$2" ]; }
+for step in "F6 push button|OK|Wrenfield 1" "F6 radio button|Male|Player 1 2" "F6 push button|OK|Wrenfield 2" \
+    "Escape radio button|Male|Player 1 3"; do
+    key "${step%% *}"; to=${step#* }
+    waited focus_told "${to% *}" "${to##* }" || fail "no focus on ${to% *} after ${step%% *}: $(tail -n3 "$work/told")"
+done
+wait_gone Wrenfield
+key space alt+o; wait_for "Player 2" >/dev/null
+key shift+Tab; type_text Tea; key alt+o
+wait_for Wrenfield >/dev/null; key shift+Tab Return      # Click When Done
+wait_for Form1 >/dev/null; type_text 'Tea and Cake'; key Tab; type_text Ann; key Tab
+lock="$HOME/Documents/Wrenfield/.wrenfield-unfinished-save.lock"
+install -m 600 /dev/null "$lock"; exec 8>>"$lock"; flock 8   # another copy's save, held
+key Return
+told 'enabled\|push button\|0'; told 'named\|push button\|Saving…'
+told 'focus\|frame\|Form1\|Form1'
+told "$([ -n "$announces" ] && echo 'announce\|Saving…' || echo 'described\|frame\|Form1\|Saving…')"
+flock -u 8; exec 8>&-
+main=$(wait_for Form2)
+told "$([ -n "$announces" ] && echo 'announce' || echo 'described\|frame\|Form2')\|Story saved as AMTea\.txt\."
+click "$main" 0 0 0 3960 2895 735              # Exit
+ended_well "$app_pid" "after Exit, having told screen readers"
+# Started so, the program says so before any window has the keyboard, and
+# is heard once the first has it, when a screen reader listens to it.
+told_before=$(wc -l <"$work/told")
+launch env QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$program"
+genre=$(wait_for Talemoss); waited showing Wrenfield || fail "no message at start that drafts cannot be kept"
+told "$([ -n "$announces" ] && echo 'announce\|Drafts of the story are not kept in .*' || echo 'showing\|notification\|Wrenfield')"
+close_window "$genre"
+ended_well "$app_pid" "closed at start"
 
 # --- Native Wayland: headless weston, no X display, a story through AT-SPI --
 new_home home-wayland; export WAYLAND_DISPLAY=wayland-wrenfield

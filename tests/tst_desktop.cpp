@@ -160,6 +160,8 @@ private slots:
     }
     void screenReadersHearEveryControl_data();
     void screenReadersHearEveryControl();
+    void contrastOfKnownColours_data();
+    void contrastOfKnownColours();
     void legibleShade();
     void promptsLegibleInLightAndDarkThemes_data();
     void promptsLegibleInLightAndDarkThemes();
@@ -219,6 +221,32 @@ void LinuxDesktop::screenReadersHearEveryControl()
     expected.sort();
     found.sort();
     QCOMPARE(found, expected);
+}
+
+void LinuxDesktop::contrastOfKnownColours_data()
+{
+    QTest::addColumn<QColor>("first");
+    QTest::addColumn<QColor>("second");
+    QTest::addColumn<double>("ratio");  // WCAG 2's figures, to two places
+    QTest::newRow("black on white") << QColor(Qt::black) << QColor(Qt::white) << 21.0;
+    QTest::newRow("white on black, either way") << QColor(Qt::white) << QColor(Qt::black) << 21.0;
+    QTest::newRow("#767676 on white") << QColor(0x767676) << QColor(Qt::white) << 4.54;
+    QTest::newRow("navy on white") << QColor(0x000080) << QColor(Qt::white) << 16.01;
+    QTest::newRow("red on black") << QColor(Qt::red) << QColor(Qt::black) << 5.25;
+    QTest::newRow("green on black") << QColor(Qt::green) << QColor(Qt::black) << 15.30;
+    QTest::newRow("blue on black") << QColor(Qt::blue) << QColor(Qt::black) << 2.44;
+    QTest::newRow("a colour on itself") << QColor(0x308cc6) << QColor(0x308cc6) << 1.0;
+}
+
+// The contrast every legibility and visibility check here measures with,
+// against fixed figures: the weights of red, green and blue, the gamma and
+// the order of the colours all show.
+void LinuxDesktop::contrastOfKnownColours()
+{
+    QFETCH(QColor, first);
+    QFETCH(QColor, second);
+    QFETCH(double, ratio);
+    QCOMPARE(std::round(Desktop::contrastRatio(first, second) * 100) / 100, ratio);
 }
 
 // Legible as it is: unchanged. Otherwise the same hue, legible, and only just:

@@ -8,6 +8,8 @@
 // frame.
 #include "WindowFixture.h"
 
+#include "Announcements.h"
+
 #include "FolderSnapshot.h"
 #include "SaveNotice.h"
 #include "SaveRecord.h"
@@ -183,7 +185,11 @@ void WritingWindows::queuedPressesOfDoneSaveOnce_data()
 
 // Presses of "DONE!" while the save runs or once the page has gone neither
 // save again nor call the story just saved a name taken. A save held by
-// another copy's lock shows on the page, which goes on taking events.
+// another copy's lock shows on the page, which goes on taking events, the
+// keyboard resting on the page itself, described as saving where screen
+// readers cannot be told by announcement (checked over AT-SPI); then
+// "DONE!" has it again, and the main window is described with the saved
+// story until it goes.
 void WritingWindows::queuedPressesOfDoneSaveOnce()
 {
     QFETCH(int, key);
@@ -212,6 +218,8 @@ void WritingWindows::queuedPressesOfDoneSaveOnce()
     if (held) {
         QTRY_VERIFY(!done->isEnabled());
         QCOMPARE(done->text(), QStringLiteral("Saving\u2026"));
+        QCOMPARE(QApplication::focusWidget(), page);
+        QCOMPARE(page->accessibleDescription(), Desktop::canAnnounce() ? QString() : done->text());
         for (const bool down : {true, false})
             press(down);
         QTest::qWait(50);
@@ -225,6 +233,11 @@ void WritingWindows::queuedPressesOfDoneSaveOnce()
     QVERIFY(!page->findChild<QMessageBox *>());
     QCOMPARE(QDir(root->path()).entryList(QDir::Files), QStringList{"Once.txt"});
     QCOMPARE(done->text(), QStringLiteral("DONE!"));
+    QVERIFY(page->focusWidget() == done && page->accessibleDescription().isEmpty());
+    QWidget *main = windows->window(Window::Form2);
+    QCOMPARE(main->accessibleDescription(), Desktop::canAnnounce() ? QString() : "Story saved as Once.txt.");
+    click(Window::Form2, "Command2");  // About the creator
+    QVERIFY(main->accessibleDescription().isEmpty());
 }
 
 void WritingWindows::saveCutShortIsTold_data()

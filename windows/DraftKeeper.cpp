@@ -6,6 +6,7 @@
 #include "CheckedBytes.h"
 #include "DraftStore.h"
 #include "DraftWriter.h"
+#include "QuietNotice.h"
 #include "SaveMessages.h"
 #include "StoryText.h"
 
@@ -301,8 +302,8 @@ void DraftKeeper::noteWritten(int error)
     failing = error != 0;
 }
 
-// Over the window the user is on, without taking the keyboard from it: the
-// user may be typing.
+// Over the window the user is on, without taking the keyboard from it (the
+// user may be typing), and told to screen readers at once.
 void DraftKeeper::showTrouble(const QString &text)
 {
     if (std::exchange(toldInWindow, true))
@@ -311,7 +312,5 @@ void DraftKeeper::showTrouble(const QString &text)
                                 windows.window(current));
     box->setObjectName(QStringLiteral("draftTrouble"));
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setAttribute(Qt::WA_ShowWithoutActivating);
-    box->setWindowModality(Qt::NonModal);
-    box->show();
+    Desktop::showQuietly(box, text);
 }

@@ -4,8 +4,10 @@
 #include "Form1.h"
 
 #include "Accessibility.h"
+#include "Announcements.h"
 #include "ControlTable.h"
 #include "FreeStoryName.h"
+#include "QuietNotice.h"
 #include "SaveMessages.h"
 #include "SpellingBox.h"
 #include "StoryText.h"
@@ -188,6 +190,7 @@ void Form1::save(const QString &storyFilePath, const QString &storyText)
 void Form1::showSaving()
 {
     auto *done = control<QPushButton>(this, "Command3");
+    Desktop::restKeyboardOnWindow(this, tr("Saving\u2026"), done);
     done->setEnabled(false);
     done->setText(tr("Saving\u2026"));
     setCursor(Qt::BusyCursor);
@@ -203,6 +206,7 @@ void Form1::saveFinished()
     auto *done = control<QPushButton>(this, "Command3");
     done->setText(QStringLiteral("DONE!"));
     done->setEnabled(true);
+    Desktop::restKeyboardOnWindow(this, {}, done);
     unsetCursor();
     const std::shared_ptr<SaveRun> finished = std::exchange(run, nullptr);
     saving = false;
@@ -214,7 +218,9 @@ void Form1::saveFinished()
         return;
     }
     story.StoryFilePath = finished->storyFilePath;
-    windows.reportStorySaved(realPathOf(storyRoot, finished->storyFilePath));
+    const QString realPath = realPathOf(storyRoot, finished->storyFilePath);
+    windows.reportStorySaved(realPath);
+    Desktop::tellAsWindowComesUp(windows.made(Window::Form2), SaveMessages::savedSpoken(realPath));
     windows.HideWindow(Window::Form1);
     windows.ShowWindow(Window::Form2);
 }
@@ -232,7 +238,7 @@ void Form1::tellAboutEarlierSave(const Resolution &earlier)
     const QUrl folder = QUrl::fromLocalFile(storyRoot);
     connect(notice->findChild<QPushButton *>(QStringLiteral("showFolder")), &QPushButton::clicked, notice,
             [folder] { QDesktopServices::openUrl(folder); });
-    notice->show();
+    Desktop::showQuietly(notice, notice->text());
 }
 
 // Tells the user what went wrong, where, and what to do, without blocking the

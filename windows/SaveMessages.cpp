@@ -3,6 +3,7 @@
 
 #include "SaveMessages.h"
 
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
@@ -493,6 +494,11 @@ QString SaveMessages::resolutionHeading(const Resolution &r, When when)
     if (r.outcome == Outcome::AlreadyWhole)
         return tr("A saved story's record could not be removed.");
     return tr("A story could not be saved completely.");
+}
+
+QString SaveMessages::savedSpoken(const QString &realPath)
+{
+    return tr("Story saved as %1.").arg(QFileInfo(realPath).fileName());
 }
 
 QMessageBox *unfinishedSaveNotice(const Resolution &resolution, SaveMessages::When when, QWidget *parent)

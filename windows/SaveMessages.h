@@ -41,6 +41,11 @@ public:
     // One line for standard error about a save cut short; empty when there
     // was nothing to do.
     static QString resolutionLine(const Resolution &resolution);
+    // What screen readers say with the main window after a save: the story
+    // is saved, and as which file (its name, unquoted: a reader would say
+    // the quotation marks).
+    static QString savedSpoken(const QString &realPath);
+
     // A few plain sentences for a window; empty when there is nothing to
     // tell (see Resolution::worthTelling).
     static QString resolutionMessage(const Resolution &resolution, When when);
