@@ -9,21 +9,13 @@
 #include "FolderSnapshot.h"
 #include "Mounts.h"
 
-#include <QProcess>
-#include <QRegularExpression>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
 #include <csignal>
 #include <fcntl.h>
-#include <memory>
-#include <sched.h>
 #include <sys/ioctl.h>
-#include <sys/mount.h>
 #include <thread>
-#include <vector>
 
 namespace {
 
@@ -37,44 +29,35 @@ const QString Record = QStringLiteral("/C/") + QLatin1String(SaveRecordName);
 const QString Strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
 
 struct Variant {
-    QString name;
-    bool staging;         // a staging file with text in it, or no story folder at all
-    QString fault;        // a fault for the whole run
-    QString recoverFrom;  // where the save is killed for the rows that kill the start-up too: "call k", its k-th
-    QString mount {};     // a mount of Mounts.h where the save runs as its user; none: a temporary folder
+    QString name;             // on a mount, the mount's of Mounts.h, where the save runs as its user
+    bool staging = true;      // a staging file with text in it, or no story folder at all
+    QString fault {};         // a fault for the whole run
+    QString recoverFrom = QStringLiteral("pwrite64 2");  // where the save is killed for the rows that kill the
+                                                         // start-up too: "call k", its k-th
+    bool onMount = false;     // else in a temporary folder
 };
 
-const QString StagingFile = QStringLiteral("staging file"), KillStory = QStringLiteral("pwrite64 2");
-const Variant Variants[] = {
-    {StagingFile, true, QString(), KillStory},
-    {QStringLiteral("no staging file"), false, QString(), KillStory},
+const std::vector<Variant> Variants = [] {
     // Without RENAME_NOREPLACE the rename is a hard link and an unlink.
-    {QStringLiteral("hard link"), true, QStringLiteral("renameat2:error=EINVAL"), QStringLiteral("unlinkat 1")},
+    std::vector<Variant> all{{"staging file"}, {"no staging file", false},
+                             {"hard link", true, "renameat2:error=EINVAL", "unlinkat 1"}};
     // The disks desktops mount: NTFS (hard links, every file 0777), exFAT
-    // without hard links (the rename over a claim), files 0777 or the
-    // user's alone.
-    {QStringLiteral("ntfs-3g uid,gid"), true, QString(), KillStory, QStringLiteral("ntfs-3g uid,gid")},
-    {QStringLiteral("exfat-fuse uid,gid"), true, QString(), KillStory, QStringLiteral("exfat-fuse uid,gid")},
-    {QStringLiteral("exfat-fuse umask=077"), true, QString(), KillStory, QStringLiteral("exfat-fuse umask=077")},
-    // The kernel's own drivers, where the kernel has them.
-    {QStringLiteral("vfat uid,gid"), true, QString(), KillStory, QStringLiteral("vfat uid,gid")},
-    {QStringLiteral("exfat uid,gid"), true, QString(), KillStory, QStringLiteral("exfat uid,gid")},
-    {QStringLiteral("ntfs3 uid,gid"), true, QString(), KillStory, QStringLiteral("ntfs3 uid,gid")},
-};
+    // without hard links (the rename over a claim), files 0777 or the user's
+    // alone; and the kernel's own drivers, where the kernel has them.
+    for (const char *mount : {"ntfs-3g uid,gid", "exfat-fuse uid,gid", "exfat-fuse umask=077", "vfat uid,gid",
+                              "exfat uid,gid", "ntfs3 uid,gid"})
+        all.push_back({mount, true, {}, all[0].recoverFrom, true});
+    return all;
+}();
 
 // The mounts the variants run on, made in the test's mount namespace.
-std::vector<Mount> mounts;
-const Mount *mountOf(const Variant &variant)
-{
-    const auto found = std::find_if(mounts.begin(), mounts.end(), [&](const Mount &m) { return m.name == variant.mount; });
-    return found == mounts.end() ? nullptr : &*found;
-}
+Mounts mounts;
 
 // A folder for one run: on the variant's mount, the user's; or in tmp.
 QString freshFolder(const Variant &variant, QTemporaryDir &tmp)
 {
     static int made = 0;
-    const Mount *mount = mountOf(variant);
+    const Mount *mount = mounts.named(variant.name);
     if (!mount)
         return tmp.path();
     const QString folder = mount->point + QStringLiteral("/run%1").arg(++made);
@@ -85,7 +68,7 @@ QString freshFolder(const Variant &variant, QTemporaryDir &tmp)
 // The helper as the variant's user.
 QStringList helper(const Variant &variant)
 {
-    return (variant.mount.isEmpty() ? QStringList() : asAccount(TestUser)) << SAVE_HELPER;
+    return (variant.onMount ? asAccount(TestUser) : QStringList()) << SAVE_HELPER;
 }
 
 // Runs the helper traced for the save's file calls (with file names and bytes
@@ -117,7 +100,7 @@ void prepare(const QString &base, const Variant &variant)
         writeFile(base + Staging, EarlierNotes);
         writeFile(rootOf(base) + QStringLiteral("/other story.txt"), "other story");
     }
-    if (!variant.mount.isEmpty())  // where the mount keeps owners
+    if (variant.onMount)  // where the mount keeps owners
         run({"chown", "-R", QString::number(TestUser), base});
 }
 
@@ -174,28 +157,27 @@ struct Case {
     bool saveKilled = false, resolveKilled = false;
     bool recordAfterKill = false;  // whether the save's record had reached the disk (not only an
                                    // empty claim on its name)
-    QString base() const { return folder; }
 
     // The kills, each followed on a disk by a power cut and the next boot;
     // false when the disk could not be cut off or mounted again.
     bool run()
     {
         const auto cutAndBoot = [&] { return !disk || (disk->cut() && disk->unmount() && disk->mount()); };
-        prepare(base(), *variant);
+        prepare(folder, *variant);
         if (disk)
             ::sync();
-        before = shape(base());
-        ::lstat(qPrintable(base() + Staging), &staging);
-        saveKilled = killedRun(*variant, saveKill, {rootOf(base()), StoryPath, StoryText});
-        recordAfterKill = QFileInfo(base() + Record).size() > 0;
+        before = shape(folder);
+        ::lstat(qPrintable(folder + Staging), &staging);
+        saveKilled = killedRun(*variant, saveKill, {rootOf(folder), StoryPath, StoryText});
+        recordAfterKill = QFileInfo(folder + Record).size() > 0;
         if (cutOff)
-            QFile::resize(base() + Story, (variant->staging ? EarlierNotes.size() : 0) + 3);
+            QFile::resize(folder + Story, (variant->staging ? EarlierNotes.size() : 0) + 3);
         bool booted = cutAndBoot();
         if (booted && !resolveKill.isEmpty()) {
-            resolveKilled = killedRun(*variant, resolveKill, {QStringLiteral("--resolve"), rootOf(base())});
+            resolveKilled = killedRun(*variant, resolveKill, {QStringLiteral("--resolve"), rootOf(folder)});
             booted = cutAndBoot();
         }
-        recordAfterKill = disk ? QFileInfo(base() + Record).size() > 0 : recordAfterKill;
+        recordAfterKill = disk ? QFileInfo(folder + Record).size() > 0 : recordAfterKill;
         return booted;
     }
 };
@@ -320,7 +302,6 @@ private:
     std::vector<std::unique_ptr<Case>> cases;
     QTemporaryDir images;
     std::vector<Disk> disks;
-    QStringList skippedMounts;  // why the kills on a mount cannot be tried here
 };
 
 void SaveCrashTest::setUpDisks()
@@ -329,8 +310,7 @@ void SaveCrashTest::setUpDisks()
     // another process makes meanwhile would keep a disk's file system alive
     // after it is unmounted here, and mounting it again from the other loop
     // device would fail (xfs: "duplicate UUID") or mount it twice (ext4).
-    const bool ownMounts = ::geteuid() == 0 && ::unshare(CLONE_NEWNS) == 0
-                        && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    const bool ownMounts = ownMountNamespace();
     const QString losetup = QStandardPaths::findExecutable(QStringLiteral("losetup"));
     for (const auto &[type, size] : {std::pair("ext4", 32), std::pair("xfs", 300), std::pair("btrfs", 128)}) {
         Disk &disk = disks.emplace_back();
@@ -373,19 +353,13 @@ void SaveCrashTest::initTestCase()
         if (!disk.skip.isEmpty())
             add(QString::fromLatin1(disk.type) + ", power cuts", nullptr, {}, {}, false, &disk);
     ::chmod(qPrintable(images.path()), 0755);  // for the mounts' user
-    for (Mount &mount : desktopMounts()) {
-        const auto used = [&](const Variant &v) { return v.mount == mount.name; };
-        if (std::none_of(std::begin(Variants), std::end(Variants), used))
-            continue;
-        if (mount.make(images.path()))
-            mounts.push_back(mount);
-        else
-            skippedMounts << QStringLiteral("kills on %1: %2").arg(mount.name, mount.skip);
-    }
+    for (const Variant &variant : Variants)
+        if (variant.onMount)
+            mounts.emplace_back(*desktopMounts().named(variant.name)).make(images.path());
 
     // One traced run of each variant tells its calls; each call becomes a row.
     for (const Variant &variant : Variants) {
-        if (!variant.mount.isEmpty() && !mountOf(variant))
+        if (variant.onMount && !mounts.named(variant.name)->skip.isEmpty())
             continue;
         QTemporaryDir tmp, crashedTmp;
         const QString base = freshFolder(variant, tmp), log = tmp.path() + QStringLiteral("/trace");
@@ -393,7 +367,7 @@ void SaveCrashTest::initTestCase()
         killedRun(variant, {}, {rootOf(base), StoryPath, StoryText}, log);
         const QStringList calls = callsAfterMark(log);
         const QString storySync = calls.filter(QStringLiteral("fdatasync")).value(variant.staging ? 2 : 1);
-        const bool powerCuts = variant.staging && variant.fault.isEmpty() && variant.mount.isEmpty();
+        const bool powerCuts = variant.staging && variant.fault.isEmpty() && !variant.onMount;
         if (powerCuts)  // the trace for the reordering model, the story folder's path (as -xx writes it) taken out
             detailedTrace =
                 readFile(log).replace("\\x" + rootOf(base).toUtf8().toHex('\\').replace("\\", "\\x"), "");
@@ -451,8 +425,7 @@ void SaveCrashTest::initTestCase()
 
 void SaveCrashTest::cleanupTestCase()
 {
-    for (Mount &mount : mounts)
-        mount.unmake();
+    mounts.unmake();
     for (const Disk &disk : disks) {
         disk.unmount();
         for (const QString &device : disk.devices)
@@ -466,8 +439,9 @@ void SaveCrashTest::killAtEveryStep_data()
     QTest::addColumn<int>("index");
     if (Strace.isEmpty())
         QTest::newRow("no strace") << -1;
-    for (qsizetype i = 0; i < skippedMounts.size(); ++i)
-        QTest::newRow(qPrintable(skippedMounts[i].section(QLatin1Char(':'), 0, 0))) << int(-2 - i);
+    for (std::size_t i = 0; i < mounts.size(); ++i)
+        if (!mounts[i].skip.isEmpty())
+            QTest::addRow("kills on %s", qPrintable(mounts[i].name)) << -2 - int(i);
     for (std::size_t i = 0; i < cases.size(); ++i)
         QTest::newRow(qPrintable(cases[i]->tag)) << int(i);
 }
@@ -478,16 +452,16 @@ void SaveCrashTest::killAtEveryStep()
         QSKIP("strace is not installed");
     QFETCH(int, index);
     if (index < 0)
-        QSKIP(qPrintable(skippedMounts[-2 - index]));
+        QSKIP(qPrintable(QStringLiteral("kills on %1: %2").arg(mounts[-2 - index].name, mounts[-2 - index].skip)));
     Case &c = *cases[std::size_t(index)];
-    const QString root = rootOf(c.base());
+    const QString root = rootOf(c.folder);
     if (c.disk) {
         if (!c.disk->skip.isEmpty())
             QSKIP(qPrintable(QStringLiteral("no power cuts on %1: %2").arg(c.disk->type, c.disk->skip)));
         c.disk->unmount();  // left mounted by a row that failed
         QVERIFY(c.disk->mount());
-        QDir(c.base()).removeRecursively();  // all but the mount point itself
-        QVERIFY(entryNames(c.base()).isEmpty());
+        QDir(c.folder).removeRecursively();  // all but the mount point itself
+        QVERIFY(entryNames(c.folder).isEmpty());
         QVERIFY2(c.run(), "the power could not be cut or the disk not be mounted again");
     }
     QVERIFY2(c.saveKilled, "the save was not killed there");
@@ -495,7 +469,7 @@ void SaveCrashTest::killAtEveryStep()
 
     // The next start, which tells the user of a save it finished; on a
     // mount, its user's.
-    if (c.variant->mount.isEmpty()) {
+    if (!c.variant->onMount) {
         const Resolution resolution = resolveUnfinishedSaveAtStart(root);
         QCOMPARE(resolution.worthTelling(), resolution.outcome == Resolution::Outcome::Finished);
     } else {
@@ -505,12 +479,12 @@ void SaveCrashTest::killAtEveryStep()
 
     // Temporaries a kill left (a record being written where files cannot be
     // unnamed, a fresh lock file) go with the next save.
-    const QStringList after = without(without(shape(c.base()), QStringLiteral("/C/") + NewSaveRecordName),
+    const QStringList after = without(without(shape(c.folder), QStringLiteral("/C/") + NewSaveRecordName),
                                       QStringLiteral("/C/") + SaveFiles::NewLockName);
     QStringList whole = without(c.before, Staging + QLatin1String(" mode "));
     struct stat story = c.staging;  // renamed, not copied: the staging file's inode under the story's name
     if (!c.variant->staging)
-        ::lstat(qPrintable(c.base() + Story), &story);
+        ::lstat(qPrintable(c.folder + Story), &story);
     whole << snapshotLine(Story, story.st_mode, story.st_ino,
                           (c.variant->staging ? EarlierNotes : QByteArray()) + StoryBytes);
     whole.sort();

@@ -44,7 +44,7 @@ class SaveDisksTest : public QObject {
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
+    void cleanupTestCase() { mounts.unmake(); }
     void wholeSave_data();
     void wholeSave();
     void lockHeld_data();
@@ -53,10 +53,9 @@ private slots:
 
 private:
     QString freshRoot(const QString &mount);
-    Mount *mountNamed(const QString &name);
 
     QTemporaryDir images;
-    std::vector<Mount> mounts = desktopMounts();
+    Mounts mounts = desktopMounts();
     int folders = 0;
 };
 
@@ -71,28 +70,16 @@ void SaveDisksTest::initTestCase()
             mount.make(images.path());
 }
 
-void SaveDisksTest::cleanupTestCase()
-{
-    for (Mount &mount : mounts)
-        mount.unmake();
-}
-
 // A folder of the user's on the mount that no other row uses.
 QString SaveDisksTest::freshRoot(const QString &mount)
 {
-    Mount *on = mountNamed(mount);
+    Mount *on = mounts.named(mount);
     if (on && !on->skip.isEmpty())
         return {};
     const QString root = (on ? on->point + QStringLiteral("/C") : images.path()) + QStringLiteral("/%1").arg(++folders);
     QDir().mkpath(root);
     ::chown(qPrintable(root), TestUser, TestUser);
     return root;
-}
-
-Mount *SaveDisksTest::mountNamed(const QString &name)
-{
-    const auto found = std::find_if(mounts.begin(), mounts.end(), [&](const Mount &m) { return m.name == name; });
-    return found == mounts.end() ? nullptr : &*found;
 }
 
 void SaveDisksTest::wholeSave_data()
@@ -110,9 +97,9 @@ void SaveDisksTest::wholeSave()
     QFETCH(QString, mount);
     const QString root = freshRoot(mount);
     if (root.isEmpty())
-        QSKIP(qPrintable(mount + ": " + mountNamed(mount)->skip));
+        QSKIP(qPrintable(mount + ": " + mounts.named(mount)->skip));
     QVERIFY(stageNotes(root));
-    if (mountNamed(mount)->driver == QLatin1String("fusefat")) {
+    if (mounts.named(mount)->driver == QLatin1String("fusefat")) {
         const QStringList before = folderSnapshot(root);
         const auto [number, told] = saveAsUser(root, "Story.txt", "A story");
         QCOMPARE(number, EOPNOTSUPP);
@@ -158,7 +145,7 @@ void SaveDisksTest::lockHeld()
     QFETCH(int, number);
     const QString root = freshRoot(mount);
     if (root.isEmpty())
-        QSKIP(qPrintable(mount + ": " + mountNamed(mount)->skip));
+        QSKIP(qPrintable(mount + ": " + mounts.named(mount)->skip));
     QCOMPARE(saveAsUser(root, "Story.txt", "A story").first, 0);  // leaves the lock file
     ::chmod(qPrintable(root + QLatin1Char('/') + QLatin1String(SaveLockName)), 0644);
     const QString hold = QStringLiteral("flock -n -o %1 sleep 30 >/dev/null 2>&1 & pid=$!; sleep 0.2; "
@@ -186,7 +173,7 @@ void SaveDisksTest::lockHeld()
 // the next start finishes the save.
 void SaveDisksTest::cutShortThenMountedAgain()
 {
-    Mount &ntfs = *mountNamed(QStringLiteral("ntfs-3g umask=077"));
+    Mount &ntfs = *mounts.named(QStringLiteral("ntfs-3g umask=077"));
     if (!ntfs.skip.isEmpty())
         QSKIP(qPrintable(ntfs.skip));
     const QString root = ntfs.point + QStringLiteral("/C/cut");
