@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -110,6 +111,12 @@ inline int exitCodeInChild(const std::function<int()> &work)
     if (child < 0 || ::waitpid(child, &status, 0) != child)
         return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+}
+
+// Drops every privilege for those of the account uid (in its own group).
+inline bool becomeAccount(uid_t uid)
+{
+    return ::setgroups(0, nullptr) == 0 && ::setresgid(uid, uid, uid) == 0 && ::setresuid(uid, uid, uid) == 0;
 }
 
 // The file calls of a traced run after the helper's mark (fsync(-1)), as

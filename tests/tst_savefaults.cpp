@@ -6,18 +6,12 @@
 #include "StorySave.h"
 #include "UnfinishedSave.h"
 
-#include "FolderSnapshot.h"
+#include "Mounts.h"
 
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
-#include <grp.h>
 #include <pwd.h>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/resource.h>
 
 namespace {
@@ -41,14 +35,8 @@ void startTraced(QProcess &process, const QStringList &options, const QStringLis
 
 enum class Fault { DiskFull, FileTooBig, ReadOnlyDisk, FolderNotWritable, StagingNotWritable, StagingOnAnotherDisk };
 
-// Accounts made up for the test, in no user database: the user, another
-// account, and a group the two share.
-constexpr int User = 42421, Other = 42422, Shared = 42420;
-
-QStringList as(int uid)
-{
-    return QStringLiteral("setpriv --reuid=%1 --regid=%2 --clear-groups").arg(uid).arg(Shared).split(' ');
-}
+// A group the user and the other account of Mounts.h share.
+constexpr int Shared = 42430;
 
 // A record that makes the next start append "evil" to the user's Mine.txt,
 // whose text ("mine\n") it names as the staging file's.
@@ -212,21 +200,18 @@ void SaveFaultsTest::refusedInChild()
     const QByteArray mountPoint =
         QFile::encodeName(fault == Fault::StagingOnAnotherDisk ? QFileInfo(staging).path() : root);
     const int result = exitCodeInChild([&] {
-        if (tmpfs && (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
-                      || ::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=64k") != 0))
+        if (tmpfs && (!ownMountNamespace() || ::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=64k") != 0))
             return CannotSetUp;
         // A folder saved in before has a lock file: on a read-only disk the
         // disk is to blame, not that file.
         if ((!stagingBytes.isNull() && !writeFile(staging, stagingBytes))
             || (fault == Fault::ReadOnlyDisk && !writeFile(root + Lock, "")))
             return 255;
-        // For "nobody" all is open to everyone but the story folder or the staging file.
         const bool folder = fault == Fault::FolderNotWritable, nobody = folder || fault == Fault::StagingNotWritable;
-        using Mode = std::pair<QString, mode_t>;
-        for (const auto &[path, mode] : {Mode(tmp.path(), 0755), Mode(staging, folder ? 0666 : 0644),
-                                         Mode(root + QStringLiteral("/program files"), 0777),
-                                         Mode(root, folder ? 0755 : 0777)})
-            if (nobody)
+        using Modes = std::initializer_list<std::pair<QString, mode_t>>;
+        if (nobody)  // all open to everyone but the story folder or the staging file
+            for (const auto &[path, mode] : Modes{{tmp.path(), 0755}, {staging, folder ? 0666 : 0644},
+                                                  {root + "/program files", 0777}, {root, folder ? 0755 : 0777}})
                 ::chmod(qPrintable(path), mode);
         const QStringList before = folderSnapshot(root);
         const rlimit limit{rlim_t(stagingBytes.size() + 10), rlim_t(stagingBytes.size() + 10)};
@@ -234,8 +219,7 @@ void SaveFaultsTest::refusedInChild()
             || (fault == Fault::FileTooBig && ::setrlimit(RLIMIT_FSIZE, &limit) == 0)
             || (fault == Fault::ReadOnlyDisk
                 && ::mount(nullptr, mountPoint.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0)
-            || (nobody && ::geteuid() == 0 && ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0
-                && ::setuid(65534) == 0);
+            || (nobody && ::geteuid() == 0 && becomeAccount(65534));
         if (!faulty)
             return CannotSetUp;
         ignoreFileSizeSignal();
@@ -374,7 +358,7 @@ void SaveFaultsTest::anotherAccount_data()
                         const QByteArray &story, const QString &told, bool start = false) {
         QTest::newRow(tag) << QString::fromLatin1(mode) << asRoot << asOther << start << result << story << told;
     };
-    const QString lock = Lock.mid(1), other = QString::number(Other), user = QString::number(User);
+    const QString lock = Lock.mid(1), other = QString::number(TestOther), user = QString::number(TestUser);
     const QByteArray saved = "A story\r\n", missing = "<missing>";
     const QString byOther = QStringLiteral("belongs to the user with number ") + other;
     const QString planted = QStringLiteral("umask 022; ") + PlantedRecord;
@@ -427,19 +411,19 @@ void SaveFaultsTest::anotherAccount()
     QTemporaryDir tmp;
     const QString root = tmp.path() + QStringLiteral("/C");
     QVERIFY(QDir().mkpath(root) && writeFile(root + "/Mine.txt", "mine\n"));
-    const QString setUp = QStringLiteral("chmod 755 ..; chown -R %1:%2 .; chmod %3 .; ").arg(User).arg(Shared);
+    const QString setUp = QStringLiteral("chmod 755 ..; chown -R %1:%2 .; chmod %3 .; ").arg(TestUser).arg(Shared);
     QCOMPARE(run({"sh", "-ec", setUp.arg(mode) + asRoot}, root).first, 0);
     QString holder;
     if (asOther == QLatin1String("hold")) {
         const QString hold = "umask 022; flock -o " + Lock.mid(1) + " sleep 30 >/dev/null 2>&1 & echo $!";
-        holder = run(as(Other) << "sh" << "-ec" << hold, root).second.trimmed();
+        holder = run(asAccount(TestOther, Shared) << "sh" << "-ec" << hold, root).second.trimmed();
         QTRY_VERIFY(readFile("/proc/locks").contains(" " + holder.toLatin1() + " "));
     } else if (!asOther.isEmpty()) {
-        QCOMPARE(run(as(Other) << "sh" << "-ec" << asOther, root).first, 0);
+        QCOMPARE(run(asAccount(TestOther, Shared) << "sh" << "-ec" << asOther, root).first, 0);
     }
     // Within 15 s, though it would wait 20 s for a lock that counts.
     const auto [exitCode, message] =
-        run(as(User) + (start ? QStringList{SAVE_HELPER, "--resolve", root}
+        run(asAccount(TestUser, Shared) + (start ? QStringList{SAVE_HELPER, "--resolve", root}
                               : QStringList{SAVE_HELPER, root, StoryPath, "A story", "20000"}), root);
     if (!holder.isEmpty())
         ::kill(holder.toInt(), SIGTERM);
@@ -450,7 +434,7 @@ void SaveFaultsTest::anotherAccount()
     QVERIFY2(asOther.contains(".new") || !QFileInfo::exists(root + Lock + ".new"), "a fresh lock file was left");
     struct stat lock {};
     QVERIFY(result != 0 || start
-            || (::lstat(qPrintable(root + Lock), &lock) == 0 && lock.st_uid == uid_t(User)
+            || (::lstat(qPrintable(root + Lock), &lock) == 0 && lock.st_uid == uid_t(TestUser)
                 && (lock.st_mode & 0777) == 0600));
 }
 
