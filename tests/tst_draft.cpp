@@ -69,16 +69,6 @@ int asTheUser(const QStringList &owned, const std::function<int()> &work)
     return exitCodeInChild([&] { return ::geteuid() != 0 || becomeAccount(User) ? work() : 250; });
 }
 
-// Runs the save helper under strace, logging the calls given and, unless
-// kill is empty, killing it at that one ("call:when=N").
-void traced(const QString &calls, const QString &log, const QString &kill, const QStringList &arguments)
-{
-    QStringList options{"-f", "-qq", "-o", log, "-e", "trace=" + calls};
-    if (!kill.isEmpty())
-        options << "-e" << "inject=" + kill + ":signal=SIGKILL";
-    QProcess::execute(QStringLiteral("strace"), options << "--" << SAVE_HELPER << arguments);
-}
-
 // Makes every open-file-description lock this process asks for fail with
 // ENOLCK, as on a file system that has none.
 bool refuseLocks()
@@ -301,13 +291,14 @@ void DraftTest::killedWriteLeavesOldOrNew()
     if (QStandardPaths::findExecutable(QStringLiteral("strace")).isEmpty())
         QSKIP("strace is not installed");
     // "new" written over "old"; a first run whole tells the calls after the helper's mark.
-    const auto run = [](const Place &at, const QString &kill, const QString &log) {
+    const auto overwrite = [](const Place &at, const QString &kill, const QString &log) {
         QCOMPARE(DraftStore(at.place()).write(encodeDraft(sample(QStringLiteral("old")))), 0);
-        traced("openat,write,fdatasync,renameat,fsync,unlinkat,close", log, kill, {"--draft", at.folder, "new"});
+        run(straced("openat,write,fdatasync,renameat,fsync,unlinkat,close", log, kill,
+                    {SAVE_HELPER, "--draft", at.folder, "new"}));
     };
     Place first;
     const QString log = first.dir.path() + QStringLiteral("/trace");
-    run(first, {}, log);
+    overwrite(first, {}, log);
     QCOMPARE(parseDraft(readFile(first.draft()))->story.Speech1, QStringLiteral("new"));
     const QStringList kills = callsAfterMark(log);
     QVERIFY2(kills.size() >= 6, qPrintable(kills.join(' ')));
@@ -315,7 +306,7 @@ void DraftTest::killedWriteLeavesOldOrNew()
     QSet<QString> outcomes;
     for (const QString &kill : kills) {
         Place at;
-        run(at, kill, QStringLiteral("/dev/null"));
+        overwrite(at, kill, {});
         DraftStore next(at.place());
         QList<DraftTrouble> troubles;
         const QList<LeftDraft> left = next.leftDrafts(&troubles);
@@ -378,8 +369,7 @@ void DraftTest::killedSaveAndItsDraft()
 
     const auto save = [&](const QString &root, const QString &kill) {
         writeFile(root + QStringLiteral("/program files/temp.txt"), "Notes");
-        traced("openat,mkdir,flock,pwrite64,fdatasync,fsync,renameat,renameat2,linkat,unlinkat,ftruncate",
-               root + QStringLiteral("/../trace"), kill, {root, story.StoryFilePath, text});
+        run(straced(SaveCalls, root + QStringLiteral("/../trace"), kill, {SAVE_HELPER, root, story.StoryFilePath, text}));
     };
     QTemporaryDir first;
     save(first.path() + QStringLiteral("/C"), QString());
