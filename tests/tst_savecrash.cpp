@@ -76,8 +76,10 @@ QStringList helper(const Variant &variant)
 // ended it.
 bool killedRun(const Variant &variant, const QString &kill, const QStringList &arguments, const QString &log = {})
 {
-    const QStringList fault = variant.fault.isEmpty() ? QStringList() : QStringList{"-e", "inject=" + variant.fault};
-    return run(straced(SaveCalls, log, kill, helper(variant) + arguments, QStringList{"-yxxs1000000"} + fault)).first == -SIGKILL;
+    QStringList options{"-yxxs1000000"};
+    if (!variant.fault.isEmpty())
+        options << "-e" << "inject=" + variant.fault;
+    return run(straced(SaveCalls, log, kill, helper(variant) + arguments, options)).first == -SIGKILL;
 }
 
 QString rootOf(const QString &base) { return base + QStringLiteral("/C"); }

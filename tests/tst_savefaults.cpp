@@ -21,6 +21,7 @@ const QString StagingName = QStringLiteral("/program files/temp.txt");
 const QString Lock = QLatin1Char('/') + QLatin1String(SaveLockName);
 const QString Strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
 constexpr int CannotSetUp = 254;  // a child's exit code: no mounts or users to switch to here
+const QString Rival = QStringLiteral("rival");
 
 // Starts the save helper under strace with `options` (no trace output). In a
 // sanitizer build the leak checker cannot run under strace, and the address
@@ -69,8 +70,8 @@ private slots:
 
 void SaveFaultsTest::systemCallFails_data()
 {
-    QTest::addColumn<QStringList>("faults");  // strace injections, "call:error=..."
-    QTest::addColumn<bool>("rival");          // a rival story file appears just before the rename
+    QTest::addColumn<QStringList>("faults");  // strace injections, "call:error=..."; Rival: a rival story
+                                              // file appears just before the rename
     QTest::addColumn<int>("number");          // the error expected; 0: saved all the same
     QTest::addColumn<QString>("advice");      // a part of the message
     QTest::addColumn<QString>("finishedBy");  // left half-done, finished by the next "start" or a save "again"
@@ -79,16 +80,16 @@ void SaveFaultsTest::systemCallFails_data()
     // the save's record, 3 the story; fsync 1 is the helper's mark, 2 syncs
     // the folder after the record, 3 the folders after the story.
     const auto row = [](const char *tag, const QStringList &faults, int number, const QString &advice = {},
-                        const QString &finishedBy = {}, bool rival = false) {
-        QTest::newRow(tag) << faults << rival << number << advice << finishedBy;
+                        const QString &finishedBy = {}) {
+        QTest::newRow(tag) << faults << number << advice << finishedBy;
     };
     const QString noNoReplace = QStringLiteral("renameat2:error=EINVAL");
     const QString storyWriteFails = QStringLiteral("pwrite64:error=EIO:when=2");
     const QString nothingChanged = QStringLiteral("Nothing was saved and nothing was changed");
     const QString maybeNotOnDisk = QStringLiteral("may not be on disk");
     const QString notPutBack = QStringLiteral("The staging file could not be given its name back: it is now ");
-    row("rival file before the rename", {}, EEXIST, "already exists", {}, true);
-    row("rival file before the hard link", {noNoReplace}, EEXIST, "already exists", {}, true);
+    row("rival file before the rename", {Rival}, EEXIST, "already exists");
+    row("rival file before the hard link", {Rival, noNoReplace}, EEXIST, "already exists");
     row("no RENAME_NOREPLACE: hard link", {noNoReplace}, 0);
     row("no RENAME_NOREPLACE, old name stays", {noNoReplace, "unlinkat:error=EPERM:when=1"}, EPERM, "may not change");
     row("staging file's sync fails", {"fdatasync:error=EIO:when=1"}, EIO, nothingChanged);
@@ -117,7 +118,6 @@ void SaveFaultsTest::systemCallFails_data()
 void SaveFaultsTest::systemCallFails()
 {
     QFETCH(QStringList, faults);
-    QFETCH(bool, rival);
     QFETCH(int, number);
     QFETCH(QString, advice);
     QFETCH(QString, finishedBy);
@@ -128,11 +128,11 @@ void SaveFaultsTest::systemCallFails()
     const QString root = tmp.path() + QStringLiteral("/C"), story = root + QStringLiteral("/Story.txt");
     QVERIFY(writeFile(root + StagingName, "earlier"));
     const QStringList before = folderSnapshot(tmp.path());
+    const bool rival = faults.contains(Rival);
     QStringList options;
     for (const QString &fault : faults)
-        options << "-e" << "inject=" + fault;
-    if (rival)
-        options << "-E" << QStringLiteral("LD_PRELOAD=" RACE_TARGET_LIBRARY);
+        options << (fault == Rival ? "-E" : "-e")
+                << (fault == Rival ? QStringLiteral("LD_PRELOAD=" RACE_TARGET_LIBRARY) : "inject=" + fault);
     QProcess helper;
     startTraced(helper, options, {root, StoryPath, QStringLiteral("A story")});
     QVERIFY(helper.waitForFinished(-1) && helper.exitStatus() == QProcess::NormalExit);
@@ -240,19 +240,18 @@ void SaveFaultsTest::refusedInChild()
 
 void SaveFaultsTest::twoSavesAtOnce_data()
 {
-    QTest::addColumn<int>("lockWait");        // how long the second save waits for the first, ms
     QTest::addColumn<QStringList>("noLock");  // lock calls that fail for both copies (strace)
-    QTest::addColumn<int>("secondNumber");    // the second save's error; 0: saved after the first
+    QTest::addColumn<int>("secondNumber");    // the second save's error: 0, saved after the first waiting 10 s
+                                              // at most; EAGAIN, given up after 200 ms
     QTest::addColumn<bool>("openLockFile");   // a lock file open to all is there, which the first replaces
 
-    QTest::newRow("the second waits its turn") << 10000 << QStringList() << 0 << false;
-    QTest::newRow("the second gives up") << 200 << QStringList() << EAGAIN << false;
-    QTest::newRow("a lock file open to all replaced: the second waits its turn") << 10000 << QStringList() << 0
-                                                                                 << true;
+    QTest::newRow("the second waits its turn") << QStringList() << 0 << false;
+    QTest::newRow("the second gives up") << QStringList() << EAGAIN << false;
+    QTest::newRow("a lock file open to all replaced: the second waits its turn") << QStringList() << 0 << true;
     // Where flock fails (as on some network file systems), the lock of an
     // open file description keeps saves one at a time all the same.
-    QTest::newRow("no flock: the second waits its turn") << 10000 << QStringList{"flock"} << 0 << false;
-    QTest::newRow("no flock: the second gives up") << 200 << QStringList{"flock"} << EAGAIN << false;
+    QTest::newRow("no flock: the second waits its turn") << QStringList{"flock"} << 0 << false;
+    QTest::newRow("no flock: the second gives up") << QStringList{"flock"} << EAGAIN << false;
 }
 
 // Two copies of the program save at once: the first is held up inside its
@@ -261,7 +260,6 @@ void SaveFaultsTest::twoSavesAtOnce_data()
 // the staging file; or, told to wait less, gives up having changed nothing.
 void SaveFaultsTest::twoSavesAtOnce()
 {
-    QFETCH(int, lockWait);
     QFETCH(QStringList, noLock);
     QFETCH(int, secondNumber);
     QFETCH(bool, openLockFile);
@@ -283,7 +281,7 @@ void SaveFaultsTest::twoSavesAtOnce()
                 {root, "c:\\First.txt", "First story"});
     // Its record is there from before the rename until the story is whole.
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(root + QLatin1Char('/') + QLatin1String(SaveRecordName)), 5000);
-    startTraced(second, options, {root, "c:\\Second.txt", "Second story", QString::number(lockWait)});
+    startTraced(second, options, {root, "c:\\Second.txt", "Second story", secondNumber ? "200" : "10000"});
     QVERIFY(second.waitForFinished(-1) && first.waitForFinished(-1));
     QCOMPARE(second.exitCode(), secondNumber);
     QCOMPARE(first.exitCode(), 0);
@@ -346,8 +344,8 @@ void SaveFaultsTest::storyFolder()
 
 void SaveFaultsTest::anotherAccount_data()
 {
-    QTest::addColumn<QString>("mode");     // the story folder's mode
-    QTest::addColumn<QString>("asRoot");   // sh in the story folder first, as root (a run under sudo)
+    QTest::addColumn<QString>("asRoot");   // sh in the story folder first, as root (a run under sudo),
+                                           // after its mode, the first word
     QTest::addColumn<QString>("asOther");  // sh in it then as the other account; "hold": it holds the lock
     QTest::addColumn<bool>("start");       // the user starts the program; otherwise saves Story.txt
     QTest::addColumn<int>("result");       // the save's error, or the start's outcome
@@ -356,7 +354,7 @@ void SaveFaultsTest::anotherAccount_data()
 
     const auto row = [](const char *tag, const char *mode, const QString &asRoot, const QString &asOther, int result,
                         const QByteArray &story, const QString &told, bool start = false) {
-        QTest::newRow(tag) << QString::fromLatin1(mode) << asRoot << asOther << start << result << story << told;
+        QTest::newRow(tag) << mode + QStringLiteral(" .; ") + asRoot << asOther << start << result << story << told;
     };
     const QString lock = Lock.mid(1), other = QString::number(TestOther), user = QString::number(TestUser);
     const QByteArray saved = "A story\r\n", missing = "<missing>";
@@ -398,7 +396,6 @@ void SaveFaultsTest::anotherAccount_data()
 // the user's changes, and the save works or says why at once.
 void SaveFaultsTest::anotherAccount()
 {
-    QFETCH(QString, mode);
     QFETCH(QString, asRoot);
     QFETCH(QString, asOther);
     QFETCH(bool, start);
@@ -411,8 +408,8 @@ void SaveFaultsTest::anotherAccount()
     QTemporaryDir tmp;
     const QString root = tmp.path() + QStringLiteral("/C");
     QVERIFY(QDir().mkpath(root) && writeFile(root + "/Mine.txt", "mine\n"));
-    const QString setUp = QStringLiteral("chmod 755 ..; chown -R %1:%2 .; chmod %3 .; ").arg(TestUser).arg(Shared);
-    QCOMPARE(run({"sh", "-ec", setUp.arg(mode) + asRoot}, root).first, 0);
+    const QString setUp = QStringLiteral("chmod 755 ..; chown -R %1:%2 .; chmod ").arg(TestUser).arg(Shared);
+    QCOMPARE(run({"sh", "-ec", setUp + asRoot}, root).first, 0);
     QString holder;
     if (asOther == QLatin1String("hold")) {
         const QString hold = "umask 022; flock -o " + Lock.mid(1) + " sleep 30 >/dev/null 2>&1 & echo $!";
