@@ -34,6 +34,7 @@ keyboard() { local id; id=$(wait_for "$1"); waited focused "$id" || fail "$2 did
 question() { keyboard Wrenfield "the question"; }
 continued() { "${@:-start}"; question >/dev/null; key Return; }
 title_box() { p2=$(wait_for "Player 2"); click "$p2" 0 0 0 5160 1815 615; }
+done_button() { page=$(wait_for Form1); click "$page" 0 0 1080 1920 1935 375; }   # DONE! on the story page
 
 # Run 1: nothing until the first change; the move to Player 1 writes the
 # draft at once; killed between windows.
@@ -86,8 +87,7 @@ cp "$state/draft" "$work/page-draft"           # for the saved story's draft, be
 
 # Run 5: DONE! saves the bytes a story written at once would have, and the
 # draft goes; the about window's text and Exit leave none either.
-continued; page=$(wait_for Form1)
-click "$page" 0 0 1080 1920 1935 375           # DONE!
+continued; done_button
 main=$(wait_for Form2)
 picnic_story | cmp - "$root/CFSSOOMNPicnic.txt" || fail "the continued story's bytes differ from one written at once"
 waited eval '! has_draft' || fail "a draft is left after the story was saved"
@@ -183,9 +183,7 @@ if [ -n "$session_manager" ]; then
     done
 
     # "die" while the start-up question is open: nothing chosen, the draft as it was.
-    snapshot
-    session_start
-    question >/dev/null
+    snapshot; session_start; question >/dev/null
     logout 2
     cmp -s "$state/draft" "$work/before" || fail "the session's end changed the draft behind the question"
 
@@ -232,8 +230,7 @@ if [ -n "$session_manager" ]; then
     marked() { grep -aq '^save [1-9]' "$state/draft" 2>/dev/null; }   # handed to the save
     held_save() {
         cp "$work/page-draft" "$state/draft"
-        continued "$@"; page=$(wait_for Form1)
-        click "$page" 0 0 1080 1920 1935 375       # DONE!
+        continued "$@"; done_button
         waited marked || fail "DONE! did not hand the story to the save"
     }
     held_save session_start
@@ -242,12 +239,10 @@ if [ -n "$session_manager" ]; then
     kill -TERM "$app_pid"; ended_well "$app_pid" "at SIGTERM during a save"
     held_save start
     close_window "$page"
-    question=$(wait_for Wrenfield)
-    key alt+q; ended_well "$app_pid" "at Quit during a save"
+    wait_for Wrenfield >/dev/null; key alt+q; ended_well "$app_pid" "at Quit during a save"
     [ ! -e "$root/CFSSOOMNPicnic.txt" ] || fail "a save waiting for the lock went on after the end"
     kill "$holder"
-    continued; page=$(wait_for Form1)
-    click "$page" 0 0 1080 1920 1935 375           # DONE!
+    continued; done_button
     wait_for Form2 >/dev/null
     picnic_story | cmp - "$root/CFSSOOMNPicnic.txt" || fail "the story left by the held save was not saved"
     waited eval '! has_draft' || fail "a draft is left after the held save's story was saved"
