@@ -15,7 +15,7 @@
 // from image files on loop devices (as root, in a mount namespace of the
 // test's own): NTFS, exFAT and FAT through their FUSE drivers and the
 // kernel's own; bindfs forcing modes on a folder of this machine's, and
-// sshfs, its SFTP server run as the user over a pair of pipes. Each belongs to
+// sshfs, its SFTP server run over a pair of pipes. Each belongs to
 // the account TestUser, as a desktop mounts a stick for its user; where one
 // cannot be made here, skip says why.
 constexpr int TestUser = 42431, TestOther = 42432;

@@ -29,7 +29,7 @@ const QString Record = QStringLiteral("/C/") + QLatin1String(SaveRecordName);
 const QString Strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
 
 struct Variant {
-    QString name;             // on a mount, the mount's of Mounts.h, where the save runs as its user
+    QString name;             // on a mount, the name Mounts.h gives it; the save runs as its user there
     bool staging = true;      // a staging file with text in it, or no story folder at all
     QString fault {};         // a fault for the whole run
     QString recoverFrom = QStringLiteral("pwrite64 2");  // where the save is killed for the rows that kill the
