@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,8 +34,8 @@ inline QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-// Runs a command in a folder, for 15 s at most: its exit code (-1 if it
-// crashed) and its standard output.
+// Runs a command in a folder, for 15 s at most: its exit code (minus the
+// signal that ended it, if one did) and its standard output.
 inline std::pair<int, QString> run(const QStringList &command, const QString &folder = {},
                                    const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
@@ -43,7 +44,7 @@ inline std::pair<int, QString> run(const QStringList &command, const QString &fo
     process.setWorkingDirectory(folder);
     process.start(command[0], command.mid(1));
     process.waitForFinished(15000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -process.exitCode(),
             QString::fromLocal8Bit(process.readAllStandardOutput())};
 }
 
@@ -110,6 +111,26 @@ inline int exitCodeInChild(const std::function<int()> &work)
     if (child < 0 || ::waitpid(child, &status, 0) != child)
         return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+}
+
+// Drops every privilege for those of the account uid (in its own group).
+inline bool becomeAccount(uid_t uid)
+{
+    return ::setgroups(0, nullptr) == 0 && ::setresgid(uid, uid, uid) == 0 && ::setresuid(uid, uid, uid) == 0;
+}
+
+// The file calls of a save, and a command line that runs command under strace
+// with options, tracing those calls into log and killing it with SIGKILL at
+// the call kill ("call:when=N", N counted from the process start) if given.
+inline const QString SaveCalls =
+    QStringLiteral("openat,mkdir,flock,pwrite64,fdatasync,fsync,renameat,renameat2,linkat,unlinkat,ftruncate");
+inline QStringList straced(const QString &calls, const QString &log, const QString &kill, const QStringList &command,
+                           QStringList options = {})
+{
+    if (!kill.isEmpty())
+        options << "-e" << "inject=" + kill + ":signal=SIGKILL";
+    return QStringList{"strace", "-f", "-qq", "-o", log.isEmpty() ? "/dev/null" : log, "-e", "trace=" + calls}
+           << options << "--" << command;
 }
 
 // The file calls of a traced run after the helper's mark (fsync(-1)), as

@@ -15,14 +15,15 @@
 // from image files on loop devices (as root, in a mount namespace of the
 // test's own): NTFS, exFAT and FAT through their FUSE drivers and the
 // kernel's own; bindfs forcing modes on a folder of this machine's, and
-// sshfs, its SFTP server run as the user over a pair of pipes. Each belongs to
+// sshfs, its SFTP server run over a pair of pipes. Each belongs to
 // the account TestUser, as a desktop mounts a stick for its user; where one
 // cannot be made here, skip says why.
 constexpr int TestUser = 42431, TestOther = 42432;
 
-inline QStringList asAccount(int uid)
+// A command's prefix that runs it as the account uid, in the group gid (or its own).
+inline QStringList asAccount(int uid, int gid = -1)
 {
-    return QStringLiteral("setpriv --reuid=%1 --regid=%1 --clear-groups").arg(uid).split(QLatin1Char(' '));
+    return QStringLiteral("setpriv --reuid=%1 --regid=%2 --clear-groups").arg(uid).arg(gid < 0 ? uid : gid).split(' ');
 }
 
 struct Mount {
@@ -109,8 +110,8 @@ struct Mount {
     void unmake()
     {
         unmount();
-        if (device.startsWith("/dev/loop"))
-            run({"losetup", "-d", device});
+        if (device.startsWith("/dev/loop"))  // once: the device may be another's after that
+            run({"losetup", "-d", std::exchange(device, {})});
         QFile::remove(image);
     }
 
@@ -126,8 +127,23 @@ private:
     }
 };
 
+// Mounts made for a test, found by name; unmade at its end.
+struct Mounts : std::vector<Mount> {
+    using std::vector<Mount>::vector;
+    Mount *named(const QString &name)
+    {
+        const auto found = std::find_if(begin(), end(), [&](const Mount &m) { return m.name == name; });
+        return found == end() ? nullptr : &*found;
+    }
+    void unmake()
+    {
+        for (Mount &mount : *this)
+            mount.unmake();
+    }
+};
+
 // The mounts, from the options desktops use.
-inline std::vector<Mount> desktopMounts()
+inline Mounts desktopMounts()
 {
     return {
         {"ntfs-3g uid,gid", "ntfs-3g", "uid=%1,gid=%1"},

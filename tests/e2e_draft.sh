@@ -28,19 +28,18 @@ snapshot() { cp "$state/draft" "$work/before" 2>/dev/null || : >"$work/before"; 
 holds() { python3 -c 'import sys; sys.exit(sys.argv[2].encode("utf-16-le") not in open(sys.argv[1], "rb").read())' "$state/draft" "$1" 2>/dev/null; }
 draft_holds() { waited holds "$1" || fail "the draft did not keep \"$1\" $2"; }
 draft_changed() { waited eval '[ -s "$state/draft" ] && ! cmp -s "$state/draft" "$work/before"' || fail "no draft was written $1"; }
-# The question once it takes keys; starting again and answering Continue (Return).
-question() {
-    local id; id=$(wait_for Wrenfield)
-    waited focused "$id" || fail "the question did not take the keyboard"
-    echo "$id"
-}
-continued() { start; question >/dev/null; key Return; }
+# keyboard TITLE WHAT: the window once it takes keys; the question so; starting
+# (by `start` or COMMAND...) and answering Continue (Return); Player 2's title box.
+keyboard() { local id; id=$(wait_for "$1"); waited focused "$id" || fail "$2 did not take the keyboard"; echo "$id"; }
+question() { keyboard Wrenfield "the question"; }
+continued() { "${@:-start}"; question >/dev/null; key Return; }
+title_box() { p2=$(wait_for "Player 2"); click "$p2" 0 0 0 5160 1815 615; }
+done_button() { page=$(wait_for Form1); click "$page" 0 0 1080 1920 1935 375; }   # DONE! on the story page
 
 # Run 1: nothing until the first change; the move to Player 1 writes the
 # draft at once; killed between windows.
 start
-genre=$(wait_for Talemoss)
-waited focused "$genre" || fail "the genre window did not take the keyboard"
+genre=$(keyboard Talemoss "the genre window")
 [ ! -e "$state" ] || fail "a draft folder was made before any change"
 click "$genre" 0 0 120 720 1095 375            # Comedy
 snapshot; key alt+o
@@ -51,9 +50,7 @@ killed
 
 # Run 2: Player 1 is back; its choices and Player 2's, the title word typed
 # and written within two seconds; killed on the Player 2 window.
-continued
-p1=$(wait_for "Player 1")
-picnic_players "$p1"
+continued; picnic_players "$(wait_for "Player 1")"
 type_text "Picnic"
 draft_holds Picnic "after typing the title word"
 killed
@@ -64,11 +61,8 @@ killed
 printf 'Shall we eat\r\nhere?' >"$work/clip"
 background xclip -quiet -selection clipboard -i "$work/clip"
 waited eval 'xclip -selection clipboard -o 2>/dev/null | cmp -s - "$work/clip"' || fail "xclip did not serve the clipboard"
-continued
-p2=$(wait_for "Player 2")
-key alt+o
-ms=$(wait_for Wrenfield); wait_gone "Player 2"
-waited focused "$ms" || fail "the speeches window did not take the keyboard"
+continued; wait_for "Player 2" >/dev/null; key alt+o
+ms=$(keyboard Wrenfield "the speeches window"); wait_gone "Player 2"
 key ctrl+v;                        key Tab   # Text1: Speech1
 type_text "Is it going to rain?";  key Tab   # Text3: Speech3
 type_text "Not today.";            key Tab   # Text4: Speech4
@@ -79,8 +73,7 @@ killed
 
 # Run 4: the speeches window with the focus in its first box again; the
 # rest of the speeches, the story page, killed there.
-continued
-ms=$(wait_for Wrenfield)
+continued; ms=$(wait_for Wrenfield)
 key Tab Tab Tab Tab Tab                       # past Text6, which holds "Ants!"
 type_text "Under the oak tree.";   key Tab   # Text2: Speech2
 type_text "Home, then.";           key Tab   # Text7: Speech8
@@ -94,9 +87,7 @@ cp "$state/draft" "$work/page-draft"           # for the saved story's draft, be
 
 # Run 5: DONE! saves the bytes a story written at once would have, and the
 # draft goes; the about window's text and Exit leave none either.
-continued
-page=$(wait_for Form1)
-click "$page" 0 0 1080 1920 1935 375           # DONE!
+continued; done_button
 main=$(wait_for Form2)
 picnic_story | cmp - "$root/CFSSOOMNPicnic.txt" || fail "the continued story's bytes differ from one written at once"
 waited eval '! has_draft' || fail "a draft is left after the story was saved"
@@ -120,8 +111,7 @@ ended_well "$app_pid" "after Exit"
 # (OK is the default) and the draft goes.
 cp "$work/page-draft" "$state/draft"
 start
-waited focused "$(wait_for Wrenfield)" || fail "the notice did not take the keyboard"
-key Return
+keyboard Wrenfield "the notice" >/dev/null; key Return
 wait_for Talemoss >/dev/null
 showing Form1 0 || fail "the saved story was offered back"
 ! has_draft || fail "the saved story's draft was left"
@@ -183,7 +173,7 @@ if [ -n "$session_manager" ]; then
     for attempt in 1 2 3 4 5; do
         session_start; wait_for Talemoss >/dev/null
         key alt+o; p1=$(wait_for "Player 1"); click "$p1" 0 0 1920 5280 1695 615   # Ok
-        p2=$(wait_for "Player 2"); click "$p2" 0 0 0 5160 1815 615         # the title box
+        title_box
         first_key=$(now); type_text "Tea"
         logout 5
         holds Tea || fail "the draft lacks what was typed before the session ended"
@@ -193,25 +183,19 @@ if [ -n "$session_manager" ]; then
     done
 
     # "die" while the start-up question is open: nothing chosen, the draft as it was.
-    snapshot
-    session_start
-    question >/dev/null
+    snapshot; session_start; question >/dev/null
     logout 2
     cmp -s "$state/draft" "$work/before" || fail "the session's end changed the draft behind the question"
 
     # "die" while the close question is open: not answered; the draft keeps what was typed.
-    session_start; question >/dev/null; key Return
-    p2=$(wait_for "Player 2"); click "$p2" 0 0 0 5160 1815 615   # the title box, after "Tea"
-    key t
+    continued session_start; title_box; key t    # after "Tea"
     close_window "$p2"
     waited showing Wrenfield || fail "closing did not ask before discarding"
     logout 2
     holds Teat || fail "the draft lacks what was typed before the close question"
 
     # A checkpoint writes the draft and changes nothing: a close still asks.
-    session_start; question >/dev/null; key Return
-    p2=$(wait_for "Player 2"); click "$p2" 0 0 0 5160 1815 615
-    key i
+    continued session_start; title_box; key i
     answers=$(grep -c "the client saved" "$work/background.log" || true)
     kill -USR2 "$manager"
     waited eval '[ "$(grep -c "the client saved" "$work/background.log")" -gt "$answers" ]' \
@@ -228,9 +212,8 @@ if [ -n "$session_manager" ]; then
 
     # "die" while the draft writer's syncs take five seconds: the program
     # neither waits for them in its windows nor past the session's end.
-    session_start strace -f -qq -o /dev/null -e trace=fdatasync -e inject=fdatasync:delay_enter=5000000
-    question >/dev/null; key Return
-    p2=$(wait_for "Player 2"); click "$p2" 0 0 0 5160 1815 615
+    continued session_start strace -f -qq -o /dev/null -e trace=fdatasync -e inject=fdatasync:delay_enter=5000000
+    title_box
     waited test -e "$state/draft.new" || fail "no draft write began"   # and is held up in its sync
     key e
     logout 3
@@ -247,9 +230,7 @@ if [ -n "$session_manager" ]; then
     marked() { grep -aq '^save [1-9]' "$state/draft" 2>/dev/null; }   # handed to the save
     held_save() {
         cp "$work/page-draft" "$state/draft"
-        "$@"; question >/dev/null; key Return
-        page=$(wait_for Form1)
-        click "$page" 0 0 1080 1920 1935 375       # DONE!
+        continued "$@"; done_button
         waited marked || fail "DONE! did not hand the story to the save"
     }
     held_save session_start
@@ -258,12 +239,10 @@ if [ -n "$session_manager" ]; then
     kill -TERM "$app_pid"; ended_well "$app_pid" "at SIGTERM during a save"
     held_save start
     close_window "$page"
-    question=$(wait_for Wrenfield)
-    key alt+q; ended_well "$app_pid" "at Quit during a save"
+    wait_for Wrenfield >/dev/null; key alt+q; ended_well "$app_pid" "at Quit during a save"
     [ ! -e "$root/CFSSOOMNPicnic.txt" ] || fail "a save waiting for the lock went on after the end"
     kill "$holder"
-    continued; page=$(wait_for Form1)
-    click "$page" 0 0 1080 1920 1935 375           # DONE!
+    continued; done_button
     wait_for Form2 >/dev/null
     picnic_story | cmp - "$root/CFSSOOMNPicnic.txt" || fail "the story left by the held save was not saved"
     waited eval '! has_draft' || fail "a draft is left after the held save's story was saved"
@@ -277,9 +256,7 @@ if [ -n "$session_manager" ]; then
         -e inject=fdatasync:delay_enter=5000000
     waited eval 'picnic_story | cmp -s - "$root/CFSSOOMNPicnic.txt"' || fail "the story was not written"
     logout 1
-    start
-    waited focused "$(wait_for Wrenfield)" || fail "the notice did not take the keyboard"
-    key Return                                     # the story is saved: OK
+    start; keyboard Wrenfield "the notice" >/dev/null; key Return   # the story is saved: OK
     wait_for Talemoss >/dev/null
     ! has_draft || fail "the slowly synced story's draft was left"
     killed

@@ -119,89 +119,86 @@ class DraftWindows : public QObject {
 
 private slots:
     void initTestCase() { ::umask(077); }
-    void continuedRunSavesTheSame_data();
-    void continuedRunSavesTheSame();
-    void keptNoDraftIsToldOnce();
-    void steadyTypingIsKept();
-};
 
-void DraftWindows::continuedRunSavesTheSame_data()
-{
-    QTest::addColumn<int>("after");
-    for (std::size_t i = 1; i + 1 < steps().size(); ++i) {
-        if (QByteArray(steps()[i].first) != "done")
-            QTest::newRow(steps()[i].first) << int(i + 1);
-    }
-}
-
-// The draft is taken after a step, read back from its bytes and put into
-// fresh windows, which show the same window and go on to save the same two
-// stories as windows that were never interrupted.
-void DraftWindows::continuedRunSavesTheSame()
-{
-    QFETCH(int, after);
-    Run whole;
-    runSteps(whole, 0, steps().size());
-
-    Draft draft;
+    void continuedRunSavesTheSame_data()
     {
-        Run interrupted;
-        runSteps(interrupted, 0, std::size_t(after));
-        draft = *parseDraft(encodeDraft(interrupted.keeper.snapshot()));
+        QTest::addColumn<int>("after");
+        for (std::size_t i = 1; i + 1 < steps().size(); ++i) {
+            if (QByteArray(steps()[i].first) != "done")
+                QTest::newRow(steps()[i].first) << int(i + 1);
+        }
     }
-    Run continued;
-    if (after > 9)  // the first story took the staging file with it
-        QVERIFY(QFile::remove(continued.root.path() + QStringLiteral("/C/program files/temp.txt")));
-    continued.keeper.restore(draft);
-    const std::optional<Window> shown = WindowRegistry::windowNamed(draft.window);
-    QVERIFY(shown && continued.window(*shown)->isVisible());
-    for (int w = 0; w < WindowCount; ++w) {
-        if (QWidget *window = continued.window(Window(w)))
-            QCOMPARE(window->isVisible(), Window(w) == *shown);
+
+    // The draft is taken after a step, read back from its bytes and put into
+    // fresh windows, which show the same window and go on to save the same two
+    // stories as windows that were never interrupted.
+    void continuedRunSavesTheSame()
+    {
+        QFETCH(int, after);
+        Run whole;
+        runSteps(whole, 0, steps().size());
+
+        Draft draft;
+        {
+            Run interrupted;
+            runSteps(interrupted, 0, std::size_t(after));
+            draft = *parseDraft(encodeDraft(interrupted.keeper.snapshot()));
+        }
+        Run continued;
+        if (after > 9)  // the first story took the staging file with it
+            QVERIFY(QFile::remove(continued.root.path() + QStringLiteral("/C/program files/temp.txt")));
+        continued.keeper.restore(draft);
+        const std::optional<Window> shown = WindowRegistry::windowNamed(draft.window);
+        QVERIFY(shown && continued.window(*shown)->isVisible());
+        for (int w = 0; w < WindowCount; ++w) {
+            if (QWidget *window = continued.window(Window(w)))
+                QCOMPARE(window->isVisible(), Window(w) == *shown);
+        }
+        runSteps(continued, std::size_t(after), steps().size());
+
+        // The first story is saved by the interrupted run when it got that far.
+        if (after <= 9)
+            QCOMPARE(continued.saved("HFSSOOMgPicnic.txt"), whole.saved("HFSSOOMgPicnic.txt"));
+        const QByteArray second = whole.saved("xFSSOOMgPicnicTwo.txt");
+        QCOMPARE(continued.saved("xFSSOOMgPicnicTwo.txt"), second);
+        QVERIFY2(second.contains("Said in Text1 again"), second.constData());
+        QCOMPARE(continued.at<QPlainTextEdit>(Window::Form3, "Text1")->toPlainText(), QStringLiteral("mine now"));
     }
-    runSteps(continued, std::size_t(after), steps().size());
 
-    // The first story is saved by the interrupted run when it got that far.
-    if (after <= 9)
-        QCOMPARE(continued.saved("HFSSOOMgPicnic.txt"), whole.saved("HFSSOOMgPicnic.txt"));
-    const QByteArray second = whole.saved("xFSSOOMgPicnicTwo.txt");
-    QCOMPARE(continued.saved("xFSSOOMgPicnicTwo.txt"), second);
-    QVERIFY2(second.contains("Said in Text1 again"), second.constData());
-    QCOMPARE(continued.at<QPlainTextEdit>(Window::Form3, "Text1")->toPlainText(), QStringLiteral("mine now"));
-}
-
-// A draft that cannot be written is told in a window, once.
-void DraftWindows::keptNoDraftIsToldOnce()
-{
-    QTemporaryDir dir;
-    writeFile(dir.path() + QStringLiteral("/state"), "a file where the folder would be");
-    Run r(dir.path() + QStringLiteral("/state/wrenfield"));
-    runSteps(r, 0, 5);  // two moves and a title word: several writes, all failing
-    QVERIFY(r.keeper.finish(std::chrono::seconds(10)));
-    const auto told = [] {
-        const QWidgetList all = QApplication::allWidgets();
-        return std::count_if(all.begin(), all.end(),
-                             [](QWidget *w) { return w->objectName() == QLatin1String("draftTrouble") && w->isVisible(); });
-    };
-    QTRY_COMPARE(told(), 1);
-}
-
-// Typing on without a pause is still written within the write delay of the
-// first key not yet written: a timer restarted at every key would never fire.
-void DraftWindows::steadyTypingIsKept()
-{
-    Run r;
-    runSteps(r, 0, 4);  // on the Player 2 window, its draft written on the way
-    const QString typed = QStringLiteral("Picnic at the lake, then home");
-    const QByteArray first = QByteArray::fromRawData(reinterpret_cast<const char *>(typed.utf16()), 2);
-    for (const QChar c : typed) {  // 200 ms a key: six seconds in all
-        r.type(Window::frmp2, "Text1", QString(c));
-        QTest::qWait(200);
-        if (readFile(r.store.path()).contains(first))
-            return;
+    // A draft that cannot be written is told in a window, once.
+    void keptNoDraftIsToldOnce()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.path() + QStringLiteral("/state"), "a file where the folder would be");
+        Run r(dir.path() + QStringLiteral("/state/wrenfield"));
+        runSteps(r, 0, 5);  // two moves and a title word: several writes, all failing
+        QVERIFY(r.keeper.finish(std::chrono::seconds(10)));
+        const auto told = [] {
+            const QWidgetList all = QApplication::allWidgets();
+            return std::count_if(all.begin(), all.end(), [](QWidget *w) {
+                return w->objectName() == QLatin1String("draftTrouble") && w->isVisible();
+            });
+        };
+        QTRY_COMPARE(told(), 1);
     }
-    QFAIL("nothing typed was written while the typing went on");
-}
+
+    // Typing on without a pause is still written within the write delay of the
+    // first key not yet written: a timer restarted at every key would never fire.
+    void steadyTypingIsKept()
+    {
+        Run r;
+        runSteps(r, 0, 4);  // on the Player 2 window, its draft written on the way
+        const QString typed = QStringLiteral("Picnic at the lake, then home");
+        const QByteArray first = QByteArray::fromRawData(reinterpret_cast<const char *>(typed.utf16()), 2);
+        for (const QChar c : typed) {  // 200 ms a key: six seconds in all
+            r.type(Window::frmp2, "Text1", QString(c));
+            QTest::qWait(200);
+            if (readFile(r.store.path()).contains(first))
+                return;
+        }
+        QFAIL("nothing typed was written while the typing went on");
+    }
+};
 
 QTEST_MAIN(DraftWindows)
 #include "tst_draftwindows.moc"
