@@ -4,6 +4,7 @@
 #include "AccessibleText.h"
 
 #include "SpellingBox.h"
+#include "TextBox.h"
 
 #include <QAccessibleWidget>
 #include <QFontMetrics>
@@ -434,13 +435,7 @@ protected:
     {
         const QString text = box()->displayText();
         QTextLayout layout(text, box()->font());
-        QTextOption option;
-        option.setTextDirection(text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
-        option.setFlags(QTextOption::IncludeTrailingSpaces);
-        layout.setTextOption(option);
-        layout.beginLayout();
-        const QTextLine line = layout.createLine();
-        layout.endLayout();
+        const QTextLine line = TextBox::layOutAsOneLine(layout, text);
         const QRect caretPlace = box()->inputMethodQuery(Qt::ImCursorRectangle).toRect();  // around the caret
         const int caretX = caretPlace.left() + caretPlace.width() / 2;
         const QPoint origin(caretX - qRound(line.cursorToX(caret())), caretPlace.top());

@@ -6,6 +6,7 @@
 #include "Legibility.h"
 #include "Spelling.h"
 #include "SpellingWords.h"
+#include "TextBox.h"
 
 #include <QActionGroup>
 #include <QContextMenuEvent>
@@ -227,13 +228,7 @@ void BoxMarker::paintMarks()
     while (from > 0 && !text.at(from - 1).isSpace() && words.front().start - from < SpellingWords::LongestPiece)
         --from;
     QTextLayout layout(text.mid(from, to - from), box->font());
-    QTextOption option;
-    option.setTextDirection(text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
-    option.setFlags(QTextOption::IncludeTrailingSpaces);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    const QTextLine line = layout.createLine();
-    layout.endLayout();
+    const QTextLine line = TextBox::layOutAsOneLine(layout, text);
 
     const QRect caretPlace = box->inputMethodQuery(Qt::ImCursorRectangle).toRect();
     const qreal left = caretPlace.left() + caretPlace.width() / 2 - line.cursorToX(int(caret - from));

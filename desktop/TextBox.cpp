@@ -80,6 +80,18 @@ protected:
 
 } // namespace
 
+QTextLine layOutAsOneLine(QTextLayout &layout, const QString &boxText)
+{
+    QTextOption option;
+    option.setTextDirection(boxText.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
+    option.setFlags(QTextOption::IncludeTrailingSpaces);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    const QTextLine line = layout.createLine();
+    layout.endLayout();
+    return line;
+}
+
 QLineEdit *newOneLine(const QString &text, QWidget *parent)
 {
     auto *box = new QLineEdit(parent);

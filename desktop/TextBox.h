@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QTextLayout>
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -24,5 +25,10 @@ QLineEdit *newOneLine(const QString &text, QWidget *parent);
 // shows no scroll bars (what is typed past its bottom scrolls into view with
 // the caret), and Tab moves on to the next control instead of typing a tab.
 QPlainTextEdit *newMultiLine(const QString &text, QWidget *parent);
+
+// Lays the layout's text (the whole of a box's text, or a part of it) out as
+// a single-line box draws it: one line, in the direction of the box's whole
+// text, trailing spaces kept. Returns that line.
+QTextLine layOutAsOneLine(QTextLayout &layout, const QString &boxText);
 
 } // namespace Desktop::TextBox
